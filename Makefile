@@ -1,0 +1,39 @@
+# The project's front door: make run | make test | make bench | make asan | make tsan
+BUILD ?= build
+CMAKE_FLAGS ?=
+CTEST_FLAGS ?= --output-on-failure
+JOBS ?= 2
+
+.PHONY: all deps build run test bench asan tsan clean screenshots
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/softfrontpanel/kd7240fp
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS) -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSFP_BUILD_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+asan: deps
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DSFP_SANITIZE=address,undefined -DSFP_BUILD_BENCH=OFF"
+
+tsan: deps
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DSFP_SANITIZE=thread -DSFP_BUILD_BENCH=OFF" \
+	    CTEST_FLAGS="--output-on-failure -L tsan"
+
+clean:
+	rm -rf build build-asan build-tsan build-bench

@@ -1,0 +1,25 @@
+// The arithmetic of generation: the sample timing for a frequency and one
+// period of a waveform. Pure functions, so tests and benchmarks call them
+// without a window.
+#ifndef KD7240FP_WAVEFORM_H
+#define KD7240FP_WAVEFORM_H
+
+namespace kd7240fp {
+
+enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4 };
+
+// Samples per channel must stay below this.
+constexpr int sampleLimit = 0x40000;
+
+// Derives the sample period uTime (seconds) and the samples in one period
+// nSam for a frequency in Hz. Starts at the card's 1 MHz and slows the rate
+// tenfold until a period fits. Returns false when no period below 1000 s fits.
+bool sampleTiming(int freq, double *uTime, int *nSam);
+
+// Writes one period of n samples of waveform `type` (amplitude and offset in
+// volts) into out[0..n-1]. An unknown type writes nothing.
+void synthesize(int type, int n, double amplitude, double offset, double *out);
+
+} // namespace kd7240fp
+
+#endif
