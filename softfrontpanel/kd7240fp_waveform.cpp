@@ -4,6 +4,33 @@
 
 namespace kd7240fp {
 
+namespace {
+
+// The saw and triangle divide once per sample; that division must stay (a
+// reciprocal would change the last bit of some samples), so let wider vector
+// units do it where the processor has them. Division is exactly rounded at
+// any width, so every variant yields the same samples.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define KD7240FP_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define KD7240FP_VECTOR_CLONES
+#endif
+
+KD7240FP_VECTOR_CLONES void ramp(double *out, int from, int to, double scale, double last, double amplitude,
+                                 double offset)
+{
+    for (int i = from; i < to; ++i)
+        out[i] = ((scale * i) / last - 1) * amplitude + offset;
+}
+
+KD7240FP_VECTOR_CLONES void fall(double *out, int from, int n, double last, double amplitude, double offset)
+{
+    for (int i = from; i < n; ++i)
+        out[i] = ((4.0 * (n - 1 - i)) / last - 1) * amplitude + offset;
+}
+
+} // namespace
+
 bool sampleTiming(int freq, double *uTime, int *nSam)
 {
     if (freq <= 0)
@@ -43,14 +70,11 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
         break;
     }
     case waveSaw:
-        for (int i = 0; i < n; ++i)
-            out[i] = ((2.0 * i) / last - 1) * amplitude + offset;
+        ramp(out, 0, n, 2.0, last, amplitude, offset);
         break;
     case waveTriangle:
-        for (int i = 0; i < half; ++i)
-            out[i] = ((4.0 * i) / last - 1) * amplitude + offset;
-        for (int i = half; i < n; ++i)
-            out[i] = ((4.0 * (n - 1 - i)) / last - 1) * amplitude + offset;
+        ramp(out, 0, half, 4.0, last, amplitude, offset);
+        fall(out, half, n, last, amplitude, offset);
         break;
     default:
         break;
