@@ -17,8 +17,10 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Without a display (a remote shell, CI) the panel runs on a virtual one.
 run: build
-	$(BUILD)/softfrontpanel/kd7240fp
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/softfrontpanel/kd7240fp; \
+	else echo "make run: no display; starting the panel under xvfb-run"; xvfb-run -a $(BUILD)/softfrontpanel/kd7240fp; fi
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS) -j $(JOBS)
