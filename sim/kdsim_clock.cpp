@@ -1,0 +1,63 @@
+#include "kdsim_clock.h"
+
+#include <chrono>
+
+namespace kdsim::detail {
+
+double Clock::raw()
+{
+    if (manual)
+        return manualMs;
+    if (custom)
+        return custom();
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double Clock::now()
+{
+    std::lock_guard<std::mutex> l(mutex);
+    return raw() - origin;
+}
+
+bool Clock::isReal()
+{
+    std::lock_guard<std::mutex> l(mutex);
+    return !manual && !custom;
+}
+
+void Clock::restart()
+{
+    std::lock_guard<std::mutex> l(mutex);
+    if (manual)
+        manualMs = 0;
+    origin = raw();
+}
+
+// Switching clocks keeps now() continuous, so running bursts do not jump.
+void Clock::set(std::function<double()> source)
+{
+    std::lock_guard<std::mutex> l(mutex);
+    const double current = raw() - origin;
+    custom = std::move(source);
+    manual = false;
+    origin = raw() - current;
+}
+
+void Clock::useManual()
+{
+    std::lock_guard<std::mutex> l(mutex);
+    const double current = raw() - origin;
+    manual = true;
+    manualMs = 0;
+    origin = -current;
+}
+
+void Clock::advance(double ms)
+{
+    std::lock_guard<std::mutex> l(mutex);
+    if (manual && ms > 0)
+        manualMs += ms;
+}
+
+} // namespace kdsim::detail
