@@ -1,0 +1,193 @@
+#include "kd7240fp_chset.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "kd7010fp_led.h"
+
+static const char *const sine_xpm[] = {
+    "20 6 2 1",
+    "# c #000000",
+    ". c None",
+    "....###.............",
+    "..##...##...........",
+    ".#.......#.........#",
+    "#.........#.......#.",
+    "...........##...##..",
+    ".............###....",
+};
+
+static const char *const square_xpm[] = {
+    "21 9 2 1",
+    "# c #000000",
+    ". c None",
+    "###########..........",
+    "#.........#.........#",
+    "#.........#.........#",
+    "#.........#.........#",
+    "#.........#.........#",
+    "#.........#.........#",
+    "#.........#.........#",
+    "#.........#.........#",
+    "..........###########",
+};
+
+static const char *const saw_xpm[] = {
+    "21 9 2 1",
+    "# c #000000",
+    ". c None",
+    ".##...............##.",
+    "#.#.............##.#.",
+    "..#...........##...#.",
+    "..#.........##.....#.",
+    "..#.......##.......#.",
+    "..#.....##.........#.",
+    "..#...##...........#.",
+    "..#.##.............#.",
+    "..##...............##",
+};
+
+static const char *const triangle_xpm[] = {
+    "21 9 2 1",
+    "# c #000000",
+    ". c None",
+    "......#..............",
+    ".....#.#.............",
+    "....#...#...........#",
+    "...#.....#.........#.",
+    "..#.......#.......#..",
+    ".#.........#.....#...",
+    "#...........#...#....",
+    ".............#.#.....",
+    "..............#......",
+};
+
+static QPushButton *waveButton(const char *const *xpm, const char *whatsThis, QWidget *parent)
+{
+    const QPixmap picture(xpm);
+    auto *button = new QPushButton(parent);
+    button->setCheckable(true);
+    button->setIcon(QIcon(picture));
+    // Drawn at its own size: the pictures are too small to survive scaling.
+    button->setIconSize(picture.size());
+    button->setWhatsThis(QString::fromLatin1(whatsThis));
+    return button;
+}
+
+static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
+{
+    auto *box = new QDoubleSpinBox(parent);
+    box->setDecimals(2);
+    box->setRange(0, 10);
+    box->setSingleStep(1);
+    box->setValue(0);
+    box->setWhatsThis(QString::fromLatin1(whatsThis));
+    return box;
+}
+
+kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
+    : QGroupBox(title, parent)
+{
+    led = new kd7010fp_led(QString(), Qt::green, Qt::magenta, this);
+    led->setWhatsThis(QStringLiteral("Shows whether the waveform is being generated on this channel"));
+
+    sineButton = waveButton(sine_xpm, "Selects the Sine waveform to be generated on this channel", this);
+    squareButton = waveButton(square_xpm, "Selects the Square waveform to be generated on this channel", this);
+    sawButton = waveButton(saw_xpm, "Selects the Saw waveform to be generated on this channel", this);
+    triangleButton = waveButton(triangle_xpm, "Selects the Triangle waveform to be generated on this channel", this);
+
+    amplitudeBox = voltBox("Specifies amplitude (in Volts) of the waveform\nto be generated on this channel", this);
+    amplitudeLabel = new QLabel(QStringLiteral("Amplitude"), this);
+    offsetBox = voltBox("Specifies offset (in Volts) of the waveform\nto be generated on this channel", this);
+    offsetLabel = new QLabel(QStringLiteral("Offset"), this);
+
+    filterBox = new QComboBox(this);
+    filterBox->addItems({ QStringLiteral("Ground"), QStringLiteral("Bypass"), QStringLiteral("1KHz"),
+                          QStringLiteral("10KHz"), QStringLiteral("100KHz") });
+    filterBox->setFocusPolicy(Qt::NoFocus);
+    filterBox->setCurrentIndex(1);
+    filterBox->setWhatsThis(QStringLiteral("Selects the output filter for the specified channel.\n"
+                                           "If filter is \"Ground\", the channel output will be\n"
+                                           "disabled and grounded"));
+    filterLabel = new QLabel(QStringLiteral("Filter"), this);
+    for (QLabel *label : { amplitudeLabel, offsetLabel, filterLabel })
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    auto *gap = new QWidget(this);
+    gap->setMinimumWidth(20);
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(sineButton, 0, 0);
+    grid->addWidget(squareButton, 1, 0);
+    grid->addWidget(sawButton, 2, 0);
+    grid->addWidget(triangleButton, 3, 0);
+    grid->addWidget(gap, 0, 1);
+    grid->addWidget(led, 0, 3);
+    grid->addWidget(amplitudeLabel, 1, 2);
+    grid->addWidget(amplitudeBox, 1, 3);
+    grid->addWidget(offsetLabel, 2, 2);
+    grid->addWidget(offsetBox, 2, 3);
+    grid->addWidget(filterLabel, 3, 2);
+    grid->addWidget(filterBox, 3, 3);
+
+    auto *centred = new QHBoxLayout(this);
+    centred->addStretch();
+    centred->addLayout(grid);
+    centred->addStretch();
+
+    for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
+        connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
+    connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
+}
+
+void kd7240fp_chSet::setLimits(double low, double high)
+{
+    offsetBox->setRange(low, high);
+    offsetBox->setSingleStep(0.1);
+    offsetBox->setValue((low + high) * 0.5);
+    amplitudeBox->setRange(0, (high - low) * 0.5);
+    amplitudeBox->setSingleStep(0.1);
+}
+
+int kd7240fp_chSet::getFilt()
+{
+    const int index = filterBox->currentIndex();
+    if (index > 0)
+        lastFilter = index - 1;
+    return lastFilter;
+}
+
+int kd7240fp_chSet::getTerm()
+{
+    return filterBox->currentIndex() == 0 ? 2 : 0;
+}
+
+void kd7240fp_chSet::getWaveParams(int *type, double *offset, double *amplitude)
+{
+    *type = waveType;
+    *offset = offsetBox->value();
+    *amplitude = amplitudeBox->value();
+}
+
+void kd7240fp_chSet::setWave()
+{
+    // The button clicked last is checked and differs from the recorded choice,
+    // so it wins over the previously chosen one that is still checked.
+    QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton };
+    int chosen = 0;
+    for (int type = 1; type <= 4; ++type) {
+        if (buttons[type - 1]->isChecked() && waveType != type) {
+            chosen = type;
+            break;
+        }
+    }
+    for (int type = 1; type <= 4; ++type)
+        if (type != chosen)
+            buttons[type - 1]->setChecked(false);
+    waveType = chosen;
+}

@@ -1,0 +1,83 @@
+#include "kd7240fp_comset.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+
+static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
+{
+    auto *box = new QSpinBox(parent);
+    box->setRange(minimum, maximum);
+    box->setSingleStep(1);
+    box->setValue(value);
+    box->setWhatsThis(QString::fromLatin1(whatsThis));
+    return box;
+}
+
+static QComboBox *choiceBox(const QStringList &entries, const char *whatsThis, QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->addItems(entries);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setCurrentIndex(0);
+    box->setWhatsThis(QString::fromLatin1(whatsThis));
+    return box;
+}
+
+kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
+    : QGroupBox(title, parent)
+{
+    frequencyBox = countBox(1, 100000, 1000, "Select frequency of generated waveform", this);
+    frequencyBox->setSuffix(QStringLiteral(" Hz"));
+    startBox = choiceBox({ QStringLiteral("Immediate"), QStringLiteral("By Trigger") },
+                         "Select whether waveform will start immediately\n or by trigger event.", this);
+    stopBox = choiceBox({ QStringLiteral("Unlimited"), QStringLiteral("Limited by") },
+                        "Select whether waveform will be generated continuously\nor specified amount of cycles.\n"
+                        "If \"Start by Trigger\" mode was selected, the specified amount\n"
+                        "of cycles will be generated after each trigger event.",
+                        this);
+    cyclesBox = countBox(1, 1024, 10,
+                         "If Limited mode was selected, it will specify\nthe number of cycles to be generated,\n"
+                         "otherwise ignored.",
+                         this);
+    frequencyLabel = new QLabel(QStringLiteral("Frequency"), this);
+    startLabel = new QLabel(QStringLiteral("Start"), this);
+    stopLabel = new QLabel(QStringLiteral("Stop"), this);
+    cyclesLabel = new QLabel(QStringLiteral("Cycles"), this);
+    for (QLabel *label : { frequencyLabel, startLabel, stopLabel, cyclesLabel })
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    cyclesBox->setEnabled(false);
+    cyclesLabel->setEnabled(false);
+
+    auto *row = new QHBoxLayout(this);
+    row->addStretch();
+    row->addWidget(frequencyLabel);
+    row->addWidget(frequencyBox);
+    row->addSpacing(20);
+    row->addWidget(startLabel);
+    row->addWidget(startBox);
+    row->addSpacing(20);
+    row->addWidget(stopLabel);
+    row->addWidget(stopBox);
+    row->addSpacing(20);
+    row->addWidget(cyclesLabel);
+    row->addWidget(cyclesBox);
+    row->addStretch();
+
+    connect(stopBox, &QComboBox::activated, this, &kd7240fp_comSet::setwLenVis);
+}
+
+void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles)
+{
+    *frequency = frequencyBox->value();
+    *startIndex = startBox->currentIndex();
+    *stopIndex = stopBox->currentIndex();
+    *cycles = cyclesBox->value();
+}
+
+void kd7240fp_comSet::setwLenVis(int index)
+{
+    cyclesBox->setEnabled(index != 0);
+    cyclesLabel->setEnabled(index != 0);
+}

@@ -1,0 +1,111 @@
+#ifndef KD7010FP_APP_H
+#define KD7010FP_APP_H
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QCloseEvent;
+class QLabel;
+class QLayout;
+class QPushButton;
+class QVBoxLayout;
+class kd7010fp_About;
+class kd7010fp_led;
+
+// Stands between "Vantix " and the fixed tail of every message-box title.
+// Nothing sets it, so titles read "Vantix  SFP ..." with two blanks.
+extern QString panelName;
+
+// Places a window in the middle of the available area of the first screen.
+// The result is measured from (0, 0): the area's own origin is not added,
+// and a window larger than the area gets a negative position.
+void centerOnScreen(QWidget *widget);
+
+// The generic top-level window of a soft front panel: header with two logos
+// and a title bar, a content area for the derived panel, and a button column
+// with the status box, optional switches and start buttons, "Reset Device",
+// What's This, "About" and "Close". Also the panel's message boxes.
+class kd7010fp_app : public QWidget
+{
+    Q_OBJECT
+
+public:
+    kd7010fp_app();
+
+    static void infoMessage(const QString &msg);
+    static void warningMessage(const QString &msg);
+    // Offers to exit; Yes ends the process at once with status 0.
+    static void errorMessage(const QString &msg);
+
+    // A question box with custom buttons, numbered 0.. in the order given
+    // (empty texts give no button but keep their number). defaultButton and
+    // escapeButton name buttons by number, -1 for none. Returns the number
+    // of the button clicked, or -1 when the box closed without a click.
+    static int questionBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                           const QStringList &buttonTexts, int defaultButton, int escapeButton);
+
+    // True when descriptor a sorts before descriptor b. Not a strict weak
+    // order: sort with std::stable_sort.
+    static bool descriptorLess(QString a, QString b);
+
+    void setPanelLayout(QLayout *layout);
+    void setHeaderText(QString text);
+    void setSystemLabel(QString text, QString whatsThis);
+    void setFcLabel(QString text, QString whatsThis);
+    void setDemoMode(bool demo);
+    void showLxiLogo(bool lxi);
+    void showAutoscale(bool show);
+    void showIdentify(bool show);
+
+public slots:
+    void enterWIT();
+    void userBreak();
+    void enableStart();
+
+signals:
+    void autoscaleToggled(bool status);
+    void identToggled(bool status);
+    void startSingle();
+    void breakSingle();
+    void startCont();
+    void stopCont();
+    void resetPressed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    QPushButton *helpButton = nullptr;
+    kd7010fp_About *aboutDialog = nullptr;
+    QPushButton *aboutButton = nullptr;
+    QWidget *panelArea = nullptr;
+    bool panelLayoutInstalled = false;
+    QLabel *titleLabel = nullptr;
+    QLabel *logoLabel = nullptr;
+    QLabel *systemLabel = nullptr;
+    QLabel *fcLabel = nullptr;
+    kd7010fp_led *activeLed = nullptr;
+    QPushButton *closeButton = nullptr;
+    QLabel *autoscaleLabel = nullptr;
+    QPushButton *autoscaleButton = nullptr;
+    QVBoxLayout *buttonColumn = nullptr;
+    QLabel *identLabel = nullptr;
+    QPushButton *identButton = nullptr;
+    QPushButton *resetButton = nullptr;
+    QPushButton *startButton = nullptr;
+    QPushButton *startContButton = nullptr;
+
+private slots:
+    void autoscaleToggledSlot(bool status);
+    void identToggledSlot(bool status);
+    void startToggledSlot(bool status);
+    void startContToggledSlot(bool status);
+
+private:
+    static void setHelp(QWidget *widget, const QString &text);
+    void addSwitch(QLabel *&label, QPushButton *&button, const QString &name, const QString &caption, bool checked,
+                   const QString &help, void (kd7010fp_app::*slot)(bool));
+};
+
+#endif

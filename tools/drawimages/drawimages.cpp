@@ -1,0 +1,333 @@
+// Draws the panel's compiled-in pictures: the maker logo, the VXI and LXI
+// text logos, the splash background, the About picture and the 7240 card
+// picture. Run once after changing a drawing and commit the outputs:
+//
+//   drawimages softfrontpanel_lib/resources softfrontpanel/resources
+//
+// Everything is drawn with plain shapes and DejaVu Sans, so the result is
+// the same on every machine that has that font.
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QtMath>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+const QColor navy(0x1a, 0x2c, 0x5e);     // the panel's title bar
+const QColor deepNavy(0x0f, 0x1b, 0x3d);
+const QColor accent(0x4a, 0x78, 0xc8);   // a lighter blue for lines
+const QColor steel(0x8a, 0x94, 0xa6);    // grey of metal parts and captions
+const QColor paleGrey(0xee, 0xf1, 0xf5);
+const QColor midGrey(0xd3, 0xd9, 0xe2);
+
+QFont font(int pixelSize, int weight = QFont::Bold, qreal letterSpacing = 0)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(pixelSize);
+    f.setWeight(QFont::Weight(weight));
+    if (letterSpacing != 0)
+        f.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false);
+    return f;
+}
+
+QLinearGradient gradient(QPointF from, QPointF to, const QColor &start, const QColor &end)
+{
+    QLinearGradient g(from, to);
+    g.setColorAt(0, start);
+    g.setColorAt(1, end);
+    return g;
+}
+
+QImage draw(QSize size, QImage::Format format, const std::function<void(QPainter &)> &paint)
+{
+    QImage image(size, format);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    paint(p);
+    p.end();
+    return image;
+}
+
+// The maker's emblem: a "K" whose upper arm is one period of a sine wave,
+// inside a rounded square. `box` is the square.
+void drawEmblem(QPainter &p, const QRectF &box, const QColor &color, qreal stroke)
+{
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawRoundedRect(box.adjusted(stroke / 2, stroke / 2, -stroke / 2, -stroke / 2), box.width() * 0.18,
+                      box.width() * 0.18);
+
+    const qreal w = box.width();
+    const QPointF stemTop(box.left() + 0.32 * w, box.top() + 0.22 * w);
+    const QPointF stemBottom(box.left() + 0.32 * w, box.top() + 0.78 * w);
+    const QPointF joint(box.left() + 0.34 * w, box.top() + 0.52 * w);
+    p.setPen(QPen(color, stroke * 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(stemTop, stemBottom);
+    // Lower arm straight, upper arm a small wave: the card makes waveforms.
+    p.drawLine(joint, QPointF(box.left() + 0.72 * w, box.top() + 0.78 * w));
+    QPainterPath wave;
+    const QPointF end(box.left() + 0.74 * w, box.top() + 0.22 * w);
+    const int steps = 40;
+    for (int i = 0; i <= steps; ++i) {
+        const qreal t = qreal(i) / steps;
+        const QPointF along = joint + (end - joint) * t;
+        const qreal swing = 0.06 * w * qSin(2 * M_PI * t);
+        const QPointF point(along.x() + swing * 0.7, along.y() + swing * 0.7);
+        if (i == 0)
+            wave.moveTo(point);
+        else
+            wave.lineTo(point);
+    }
+    p.drawPath(wave);
+    p.restore();
+}
+
+// One of the four waveforms of the card, `box` holding one period.
+void drawWaveform(QPainter &p, const QRectF &box, int type)
+{
+    auto at = [&box](qreal t, qreal v) {
+        return QPointF(box.left() + t * box.width(), box.center().y() - v * box.height() / 2);
+    };
+    QPainterPath path;
+    switch (type) {
+    case 0: // sine
+        path.moveTo(at(0, 0));
+        for (int i = 1; i <= 64; ++i)
+            path.lineTo(at(i / 64.0, qSin(2 * M_PI * i / 64.0)));
+        break;
+    case 1: // square
+        path.moveTo(at(0, 1));
+        path.lineTo(at(0.5, 1));
+        path.lineTo(at(0.5, -1));
+        path.lineTo(at(1, -1));
+        break;
+    case 2: // saw
+        path.moveTo(at(0, -1));
+        path.lineTo(at(1, 1));
+        path.lineTo(at(1, -1));
+        break;
+    default: // triangle
+        path.moveTo(at(0, 0));
+        path.lineTo(at(0.25, 1));
+        path.lineTo(at(0.75, -1));
+        path.lineTo(at(1, 0));
+        break;
+    }
+    p.drawPath(path);
+}
+
+QImage makerLogo()
+{
+    return draw({86, 84}, QImage::Format_RGB888, [](QPainter &p) {
+        p.fillRect(0, 0, 86, 84, navy);
+        drawEmblem(p, QRectF(23, 8, 40, 40), Qt::white, 2.5);
+        p.setPen(Qt::white);
+        p.setFont(font(12, QFont::Bold, 1.2));
+        p.drawText(QRect(0, 54, 86, 18), Qt::AlignCenter, QStringLiteral("KELDOR"));
+    });
+}
+
+// "VXI" / "LXI": large white letters on the title bar's blue, a thin rule
+// and a small caption below.
+QImage textLogo(int width, const QString &letters, const QString &caption)
+{
+    return draw({width, 84}, QImage::Format_RGB888, [&](QPainter &p) {
+        p.fillRect(0, 0, width, 84, navy);
+        p.setPen(Qt::white);
+        p.setFont(font(38, QFont::Black, 2));
+        p.drawText(QRect(0, 10, width, 44), Qt::AlignCenter, letters);
+        p.setPen(QPen(accent, 2));
+        p.drawLine(QPointF(18, 58), QPointF(width - 18, 58));
+        p.setPen(steel.lighter(130));
+        p.setFont(font(10, QFont::Bold, 1.5));
+        p.drawText(QRect(0, 61, width, 16), Qt::AlignCenter, caption);
+    });
+}
+
+// 520 x 400: title bar on top, a blue band on the left, light grey where
+// the card picture (67..518, 43..236) and the texts (below 236) go.
+QImage splashBackground()
+{
+    return draw({520, 400}, QImage::Format_RGB32, [](QPainter &p) {
+        p.fillRect(0, 0, 520, 400, gradient({0, 38}, {0, 400}, paleGrey, midGrey));
+        p.fillRect(0, 0, 67, 400, gradient({0, 0}, {67, 0}, deepNavy, navy));
+        p.fillRect(0, 0, 520, 38, navy);
+        p.fillRect(67, 36, 453, 2, accent);
+        p.fillRect(65, 38, 2, 362, accent);
+
+        drawEmblem(p, QRectF(12, 4, 30, 30), Qt::white, 2);
+        p.setPen(Qt::white);
+        p.setFont(font(13, QFont::Bold, 1.2));
+        p.drawText(QRect(50, 0, 200, 38), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("KELDOR"));
+        p.setFont(font(13, QFont::Normal, 0.5));
+        p.drawText(QRect(260, 0, 248, 38), Qt::AlignVCenter | Qt::AlignRight, QStringLiteral("Soft Front Panel"));
+
+        // The four waveforms of the card down the left band.
+        p.setPen(QPen(accent.lighter(140), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (int type = 0; type < 4; ++type)
+            drawWaveform(p, QRectF(14, 90 + type * 64, 38, 22), type);
+
+        // Thin rules that frame the text area without touching the texts.
+        p.setPen(QPen(steel, 1));
+        p.drawLine(QPointF(87, 242.5), QPointF(499, 242.5));
+        p.fillRect(67, 396, 453, 4, navy);
+    });
+}
+
+QImage aboutPicture()
+{
+    return draw({110, 345}, QImage::Format_RGB32, [](QPainter &p) {
+        p.fillRect(0, 0, 110, 345, gradient({0, 0}, {0, 345}, navy, deepNavy));
+        drawEmblem(p, QRectF(27, 18, 56, 56), Qt::white, 3);
+        p.setPen(Qt::white);
+        p.setFont(font(13, QFont::Bold, 1.5));
+        p.drawText(QRect(0, 80, 110, 20), Qt::AlignCenter, QStringLiteral("KELDOR"));
+
+        p.setPen(QPen(accent, 1));
+        p.drawLine(QPointF(20, 112.5), QPointF(90, 112.5));
+        p.setPen(QPen(accent.lighter(150), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (int type = 0; type < 4; ++type)
+            drawWaveform(p, QRectF(28, 132 + type * 42, 54, 22), type);
+        p.setPen(QPen(accent, 1));
+        p.drawLine(QPointF(20, 305.5), QPointF(90, 305.5));
+
+        p.setPen(steel.lighter(140));
+        p.setFont(font(11, QFont::Bold, 1));
+        p.drawText(QRect(0, 312, 110, 22), Qt::AlignCenter, QStringLiteral("VANTIX"));
+    });
+}
+
+void drawConnector(QPainter &p, const QPointF &centre, const QString &label)
+{
+    p.setPen(QPen(QColor(0x50, 0x56, 0x60), 1));
+    p.setBrush(QColor(0xc8, 0xcd, 0xd4));
+    p.drawEllipse(centre, 11, 11);
+    p.setBrush(QColor(0x9a, 0xa1, 0xac));
+    p.drawEllipse(centre, 7, 7);
+    p.setBrush(QColor(0x30, 0x33, 0x38));
+    p.drawEllipse(centre, 3, 3);
+    p.setPen(navy);
+    p.setFont(font(9));
+    p.drawText(QRectF(centre.x() - 20, centre.y() + 12, 40, 12), Qt::AlignCenter, label);
+}
+
+void drawChip(QPainter &p, const QRectF &body, const QString &label)
+{
+    p.setPen(QPen(QColor(0xb8, 0xbe, 0xc6), 1));
+    for (qreal x = body.left() + 4; x < body.right() - 2; x += 5) {
+        p.drawLine(QPointF(x, body.top() - 3), QPointF(x, body.top()));
+        p.drawLine(QPointF(x, body.bottom()), QPointF(x, body.bottom() + 3));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x22, 0x24, 0x28));
+    p.drawRoundedRect(body, 2, 2);
+    p.setPen(QColor(0xa0, 0xa6, 0xb0));
+    p.setFont(font(8, QFont::Normal));
+    p.drawText(body, Qt::AlignCenter, label);
+}
+
+// 452 x 194, transparent around the card: front panel on the left with the
+// two outputs and the trigger input, board with parts, connector on the right.
+QImage cardPicture()
+{
+    return draw({452, 194}, QImage::Format_ARGB32, [](QPainter &p) {
+        // Board.
+        const QRectF board(44, 16, 386, 166);
+        p.setPen(QPen(QColor(0x10, 0x1c, 0x38), 1.5));
+        p.setBrush(QColor(0x24, 0x3e, 0x70));
+        p.drawRoundedRect(board, 4, 4);
+        // Traces.
+        p.setPen(QPen(QColor(0x3a, 0x5c, 0x9a), 1.2));
+        for (int i = 0; i < 7; ++i) {
+            const qreal y = 40 + i * 18;
+            p.drawLine(QPointF(60, y), QPointF(150, y));
+            p.drawLine(QPointF(150, y), QPointF(170, y + 8));
+            p.drawLine(QPointF(170, y + 8), QPointF(400, y + 8));
+        }
+        // Edge connector with gold fingers.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x2a, 0x2d, 0x33));
+        p.drawRect(QRectF(418, 30, 34, 138));
+        p.setBrush(QColor(0xc9, 0xa8, 0x4c));
+        for (qreal y = 34; y < 164; y += 6)
+            p.drawRect(QRectF(446, y, 6, 3));
+
+        drawChip(p, QRectF(190, 36, 86, 50), QStringLiteral("KD7240"));
+        drawChip(p, QRectF(300, 36, 56, 34), QStringLiteral("DAC"));
+        drawChip(p, QRectF(300, 96, 56, 34), QStringLiteral("DAC"));
+        drawChip(p, QRectF(190, 112, 40, 26), QStringLiteral("RAM"));
+        drawChip(p, QRectF(240, 112, 40, 26), QStringLiteral("RAM"));
+        // Output filters: small grey cans.
+        p.setPen(QPen(QColor(0x50, 0x56, 0x60), 1));
+        p.setBrush(QColor(0xb0, 0xb6, 0xbe));
+        for (int i = 0; i < 4; ++i)
+            p.drawEllipse(QPointF(84 + (i % 2) * 26, 60 + (i / 2) * 58), 9, 9);
+
+        p.setPen(QColor(0xe8, 0xec, 0xf2));
+        p.setFont(font(12, QFont::Bold, 1));
+        p.drawText(QRectF(150, 150, 250, 20), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("VANTIX 7240  AWG"));
+
+        // Front panel plate.
+        p.setPen(QPen(QColor(0x60, 0x66, 0x70), 1));
+        p.setBrush(gradient({0, 0}, {44, 0}, QColor(0xd9, 0xdd, 0xe3), QColor(0xa9, 0xb0, 0xba)));
+        p.drawRoundedRect(QRectF(0.5, 0.5, 44, 193), 3, 3);
+        p.setBrush(navy);
+        p.setPen(Qt::NoPen);
+        p.drawRect(QRectF(4, 6, 37, 14));
+        p.setPen(Qt::white);
+        p.setFont(font(9));
+        p.drawText(QRectF(4, 6, 37, 14), Qt::AlignCenter, QStringLiteral("7240"));
+        drawConnector(p, QPointF(22.5, 48), QStringLiteral("CH1"));
+        drawConnector(p, QPointF(22.5, 96), QStringLiteral("CH2"));
+        drawConnector(p, QPointF(22.5, 144), QStringLiteral("TRIG"));
+        p.setPen(QPen(QColor(0x20, 0x60, 0x20), 1));
+        p.setBrush(QColor(0x30, 0xc0, 0x40));
+        p.drawEllipse(QPointF(22.5, 182), 3, 3);
+    });
+}
+
+bool save(const QImage &image, const QDir &dir, const char *name, const char *format)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    if (!image.save(path, format)) {
+        std::fprintf(stderr, "drawimages: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s %dx%d\n", qPrintable(path), image.width(), image.height());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: drawimages <library resources folder> <card resources folder>\n");
+        return 2;
+    }
+    const QDir lib(QString::fromLocal8Bit(argv[1]));
+    const QDir card(QString::fromLocal8Bit(argv[2]));
+    const bool ok = save(makerLogo(), lib, "keldor-logo.bmp", "BMP")
+                    && save(textLogo(146, QStringLiteral("VXI"), QStringLiteral("MODULE")), lib, "vxi-logo.bmp", "BMP")
+                    && save(textLogo(121, QStringLiteral("LXI"), QStringLiteral("NETWORK")), lib, "lxi-logo.bmp", "BMP")
+                    && save(splashBackground(), lib, "fp_splash.png", "PNG")
+                    && save(aboutPicture(), lib, "about.png", "PNG")
+                    && save(cardPicture(), card, "kd7240fp_splash.png", "PNG");
+    return ok ? 0 : 1;
+}
