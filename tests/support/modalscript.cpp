@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QWidget>
 
 ModalScript::ModalScript(QObject *parent)
@@ -71,6 +72,10 @@ void ModalScript::poll()
         return;
     QWidget *w = QApplication::activeModalWidget();
     if (!w || w == lastHandled || !w->isVisible())
+        return;
+    // A progress box closes by itself and is never answered; the next step
+    // belongs to whatever comes after it.
+    if (qobject_cast<QProgressDialog *>(w))
         return;
     lastHandled = w;
     seen.append(describe(w));
