@@ -1,19 +1,37 @@
+// Start-up of the 7240 panel: the splash stays up while the connection flow
+// runs inside the window's construction; the window is shown, centred, once
+// a card is open or demo mode was chosen.
 #include <QApplication>
-#include <QLabel>
+#include <QPixmap>
+#include <QSplashScreen>
 
+#include "kd7010fp_app.h"
+#include "kd7010fp_splashlabel.h"
 #include "kd7240_fc.h"
+#include "kd7240fp_app.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     kd7240_fc card;
 
-    QLabel window(QStringLiteral("<h2>Vantix %1</h2><p>%2</p><p>Driver %3</p>")
-                      .arg(card.modelCode, 4, 16, QChar(' '))
-                      .arg(card.getDescription(), card.getDriverRevision()));
-    window.setWindowTitle(QStringLiteral("Vantix %1 Soft Front Panel").arg(card.modelCode, 4, 16, QChar(' ')));
-    window.setMargin(20);
-    window.show();
-    app.exec();
+    QString description = card.getDescription();
+    description.replace(QStringLiteral(" FC"), QStringLiteral(" Function Card"));
+    const QString copyright = card.getCopyright();
+    const kd7010fp_splashLabel splashImage(1.0f, 20, card.modelCode, true, copyright, description);
+    // Not deleted here: finish() hides it once the window is up.
+    auto *splash = new QSplashScreen(QPixmap(splashImage), Qt::WindowFlags());
+    splash->show();
+
+    {
+        // Cancel in the connection flow ends the process inside this constructor.
+        kd7240fp_App window(&card);
+        window.adjustSize();
+        centerOnScreen(&window);
+        window.show();
+        splash->finish(&window);
+        app.exec();
+        // The window goes first: it releases its samples and closes the session.
+    }
     return 0;
 }

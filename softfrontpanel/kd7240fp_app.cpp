@@ -1,0 +1,272 @@
+#include "kd7240fp_app.h"
+
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+
+#include "kd7010fp_about.h"
+#include "kd7240.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+
+namespace {
+
+QString dacWhatsThis(int channel)
+{
+    return QStringLiteral("Specifies the constant voltage to be generated on the output\n"
+                          "of Channel %1. New voltage will be generated as soon as it\n"
+                          "is entered to this control.\n"
+                          "Note: \"Ground\" setting for output filter will disable any\n"
+                          "voltage output.")
+        .arg(channel);
+}
+
+QDoubleSpinBox *newDacBox(int channel)
+{
+    auto *box = new QDoubleSpinBox;
+    box->setAlignment(Qt::AlignCenter);
+    box->setDecimals(3);
+    box->setRange(0, 10);
+    box->setSingleStep(1);
+    box->setValue(0);
+    box->setWhatsThis(dacWhatsThis(channel));
+    return box;
+}
+
+} // namespace
+
+kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
+    : kd7010fp_AppFC(card, 0, false)
+{
+    auto *panelLayout = new QVBoxLayout;
+    tabs = new QTabWidget;
+    panelLayout->addWidget(tabs);
+    setPanelLayout(panelLayout);
+
+    // Waveform generation tab.
+    generationPage = new QWidget;
+    auto *generationLayout = new QVBoxLayout(generationPage);
+    auto *channelsLayout = new QHBoxLayout;
+    chan1 = new kd7240fp_chSet(QStringLiteral("Channel 1"), generationPage);
+    chan2 = new kd7240fp_chSet(QStringLiteral("Channel 2"), generationPage);
+    channelsLayout->addWidget(chan1);
+    channelsLayout->addWidget(chan2);
+    generationLayout->addLayout(channelsLayout);
+    commonSettings = new kd7240fp_comSet(QStringLiteral("Common Settings"), generationPage);
+    generationLayout->addWidget(commonSettings);
+
+    controlGroup = new QGroupBox(QStringLiteral("Waveform Generation Control"), generationPage);
+    auto *controlLayout = new QHBoxLayout(controlGroup);
+    startButton = new QPushButton(QStringLiteral("Start"));
+    startButton->setCheckable(true);
+    startButton->setFocusPolicy(Qt::StrongFocus);
+    startButton->setWhatsThis(QStringLiteral("Start/Stop waveform generation"));
+    pauseButton = new QPushButton(QStringLiteral("Pause"));
+    pauseButton->setCheckable(true);
+    pauseButton->setEnabled(false);
+    pauseButton->setWhatsThis(QStringLiteral("Pause/Resume waveform generation"));
+    triggerButton = new QPushButton(QStringLiteral("Trigger"));
+    triggerButton->setWhatsThis(QStringLiteral("Sends a pulse to the Input Trigger line"));
+    controlLayout->addStretch();
+    controlLayout->addWidget(startButton);
+    controlLayout->addSpacing(20);
+    controlLayout->addWidget(pauseButton);
+    controlLayout->addSpacing(20);
+    controlLayout->addWidget(triggerButton);
+    controlLayout->addStretch();
+    generationLayout->addWidget(controlGroup);
+    tabs->addTab(generationPage, QStringLiteral("Waveform Generation"));
+
+    // Immediate DAC values and calibration tab.
+    dacPage = new QWidget;
+    auto *dacPageLayout = new QHBoxLayout(dacPage);
+    dacGroup = new QGroupBox(QStringLiteral("Set DAC Immediate Value"), dacPage);
+    auto *dacLayout = new QVBoxLayout(dacGroup);
+    auto *dacGrid = new QGridLayout;
+    dac1Label = new QLabel(QStringLiteral("DAC 1"));
+    dac2Label = new QLabel(QStringLiteral("DAC 2"));
+    dac1Box = newDacBox(1);
+    dac2Box = newDacBox(2);
+    dacGrid->addWidget(dac1Label, 0, 0);
+    dacGrid->addWidget(dac1Box, 0, 1);
+    dacGrid->addWidget(dac2Label, 1, 0);
+    dacGrid->addWidget(dac2Box, 1, 1);
+    dacLayout->addStretch();
+    dacLayout->addLayout(dacGrid);
+    dacLayout->addStretch();
+    calibrationGroup = new QGroupBox(QStringLiteral("Calibration"), dacPage);
+    auto *calibrationLayout = new QHBoxLayout(calibrationGroup);
+    calibrateButton = new QPushButton(QStringLiteral("Calibrate"));
+    calibrateButton->setWhatsThis(QStringLiteral("Performs calibration of DACs for both channels of the board"));
+    calibrationLayout->addStretch();
+    calibrationLayout->addWidget(calibrateButton);
+    calibrationLayout->addStretch();
+    // Equal shares: otherwise the calibration group takes all the width
+    // and the DAC boxes sit squeezed at the edge.
+    dacPageLayout->addWidget(dacGroup, 1);
+    dacPageLayout->addWidget(calibrationGroup, 1);
+    tabs->addTab(dacPage, QStringLiteral("Write Channel/Calibrate"));
+
+    timer = new QTimer(this);
+
+    connect(triggerButton, &QPushButton::clicked, this, &kd7240fp_App::pulseITRI);
+    connect(startButton, &QPushButton::clicked, this, &kd7240fp_App::start);
+    connect(pauseButton, &QPushButton::toggled, this, &kd7240fp_App::pause);
+    connect(chan1, &kd7240fp_chSet::activated, this, &kd7240fp_App::setFilt);
+    connect(chan2, &kd7240fp_chSet::activated, this, &kd7240fp_App::setFilt);
+    connect(dac1Box, &QDoubleSpinBox::valueChanged, this, &kd7240fp_App::setDac);
+    connect(dac2Box, &QDoubleSpinBox::valueChanged, this, &kd7240fp_App::setDac);
+    connect(calibrateButton, &QPushButton::clicked, this, &kd7240fp_App::calibrate);
+    connect(timer, &QTimer::timeout, this, &kd7240fp_App::timerCallback);
+
+    if (!demoMode) {
+        double low = lowLimit;
+        double high = hiLimit;
+        if (report(kd7240_getOutputLimits(session, &low, &high), "kd7240_getOutputLimits(d_vi, &lowLimit, &hiLimit)")
+            >= 0) {
+            lowLimit = low;
+            hiLimit = high;
+        }
+        // The card's front ends get the groups' initial filter.
+        setFilt();
+    }
+    chan1->setLimits(lowLimit, hiLimit);
+    chan2->setLimits(lowLimit, hiLimit);
+    dac1Box->setRange(lowLimit, hiLimit);
+    dac1Box->setSingleStep(0.1);
+    dac2Box->setRange(lowLimit, hiLimit);
+    dac2Box->setSingleStep(0.1);
+
+    // Each setValue that changes a box writes both channels through setDac.
+    if (!demoMode) {
+        dac1Box->setValue(readDac(kd7240_CH1, dac1Box->value()));
+        dac2Box->setValue(readDac(kd7240_CH2, dac2Box->value()));
+    }
+
+    buffer = nullptr;
+    bufferSize = 0;
+
+    if (demoMode) {
+        aboutDialog->addHardwarePage(QStringLiteral("62089481 (DEMO)"), QStringLiteral("1.0.1.0 (DEMO)"),
+            QStringLiteral("7240-AA (DEMO)"), QString(), QString());
+    } else {
+        ViUInt32 serial = 0;
+        char subtype[kd7240_SUBTYPE_LEN] = {};
+        report(kd7240_readSerialNo(session, &serial, subtype), "kd7240_readSerialNo(d_vi, &serialNumber, subtype)");
+        subtype[sizeof subtype - 1] = '\0';
+        char revision[kd7240_INSTR_REVISION_LEN] = {};
+        kd7240_revision_query(session, nullptr, revision);
+        revision[sizeof revision - 1] = '\0';
+        aboutDialog->addHardwarePage(QString::asprintf("%08x", serial), QString::fromLatin1(revision),
+            QStringLiteral("7240-%1").arg(QString::fromLatin1(subtype), 0, QChar(' ')), QString(), QString());
+    }
+}
+
+kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
+
+ViStatus kd7240fp_App::report(ViStatus status, const char *callText)
+{
+    if (status == VI_SUCCESS)
+        return status;
+    char message[kd7240_ERROR_MESSAGE_LEN] = {};
+    if (kd7240_error_message(0, status, message) < 0 || message[0] == '\0')
+        std::snprintf(message, sizeof message, "Unknown status 0x%08X", static_cast<unsigned>(status));
+    message[sizeof message - 1] = '\0';
+    if (status < 0)
+        errorMessage(QString::asprintf("%s failed due to [%s]", callText, message));
+    else
+        warningMessage(QString::asprintf("Warning: [%s]", message));
+    return status;
+}
+
+double kd7240fp_App::readDac(int channel, double current)
+{
+    // A failed read leaves the box as it is rather than showing a value the
+    // card never sent.
+    double value = current;
+    const ViStatus status = report(kd7240_getDACval(session, channel, &value),
+        channel == kd7240_CH1 ? "kd7240_getDACval(d_vi, kd7240_CH1, &dac_val)"
+                              : "kd7240_getDACval(d_vi, kd7240_CH2, &dac_val)");
+    return status < 0 ? current : value;
+}
+
+int kd7240fp_App::setDac(double)
+{
+    const double dac1 = dac1Box->value();
+    const double dac2 = dac2Box->value();
+    if (demoMode)
+        return 0;
+    report(kd7240_writeChannels(session, dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)");
+    return 0;
+}
+
+int kd7240fp_App::setFilt()
+{
+    if (demoMode)
+        return 0;
+    report(kd7240_setFEConfig(session, kd7240_CH1, chan1->getFilt(), chan1->getTerm()),
+        "kd7240_setFEConfig(d_vi, kd7240_CH1, chan1->getFilt(), chan1->getTerm())");
+    report(kd7240_setFEConfig(session, kd7240_CH2, chan2->getFilt(), chan2->getTerm()),
+        "kd7240_setFEConfig(d_vi, kd7240_CH2, chan2->getFilt(), chan2->getTerm())");
+    return 0;
+}
+
+int kd7240fp_App::pulseITRI()
+{
+    if (demoMode)
+        return 0;
+    report(kd7240_pulseITRI(session, kd7240_ITRI_PULSE), "kd7240_pulseITRI(d_vi, kd7240_ITRI_PULSE)");
+    return 0;
+}
+
+int kd7240fp_App::pause(bool checked)
+{
+    // Also in demo mode: the driver answers session 0 with an error, which
+    // is not shown.
+    if (checked) {
+        pauseButton->setText(QStringLiteral("Resume"));
+        kd7240_pause(session);
+    } else {
+        pauseButton->setText(QStringLiteral("Pause"));
+        kd7240_resume(session);
+    }
+    return 0;
+}
+
+int kd7240fp_App::calibrate()
+{
+    setCursor(Qt::WaitCursor);
+    if (!demoMode && report(kd7240_calibrate(session), "kd7240_calibrate(d_vi)") < 0) {
+        setCursor(Qt::ArrowCursor);
+        return 0;
+    }
+    infoMessage(QStringLiteral("Calibration procedure completed successfully."));
+    setCursor(Qt::ArrowCursor);
+    return 0;
+}
+
+void kd7240fp_App::timerCallback()
+{
+    if (demoMode || pollReportOpen)
+        return;
+    // Unknown counts as still generating: only the card's own word that the
+    // burst has ended returns the window to idle.
+    ViInt32 stat = 1;
+    pollReportOpen = true;
+    const ViStatus status = report(kd7240_getBurstStatus(session, &stat, nullptr, nullptr, nullptr),
+        "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
+    pollReportOpen = false;
+    if (status < 0 || stat != 0)
+        return;
+    timer->stop();
+    startButton->setChecked(false);
+    start();
+}

@@ -1,0 +1,82 @@
+// The main window of the 7240 panel: waveform generation on the first tab,
+// immediate DAC values and calibration on the second. Every driver call goes
+// through the session the panel base opened and is reported the same way.
+#ifndef KD7240FP_APP_H
+#define KD7240FP_APP_H
+
+#include "kd7010fp_appfc.h"
+
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class kd7240fp_chSet;
+class kd7240fp_comSet;
+
+class kd7240fp_App : public kd7010fp_AppFC
+{
+    Q_OBJECT
+
+public:
+    explicit kd7240fp_App(kd7010fp_genFC *card);
+    ~kd7240fp_App() override;
+
+    QTabWidget *tabs;
+    QWidget *generationPage;
+    QWidget *dacPage;
+    kd7240fp_chSet *chan1;
+    kd7240fp_chSet *chan2;
+    kd7240fp_comSet *commonSettings;
+    QGroupBox *dacGroup;
+    QDoubleSpinBox *dac1Box;
+    QDoubleSpinBox *dac2Box;
+    QLabel *dac1Label;
+    QLabel *dac2Label;
+    QGroupBox *calibrationGroup;
+    QPushButton *calibrateButton;
+    QGroupBox *controlGroup;
+    QPushButton *startButton;
+    QPushButton *pauseButton;
+    QPushButton *triggerButton;
+    QTimer *timer;
+    // Defined before the card is asked, so a failed read leaves the demo range.
+    double lowLimit = -10;
+    double hiLimit = 10;
+    double *buffer = nullptr; // samples of both channels, malloc family
+    int bufferSize = 0; // doubles that buffer holds
+
+public slots:
+    int setFilt();
+    void timerCallback();
+
+private slots:
+    int calibrate();
+    int start();
+    int pause(bool checked);
+    int setDac(double);
+    int pulseITRI();
+
+protected:
+    // Zero-filled room for `count` doubles, or null; released with std::free.
+    virtual double *allocateSamples(int count);
+
+private:
+    // Shows a failed call (negative status) in the error box and a warning
+    // (positive) in the warning box; 0 shows nothing. Returns `status`.
+    ViStatus report(ViStatus status, const char *callText);
+    void startGeneration();
+    void stopGeneration();
+    // Back to idle before anything reached the card: Start released, LEDs off.
+    void abandonStart();
+    // Enables the controls of the generating (true) or idle (false) state.
+    void showGenerating(bool generating);
+    double readDac(int channel, double current);
+
+    // Set while a poll's report is open: the timer keeps running under a
+    // modal box, and each timeout must not stack another box on it.
+    bool pollReportOpen = false;
+};
+
+#endif

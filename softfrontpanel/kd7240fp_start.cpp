@@ -1,0 +1,150 @@
+// Starting and stopping generation: the Start/Stop button's clicked() lands
+// in start(), which looks at the button to know which way to go.
+#include "kd7240fp_app.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdlib>
+
+#include "kd7010fp_led.h"
+#include "kd7240.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "kd7240fp_waveform.h"
+
+namespace {
+constexpr int pollIntervalMs = 100;
+constexpr int dacTab = 1;
+} // namespace
+
+int kd7240fp_App::start()
+{
+    if (startButton->isChecked())
+        startGeneration();
+    else
+        stopGeneration();
+    return 0;
+}
+
+double *kd7240fp_App::allocateSamples(int count)
+{
+    return static_cast<double *>(std::calloc(static_cast<size_t>(count), sizeof(double)));
+}
+
+void kd7240fp_App::abandonStart()
+{
+    startButton->setChecked(false);
+    chan1->led->setValue(false);
+    chan2->led->setValue(false);
+}
+
+void kd7240fp_App::showGenerating(bool generating)
+{
+    chan1->setEnabled(!generating);
+    chan2->setEnabled(!generating);
+    commonSettings->setEnabled(!generating);
+    tabs->setTabEnabled(dacTab, !generating);
+    pauseButton->setEnabled(generating);
+    startButton->setText(generating ? QStringLiteral("Stop") : QStringLiteral("Start"));
+}
+
+void kd7240fp_App::startGeneration()
+{
+    const int type1 = chan1->waveType;
+    const double offset1 = chan1->offsetBox->value();
+    const double amplitude1 = chan1->amplitudeBox->value();
+    const int type2 = chan2->waveType;
+    const double offset2 = chan2->offsetBox->value();
+    const double amplitude2 = chan2->amplitudeBox->value();
+
+    if (type1 == 0 && type2 == 0) {
+        warningMessage(QStringLiteral("At least for one channel the waveform type should be choosen"));
+        startButton->setChecked(false);
+        return;
+    }
+    chan1->led->setValue(type1 != 0);
+    chan2->led->setValue(type2 != 0);
+
+    if (!demoMode) {
+        const int freq = commonSettings->frequencyBox->value();
+        const int startIndex = commonSettings->startBox->currentIndex();
+        const int stopIndex = commonSettings->stopBox->currentIndex();
+        const int cycles = commonSettings->cyclesBox->value();
+
+        double uTime = 0;
+        int nSam = 0;
+        if (!kd7240fp::sampleTiming(freq, &uTime, &nSam) || nSam < 1) {
+            warningMessage(QStringLiteral("Wrong output signal frequency has been choosen"));
+            abandonStart();
+            return;
+        }
+        const int length = stopIndex != 0 ? cycles : 0;
+
+        // The buffer is kept from start to start and only ever grows.
+        const int needed = (type1 != 0 && type2 != 0) ? 2 * nSam : nSam;
+        if (needed > bufferSize) {
+            std::free(buffer);
+            bufferSize = 0;
+            buffer = allocateSamples(needed);
+            if (!buffer) {
+                warningMessage(
+                    QStringLiteral("Not enough memory for %1 samples; the waveform cannot be generated.").arg(needed));
+                abandonStart();
+                return;
+            }
+            bufferSize = needed;
+        }
+
+        if (startIndex != 0)
+            report(kd7240_setITRI(session, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT),
+                "kd7240_setITRI(d_vi, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT)");
+        else
+            report(kd7240_setITRI(session, 0, 0), "kd7240_setITRI(d_vi, 0, 0)");
+
+        const double rate = 1.0 / uTime;
+        if (type1 != 0 && type2 != 0) {
+            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
+            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, buffer + nSam);
+            report(kd7240_generateWaveforms(
+                       session, nSam, length, rate, chan1->getFilt(), chan2->getFilt(), buffer, buffer + nSam),
+                "kd7240_generateWaveforms(d_vi, nSam, length, 1.0/uTime, chan1->getFilt(), chan2->getFilt(), "
+                "buffer, buffer + nSam)");
+        } else if (type1 != 0) {
+            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
+            report(kd7240_generateWaveform(session, kd7240_CH1, nSam, length, rate, chan1->getFilt(), buffer),
+                "kd7240_generateWaveform (d_vi, kd7240_CH1, nSam, length, 1.0/uTime, chan1->getFilt(), buffer)");
+        } else {
+            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, buffer);
+            report(kd7240_generateWaveform(session, kd7240_CH2, nSam, length, rate, chan2->getFilt(), buffer),
+                "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
+        }
+        // Even after a failed generate call the window goes on to generating:
+        // the poll returns it to idle once the card reports no burst.
+    }
+
+    showGenerating(true);
+    timer->start(pollIntervalMs);
+}
+
+void kd7240fp_App::stopGeneration()
+{
+    timer->stop();
+    chan1->led->setValue(false);
+    chan2->led->setValue(false);
+    if (!demoMode) {
+        // A state the card did not report counts as running, so the stop
+        // call is sent all the same.
+        ViInt32 state = 1;
+        const ViStatus status = report(kd7240_getBurstStatus(session, &state, nullptr, nullptr, nullptr),
+            "kd7240_getBurstStatus (d_vi, &state, NULL, NULL, NULL)");
+        if (status < 0 || state != 0)
+            report(kd7240_stopBurst(session), "kd7240_stopBurst(d_vi)");
+    }
+    if (pauseButton->isChecked())
+        pauseButton->toggle();
+    showGenerating(false);
+}

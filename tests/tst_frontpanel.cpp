@@ -1,0 +1,296 @@
+// The front panel window's own slots: what reaches the card when the
+// operator writes DAC values, chooses filters, pulses the trigger or
+// calibrates, and how a failing call is reported.
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "kd7010fp_about.h"
+#include "kd7240.h"
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "modalscript.h"
+#include "panelfixture.h"
+
+namespace {
+
+const ViStatus driverError = ViStatus(0xBFFC0803);
+const ViStatus driverWarning = ViStatus(0x3FFC0803);
+const QString errorTitle = QStringLiteral("Vantix  SFP Error message");
+const QString warningTitle = QStringLiteral("Vantix  SFP Warning message");
+const QString infoTitle = QStringLiteral("Vantix  SFP Info message");
+
+QString driverMessage(ViStatus status)
+{
+    char text[kd7240_ERROR_MESSAGE_LEN] = {};
+    kd7240_error_message(0, status, text);
+    return QString::fromLatin1(text);
+}
+
+void chooseFilter(kd7240fp_chSet *channel, int index)
+{
+    channel->filterBox->setCurrentIndex(index);
+    emit channel->filterBox->activated(index);
+}
+
+} // namespace
+
+class tst_frontpanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void constructionReadsTheCard();
+    void demoModeLeavesTheCardAlone();
+    void dacBoxesWriteBothChannels();
+    void filterChoiceRewritesBothChannels();
+    void triggerButtonPulses();
+    void failedCallsAreReported_data();
+    void failedCallsAreReported();
+    void failedDacReadKeepsTheBox();
+    void calibration_data();
+    void calibration();
+
+private:
+    std::unique_ptr<PanelPeek> open(const char *system, const QString &how = QStringLiteral("Auto Find"))
+    {
+        return openPanel(&card, system, how);
+    }
+    kd7240_fc card;
+};
+
+void tst_frontpanel::init() { kdsim::reset(); }
+
+void tst_frontpanel::constructionReadsTheCard()
+{
+    QVERIFY(loadTestSystem("panel_vxi.json"));
+    ModalScript script;
+    script.answer(QStringLiteral("Auto Find"));
+    PanelPeek panel(&card);
+    QCOMPARE(script.pending(), 0);
+
+    QStringList calls = driverCalls();
+    calls = calls.mid(calls.indexOf(QStringLiteral("kd7240_getOutputLimits")));
+    QCOMPARE(calls,
+        (QStringList { "kd7240_getOutputLimits", "kd7240_setFEConfig", "kd7240_setFEConfig", "kd7240_getDACval",
+            "kd7240_getDACval", "kd7240_readSerialNo", "kd7240_revision_query" }));
+    const auto fe = kdsim::calls("kd7240_setFEConfig");
+    QCOMPARE(fe.size(), size_t(2));
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject args = callArgs(fe[i]);
+        QCOMPARE(args.value(QLatin1String("channel")).toInt(), i + 1);
+        QCOMPARE(args.value(QLatin1String("filter")).toInt(), 0);
+        QCOMPARE(args.value(QLatin1String("term")).toInt(), 0);
+        QCOMPARE(args.value(QLatin1String("session")).toInteger(), qint64(panel.session));
+    }
+
+    // The fixture card's limits are -5 V to 8 V.
+    QCOMPARE(panel.lowLimit, -5.0);
+    QCOMPARE(panel.hiLimit, 8.0);
+    for (QDoubleSpinBox *box : { panel.dac1Box, panel.dac2Box }) {
+        QCOMPARE(box->minimum(), -5.0);
+        QCOMPARE(box->maximum(), 8.0);
+        QCOMPARE(box->singleStep(), 0.1);
+    }
+    QCOMPARE(panel.chan1->offsetBox->minimum(), -5.0);
+    QCOMPARE(panel.chan2->amplitudeBox->maximum(), 6.5);
+    QCOMPARE(panel.buffer, nullptr);
+    QCOMPARE(panel.bufferSize, 0);
+}
+
+void tst_frontpanel::demoModeLeavesTheCardAlone()
+{
+    auto panel = open("panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    QCOMPARE(panel->lowLimit, -10.0);
+    QCOMPARE(panel->hiLimit, 10.0);
+    QCOMPARE(panel->dac1Box->value(), 0.0);
+    QCOMPARE(panel->dac2Box->minimum(), -10.0);
+    const QStringList identity = { panel->aboutDialog->valueLabels[3].text(), panel->aboutDialog->valueLabels[4].text(),
+        panel->aboutDialog->valueLabels[5].text() };
+    QCOMPARE(identity, (QStringList { "7240-AA (DEMO)", "1.0.1.0 (DEMO)", "62089481 (DEMO)" }));
+
+    panel->dac1Box->setValue(2.5);
+    chooseFilter(panel->chan1, 0);
+    panel->triggerButton->click();
+    ModalScript script;
+    script.answer(QStringLiteral("OK"));
+    panel->calibrateButton->click();
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].title, infoTitle);
+    QCOMPARE(script.seen[0].text, QStringLiteral("Calibration procedure completed successfully."));
+    QCOMPARE(driverCalls(), QStringList());
+}
+
+void tst_frontpanel::dacBoxesWriteBothChannels()
+{
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    panel->dac1Box->setValue(-2);
+    panel->dac2Box->setValue(1.5);
+
+    const auto writes = kdsim::calls("kd7240_writeChannels");
+    QCOMPARE(writes.size(), size_t(2));
+    QCOMPARE(callArgs(writes[0]).value(QLatin1String("ch1")).toDouble(), -2.0);
+    QCOMPARE(callArgs(writes[0]).value(QLatin1String("ch2")).toDouble(), 0.0);
+    QCOMPARE(callArgs(writes[1]).value(QLatin1String("ch1")).toDouble(), -2.0);
+    QCOMPARE(callArgs(writes[1]).value(QLatin1String("ch2")).toDouble(), 1.5);
+    const kdsim::CardState state = kdsim::cardState(panel->session);
+    QCOMPARE(state.dac[0], -2.0);
+    QCOMPARE(state.dac[1], 1.5);
+}
+
+void tst_frontpanel::filterChoiceRewritesBothChannels()
+{
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    chooseFilter(panel->chan2, 3); // 10KHz
+    chooseFilter(panel->chan2, 0); // Ground keeps the filter it had
+
+    const auto fe = kdsim::calls("kd7240_setFEConfig");
+    QCOMPARE(fe.size(), size_t(4));
+    const int expected[4][3] = { { 1, 0, 0 }, { 2, 2, 0 }, { 1, 0, 0 }, { 2, 2, 2 } };
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject args = callArgs(fe[i]);
+        QCOMPARE(args.value(QLatin1String("channel")).toInt(), expected[i][0]);
+        QCOMPARE(args.value(QLatin1String("filter")).toInt(), expected[i][1]);
+        QCOMPARE(args.value(QLatin1String("term")).toInt(), expected[i][2]);
+    }
+    const kdsim::CardState state = kdsim::cardState(panel->session);
+    QCOMPARE(state.filter[1], 2);
+    QCOMPARE(state.term[1], 2);
+    QCOMPARE(state.term[0], 0);
+}
+
+void tst_frontpanel::triggerButtonPulses()
+{
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    panel->triggerButton->click();
+    const auto pulses = kdsim::calls("kd7240_pulseITRI");
+    QCOMPARE(pulses.size(), size_t(1));
+    QCOMPARE(callArgs(pulses[0]).value(QLatin1String("pulse")).toInt(), kd7240_ITRI_PULSE);
+    QCOMPARE(callArgs(pulses[0]).value(QLatin1String("session")).toInteger(), qint64(panel->session));
+}
+
+void tst_frontpanel::failedCallsAreReported_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("messageFails");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("callText");
+    QTest::addColumn<int>("callsMade");
+
+    const QString fe1 = QStringLiteral("kd7240_setFEConfig(d_vi, kd7240_CH1, chan1->getFilt(), chan1->getTerm())");
+    QTest::newRow("error, slot goes on") << "kd7240_setFEConfig" << int(driverError) << false << "filter" << fe1 << 2;
+    QTest::newRow("error without message") << "kd7240_setFEConfig" << int(driverError) << true << "filter" << fe1 << 2;
+    QTest::newRow("warning") << "kd7240_writeChannels" << int(driverWarning) << false << "dac" << QString() << 1;
+    QTest::newRow("trigger error") << "kd7240_pulseITRI" << int(driverError) << false << "trigger"
+                                   << "kd7240_pulseITRI(d_vi, kd7240_ITRI_PULSE)" << 1;
+}
+
+void tst_frontpanel::failedCallsAreReported()
+{
+    QFETCH(QString, call);
+    QFETCH(int, status);
+    QFETCH(bool, messageFails);
+    QFETCH(QString, action);
+    QFETCH(QString, callText);
+    QFETCH(int, callsMade);
+
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    const QString message = messageFails
+        ? QStringLiteral("Unknown status 0x") + QString::number(quint32(status), 16).toUpper()
+        : driverMessage(status);
+    QVERIFY(!message.isEmpty());
+    kdsim::addFault(call.toStdString(), status, 1);
+    if (messageFails)
+        kdsim::addFault("kd7240_error_message", driverError, -1);
+
+    ModalScript script;
+    script.answer(status < 0 ? QStringLiteral("No") : QStringLiteral("OK"));
+    if (action == QLatin1String("filter"))
+        chooseFilter(panel->chan1, 2);
+    else if (action == QLatin1String("dac"))
+        panel->dac2Box->setValue(1);
+    else
+        panel->triggerButton->click();
+
+    QCOMPARE(script.seen.size(), 1);
+    if (status < 0) {
+        QCOMPARE(script.seen[0].title, errorTitle);
+        QCOMPARE(script.seen[0].text,
+            callText + QStringLiteral(" failed due to [") + message + QStringLiteral("]\nDo you want to exit?"));
+    } else {
+        QCOMPARE(script.seen[0].title, warningTitle);
+        QCOMPARE(script.seen[0].text, QStringLiteral("Warning: [") + message + QStringLiteral("]"));
+    }
+    QCOMPARE(int(kdsim::calls(call.toStdString()).size()), callsMade);
+}
+
+void tst_frontpanel::failedDacReadKeepsTheBox()
+{
+    QVERIFY(loadTestSystem("panel_vxi.json"));
+    kdsim::addFault("kd7240_getDACval", driverError, 1);
+    ModalScript script;
+    script.answer(QStringLiteral("Auto Find")).answer(QStringLiteral("No"));
+    PanelPeek panel(&card);
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(script.seen.last().text,
+        QStringLiteral("kd7240_getDACval(d_vi, kd7240_CH1, &dac_val) failed due to [%1]\nDo you want to exit?")
+            .arg(driverMessage(driverError)));
+    // Nothing was read for channel 1, so nothing is written back.
+    QCOMPARE(panel.dac1Box->value(), 0.0);
+    QCOMPARE(kdsim::calls("kd7240_getDACval").size(), size_t(2));
+    QCOMPARE(kdsim::calls("kd7240_writeChannels").size(), size_t(0));
+}
+
+void tst_frontpanel::calibration_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QStringList>("answers");
+
+    QTest::newRow("success") << 0 << QStringList { infoTitle } << QStringList { "OK" };
+    QTest::newRow("warning goes on") << int(driverWarning) << QStringList { warningTitle, infoTitle }
+                                     << QStringList { "OK", "OK" };
+    QTest::newRow("error stops early") << int(driverError) << QStringList { errorTitle } << QStringList { "No" };
+}
+
+void tst_frontpanel::calibration()
+{
+    QFETCH(int, status);
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, answers);
+
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    if (status != 0)
+        kdsim::addFault("kd7240_calibrate", status, 1);
+    ModalScript script;
+    for (const QString &answer : answers)
+        script.answer(answer);
+    panel->calibrateButton->click();
+
+    QStringList seenTitles;
+    for (const SeenBox &box : script.seen)
+        seenTitles << box.title;
+    QCOMPARE(seenTitles, titles);
+    if (status < 0)
+        QCOMPARE(script.seen[0].text,
+            QStringLiteral("kd7240_calibrate(d_vi) failed due to [%1]\nDo you want to exit?")
+                .arg(driverMessage(status)));
+    else
+        QCOMPARE(script.seen.last().text, QStringLiteral("Calibration procedure completed successfully."));
+    QCOMPARE(kdsim::calls("kd7240_calibrate").size(), size_t(1));
+    QCOMPARE(panel->cursor().shape(), Qt::ArrowCursor);
+}
+
+QTEST_MAIN(tst_frontpanel)
+#include "tst_frontpanel.moc"

@@ -1,0 +1,392 @@
+// Starting and stopping generation: the samples, counts and rates the card
+// receives, the trigger set-up, the buffer, and the window's two states.
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "kd7240.h"
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "modalscript.h"
+#include "panelfixture.h"
+
+namespace {
+
+const ViStatus driverError = ViStatus(0xBFFC0803);
+
+struct Channel
+{
+    int type = 0;
+    double amplitude = 0;
+    double offset = 0;
+    int filterIndex = 1;
+};
+
+void setChannel(kd7240fp_chSet *group, const Channel &c)
+{
+    QPushButton *buttons[] = { group->sineButton, group->squareButton, group->sawButton, group->triangleButton };
+    if (c.type != 0 && group->waveType != c.type)
+        buttons[c.type - 1]->click();
+    else if (c.type == 0 && group->waveType != 0)
+        buttons[group->waveType - 1]->click();
+    group->amplitudeBox->setValue(c.amplitude);
+    group->offsetBox->setValue(c.offset);
+    group->filterBox->setCurrentIndex(c.filterIndex);
+}
+
+// Empty when the window shows the state asked for, else what differs.
+QString stateProblem(PanelPeek *panel, bool generating)
+{
+    QStringList problems;
+    auto expect = [&](bool ok, const char *what) {
+        if (!ok)
+            problems << QString::fromLatin1(what);
+    };
+    expect(panel->startButton->isChecked() == generating, "start button checked");
+    expect(panel->startButton->text() == (generating ? "Stop" : "Start"), "start button text");
+    expect(panel->chan1->isEnabled() != generating, "channel 1 enabled");
+    expect(panel->chan2->isEnabled() != generating, "channel 2 enabled");
+    expect(panel->commonSettings->isEnabled() != generating, "common settings enabled");
+    expect(panel->tabs->isTabEnabled(1) != generating, "DAC tab enabled");
+    expect(panel->pauseButton->isEnabled() == generating, "pause enabled");
+    expect(panel->timer->isActive() == generating, "timer");
+    if (generating)
+        expect(panel->timer->interval() == 100, "poll interval");
+    else
+        expect(!ledLit(panel->chan1->led) && !ledLit(panel->chan2->led), "LEDs off");
+    return problems.join(QStringLiteral(", "));
+}
+
+QList<QMessageBox *> openBoxes()
+{
+    QList<QMessageBox *> boxes;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            boxes << box;
+    return boxes;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Channel)
+
+class tst_generation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void start_data();
+    void start();
+    void bufferOnlyGrows();
+    void refusedStarts_data();
+    void refusedStarts();
+    void limitedBurstEndsThroughThePoll();
+    void stopWhilePaused();
+    void failingPollShowsOneBoxAndKeepsGenerating();
+    void failedStateReadStillStops();
+    void demoGeneratesWithoutTheCard();
+
+private:
+    std::unique_ptr<PanelPeek> open(const QString &how = QStringLiteral("Auto Find"))
+    {
+        auto panel = openPanel(&card, "panel_vxi.json", how);
+        kdsim::keepSamples(true);
+        return panel;
+    }
+    kd7240_fc card;
+};
+
+void tst_generation::init() { kdsim::reset(); }
+
+void tst_generation::start_data()
+{
+    QTest::addColumn<Channel>("ch1");
+    QTest::addColumn<Channel>("ch2");
+    QTest::addColumn<int>("freq");
+    QTest::addColumn<int>("startIndex");
+    QTest::addColumn<int>("cycles"); // 0: "Unlimited"
+    QTest::addColumn<int>("nSam");
+    QTest::addColumn<double>("rate");
+    // index, value pairs: first channel 1's array, then channel 2's (or the
+    // only array) in data2 / data1.
+    QTest::addColumn<QList<QPointF>>("samples1");
+    QTest::addColumn<QList<QPointF>>("samples2");
+
+    const Channel none;
+    QTest::newRow("sine on channel 1") << Channel { 1, 2, 1, 1 } << none << 1000 << 0 << 0 << 1000 << 1e6
+                                       << QList<QPointF> { { 0, 1 }, { 250, 3 }, { 750, -1 } } << QList<QPointF> {};
+    QTest::newRow("square on channel 2, by trigger, 5 cycles")
+        << none << Channel { 2, 1, 0, 3 } << 100000 << 1 << 5 << 10 << 1e6 << QList<QPointF> {}
+        << QList<QPointF> { { 0, 1 }, { 4, 1 }, { 5, -1 }, { 9, -1 } };
+    QTest::newRow("saw and triangle") << Channel { 3, 1, 0, 2 } << Channel { 4, 1, 0, 4 } << 100000 << 0 << 0 << 10
+                                      << 1e6 << QList<QPointF> { { 0, -1 }, { 1, -7.0 / 9 }, { 9, 1 } }
+                                      << QList<QPointF> { { 0, -1 }, { 4, 7.0 / 9 }, { 5, 7.0 / 9 }, { 9, -1 } };
+    QTest::newRow("1 Hz runs at the slower rate")
+        << Channel { 1, 1, 0, 1 } << none << 1 << 0 << 1024 << 100000 << 1.0 / (1e-6 * 10)
+        << QList<QPointF> { { 25000, 1 } } << QList<QPointF> {};
+}
+
+void tst_generation::start()
+{
+    QFETCH(Channel, ch1);
+    QFETCH(Channel, ch2);
+    QFETCH(int, freq);
+    QFETCH(int, startIndex);
+    QFETCH(int, cycles);
+    QFETCH(int, nSam);
+    QFETCH(double, rate);
+    QFETCH(QList<QPointF>, samples1);
+    QFETCH(QList<QPointF>, samples2);
+
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, ch1);
+    setChannel(panel->chan2, ch2);
+    panel->commonSettings->frequencyBox->setValue(freq);
+    panel->commonSettings->startBox->setCurrentIndex(startIndex);
+    panel->commonSettings->stopBox->setCurrentIndex(cycles ? 1 : 0);
+    panel->commonSettings->cyclesBox->setValue(cycles ? cycles : 7);
+    panel->startButton->click();
+
+    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
+    QCOMPARE(ledLit(panel->chan1->led), ch1.type != 0);
+    QCOMPARE(ledLit(panel->chan2->led), ch2.type != 0);
+
+    const bool both = ch1.type && ch2.type;
+    const std::string generate = both ? "kd7240_generateWaveforms" : "kd7240_generateWaveform";
+    QCOMPARE(driverCalls(), (QStringList { "kd7240_setITRI", QString::fromStdString(generate) }));
+    const QJsonObject itri = callArgs(kdsim::calls("kd7240_setITRI").front());
+    QCOMPARE(itri.value(QLatin1String("source")).toInt(), startIndex ? kd7240_ITRI_SRC_BOTH : 0);
+    QCOMPARE(itri.value(QLatin1String("pulse")).toInt(), 0);
+
+    const kdsim::Call call = kdsim::calls(generate).front();
+    QCOMPARE(call.status, 0);
+    const QJsonObject args = callArgs(call);
+    QCOMPARE(args.value(QLatin1String("session")).toInteger(), qint64(panel->session));
+    QCOMPARE(args.value(QLatin1String("nSam")).toInt(), nSam);
+    QCOMPARE(args.value(QLatin1String("cycles")).toInt(), cycles);
+    QCOMPARE(args.value(QLatin1String("rate")).toDouble(), rate);
+    const int code1 = ch1.filterIndex - 1;
+    const int code2 = ch2.filterIndex - 1;
+    if (both) {
+        QCOMPARE(args.value(QLatin1String("filter1")).toInt(), code1);
+        QCOMPARE(args.value(QLatin1String("filter2")).toInt(), code2);
+        QCOMPARE(panel->bufferSize, 2 * nSam);
+    } else {
+        QCOMPARE(args.value(QLatin1String("channel")).toInt(), ch1.type ? 1 : 2);
+        QCOMPARE(args.value(QLatin1String("filter")).toInt(), ch1.type ? code1 : code2);
+        QCOMPARE(panel->bufferSize, nSam);
+    }
+
+    // The only channel's samples sit at the start of the buffer; with both,
+    // channel 2 follows at nSam.
+    const std::vector<double> &first = call.data1;
+    const std::vector<double> &second = both ? call.data2 : call.data1;
+    QCOMPARE(int(first.size()), nSam);
+    for (const QPointF &p : samples1)
+        QVERIFY2(qAbs(first.at(size_t(p.x())) - p.y()) < 1e-9, qPrintable(QString::number(p.x())));
+    for (const QPointF &p : samples2)
+        QVERIFY2(qAbs(second.at(size_t(p.x())) - p.y()) < 1e-9, qPrintable(QString::number(p.x())));
+    if (both)
+        QCOMPARE(panel->buffer[nSam], second.front());
+
+    panel->startButton->click();
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QCOMPARE(kdsim::calls("kd7240_stopBurst").size(), size_t(1));
+    QVERIFY(!kdsim::cardState(panel->session).generating);
+}
+
+void tst_generation::bufferOnlyGrows()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    auto run = [&](const Channel &c1, const Channel &c2, int freq) {
+        setChannel(panel->chan1, c1);
+        setChannel(panel->chan2, c2);
+        panel->commonSettings->frequencyBox->setValue(freq);
+        panel->startButton->click();
+        panel->startButton->click();
+    };
+    const Channel sine { 1, 1, 0, 1 };
+    run(sine, sine, 1000);
+    QCOMPARE(panel->bufferSize, 2000);
+    const double *kept = panel->buffer;
+    run(sine, Channel {}, 1000);
+    run(Channel {}, sine, 2000);
+    QCOMPARE(panel->bufferSize, 2000);
+    QCOMPARE(panel->buffer, kept);
+    run(sine, Channel {}, 100);
+    QCOMPARE(panel->bufferSize, 10000);
+    QCOMPARE(kdsim::calls("kd7240_generateWaveform").size(), size_t(3));
+}
+
+void tst_generation::refusedStarts_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("no waveform") << "none"
+                                 << "At least for one channel the waveform type should be choosen";
+    QTest::newRow("no sample period") << "frequency"
+                                      << "Wrong output signal frequency has been choosen";
+    QTest::newRow("no memory") << "memory"
+                               << "Not enough memory for 1000 samples; the waveform cannot be generated.";
+}
+
+void tst_generation::refusedStarts()
+{
+    QFETCH(QString, cause);
+    auto panel = open();
+    QVERIFY(panel);
+    if (cause != QLatin1String("none"))
+        setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    if (cause == QLatin1String("frequency")) {
+        // The box never offers 0 Hz; widen it to reach the path.
+        panel->commonSettings->frequencyBox->setMinimum(0);
+        panel->commonSettings->frequencyBox->setValue(0);
+    }
+    panel->failAllocation = cause == QLatin1String("memory");
+
+    ModalScript script;
+    script.answer(QStringLiteral("OK"));
+    panel->startButton->click();
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].title, QStringLiteral("Vantix  SFP Warning message"));
+    QTEST(script.seen[0].text, "warning");
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QCOMPARE(driverCalls(), QStringList());
+    QCOMPARE(panel->bufferSize, 0);
+}
+
+void tst_generation::limitedBurstEndsThroughThePoll()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    kdsim::useManualClock();
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->commonSettings->stopBox->setCurrentIndex(1);
+    panel->commonSettings->cyclesBox->setValue(5);
+    panel->startButton->click();
+
+    // Five periods of 1000 samples at 1 MHz: 5 ms of card time, none passed yet.
+    QTRY_VERIFY(kdsim::calls("kd7240_getBurstStatus").size() >= 2);
+    QVERIFY(panel->startButton->isChecked());
+    kdsim::advanceClock(6);
+    QTRY_VERIFY(!panel->startButton->isChecked());
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QCOMPARE(kdsim::calls("kd7240_stopBurst").size(), size_t(0));
+    QCOMPARE(driverCalls().last(), QStringLiteral("kd7240_getBurstStatus"));
+}
+
+void tst_generation::stopWhilePaused()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, Channel { 4, 1, 0, 1 });
+    panel->startButton->click();
+    panel->pauseButton->click();
+    QCOMPARE(panel->pauseButton->text(), QStringLiteral("Resume"));
+    QVERIFY(kdsim::cardState(panel->session).paused);
+    kdsim::clearCalls();
+
+    panel->startButton->click();
+    QCOMPARE(driverCalls(), (QStringList { "kd7240_getBurstStatus", "kd7240_stopBurst", "kd7240_resume" }));
+    QVERIFY(!panel->pauseButton->isChecked());
+    QCOMPARE(panel->pauseButton->text(), QStringLiteral("Pause"));
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QVERIFY(!kdsim::cardState(panel->session).generating);
+    QVERIFY(!kdsim::cardState(panel->session).paused);
+}
+
+void tst_generation::failingPollShowsOneBoxAndKeepsGenerating()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->startButton->click();
+    kdsim::addFault("kd7240_getBurstStatus", driverError, -1);
+
+    // Leave the first report open for several poll periods before answering.
+    // Qt here does not deliver a timer's timeout again while its slot runs,
+    // so a stray timeout is also delivered by hand, as another event
+    // dispatcher would.
+    int boxesWhileOpen = -1;
+    size_t pollsWhileOpen = 0;
+    ModalScript script;
+    script.act([&](QWidget *box) {
+        QTimer::singleShot(200, panel.get(), &kd7240fp_App::timerCallback);
+        QTimer::singleShot(450, box, [&] {
+            const QList<QMessageBox *> boxes = openBoxes();
+            boxesWhileOpen = int(boxes.size());
+            pollsWhileOpen = kdsim::calls("kd7240_getBurstStatus").size();
+            kdsim::clearFaults();
+            for (QMessageBox *open : boxes)
+                open->button(QMessageBox::No)->click();
+        });
+    });
+    QTRY_VERIFY(boxesWhileOpen >= 0);
+    QCOMPARE(boxesWhileOpen, 1);
+    QCOMPARE(pollsWhileOpen, size_t(1));
+    QVERIFY(script.seen[0].text.startsWith(
+        QStringLiteral("kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL) failed due to [")));
+
+    // The failed poll said nothing about the burst: still generating, and
+    // the polls that follow find it running.
+    QTRY_VERIFY(kdsim::calls("kd7240_getBurstStatus").size() >= 3);
+    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
+    QVERIFY(openBoxes().isEmpty());
+    panel->startButton->click();
+}
+
+void tst_generation::failedStateReadStillStops()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan2, Channel { 2, 1, 0, 1 });
+    panel->startButton->click();
+    kdsim::addFault("kd7240_getBurstStatus", driverError, 1);
+    ModalScript script;
+    script.answer(QStringLiteral("No"));
+    panel->startButton->click();
+
+    QCOMPARE(script.seen.size(), 1);
+    QVERIFY(script.seen[0].text.startsWith(
+        QStringLiteral("kd7240_getBurstStatus (d_vi, &state, NULL, NULL, NULL) failed due to [")));
+    QCOMPARE(kdsim::calls("kd7240_stopBurst").size(), size_t(1));
+    QVERIFY(!kdsim::cardState(panel->session).generating);
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+}
+
+void tst_generation::demoGeneratesWithoutTheCard()
+{
+    auto panel = open(QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    setChannel(panel->chan2, Channel { 3, 1, 0, 1 });
+    panel->startButton->click();
+    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
+    QVERIFY(ledLit(panel->chan2->led));
+    QVERIFY(!ledLit(panel->chan1->led));
+    QTest::qWait(250); // a few poll periods: the poll leaves demo mode alone
+    QVERIFY(panel->startButton->isChecked());
+    QCOMPARE(driverCalls(), QStringList());
+
+    // Pause and resume are the driver calls demo mode still makes, on session 0.
+    panel->pauseButton->click();
+    panel->startButton->click();
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QCOMPARE(panel->pauseButton->text(), QStringLiteral("Pause"));
+    QCOMPARE(driverCalls(), (QStringList { "kd7240_pause", "kd7240_resume" }));
+    for (const kdsim::Call &call : kdsim::calls())
+        QCOMPARE(callArgs(call).value(QLatin1String("session")).toInteger(), qint64(0));
+    QCOMPARE(panel->bufferSize, 0);
+}
+
+QTEST_MAIN(tst_generation)
+#include "tst_generation.moc"

@@ -1,0 +1,186 @@
+// The program's start-up and its two early exits, each in a child process
+// running the program's own main(): the splash while the connection flow
+// runs, the window shown centred, the teardown, and exit status 0 always.
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+#include "kdsim.h"
+#include "modalscript.h"
+
+#define main kd7240fp_programMain
+#include "../softfrontpanel/main.cpp"
+#undef main
+
+namespace {
+
+const char scenarioVariable[] = "SFP_STARTUP_SCENARIO";
+
+void say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// Reports what the operator would see appear and disappear, and closes the
+// panel window once it is up (the exit question is answered by the script).
+class Watcher : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *widget = qobject_cast<QWidget *>(object);
+        if (!widget || !widget->isWindow())
+            return false;
+        const char *name = widget->metaObject()->className();
+        const bool watched = qstrcmp(name, "QSplashScreen") == 0 || qstrcmp(name, "kd7240fp_App") == 0;
+        if (watched && event->type() == QEvent::Show) {
+            say(QStringLiteral("SHOWN %1").arg(QString::fromLatin1(name)));
+            if (qstrcmp(name, "kd7240fp_App") == 0) {
+                const QRect g = widget->geometry();
+                const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+                say(QStringLiteral("PLACED %1 %2 EXPECTED %3 %4")
+                        .arg(g.x())
+                        .arg(g.y())
+                        .arg((a.right() - a.left() - (g.right() - g.left())) / 2)
+                        .arg((a.bottom() - a.top() - (g.bottom() - g.top())) / 2));
+                QTimer::singleShot(50, widget, &QWidget::close);
+            }
+        } else if (watched && event->type() == QEvent::Hide) {
+            say(QStringLiteral("HIDDEN %1").arg(QString::fromLatin1(name)));
+        }
+        return false;
+    }
+};
+
+// Runs inside the child once main() has built its QApplication.
+void setUpChild()
+{
+    const QByteArray scenario = qgetenv(scenarioVariable);
+    if (scenario.isEmpty())
+        return;
+    qApp->installEventFilter(new Watcher(qApp));
+    auto *script = new ModalScript(qApp);
+    if (scenario == "cancel") {
+        script->answer(QStringLiteral("Cancel"));
+    } else if (scenario == "error-yes") {
+        kdsim::addFault("kd7240_getOutputLimits", ViStatus(0xBFFC0803), 1);
+        script->answer(QStringLiteral("Auto Find")).answer(QStringLiteral("Yes"));
+    } else {
+        script->answer(QStringLiteral("Auto Find")).answer(QStringLiteral("Yes"));
+    }
+}
+Q_COREAPP_STARTUP_FUNCTION(setUpChild)
+
+struct ChildRun
+{
+    int exitCode = -1;
+    bool crashed = true;
+    QStringList lines;
+    QStringList calls; // from the simulated system's trace
+};
+
+} // namespace
+
+class tst_startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void normalRunShowsSplashThenWindow();
+    void cancelEndsBeforeAnyWindow();
+    void errorAnsweredYesEndsAtOnce();
+
+private:
+    ChildRun runChild(const QByteArray &scenario);
+};
+
+ChildRun tst_startup::runChild(const QByteArray &scenario)
+{
+    ChildRun run;
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace.jsonl"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(scenarioVariable), QString::fromLatin1(scenario));
+    env.insert(QStringLiteral("KDSIM_SYSTEM"), QStringLiteral(SFP_TEST_SYSTEMS "/panel_vxi.json"));
+    env.insert(QStringLiteral("KDSIM_TRACE"), trace);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished();
+        return run;
+    }
+    run.crashed = child.exitStatus() != QProcess::NormalExit;
+    run.exitCode = child.exitCode();
+    run.lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QFile file(trace);
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                run.calls << QJsonDocument::fromJson(line).object().value(QLatin1String("call")).toString();
+    return run;
+}
+
+void tst_startup::normalRunShowsSplashThenWindow()
+{
+    const ChildRun run = runChild("run");
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList shown = run.lines.filter(QRegularExpression(QStringLiteral("^(SHOWN|HIDDEN)")));
+    QCOMPARE(shown.mid(0, 3), (QStringList { "SHOWN QSplashScreen", "SHOWN kd7240fp_App", "HIDDEN QSplashScreen" }));
+    const QStringList placed = run.lines.filter(QStringLiteral("PLACED")).value(0).split(QLatin1Char(' '));
+    QCOMPARE(placed.size(), 6);
+    QCOMPARE(placed[1], placed[4]);
+    QCOMPARE(placed[2], placed[5]);
+    QVERIFY(run.lines.contains(QStringLiteral("MAIN RETURNED 0")));
+    // The window went away before main returned, closing the session.
+    QVERIFY(run.calls.contains(QStringLiteral("kd7240_init")));
+    QCOMPARE(run.calls.filter(QStringLiteral("kd7240_")).last(), QStringLiteral("kd7240_close"));
+}
+
+void tst_startup::cancelEndsBeforeAnyWindow()
+{
+    const ChildRun run = runChild("cancel");
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.lines.contains(QStringLiteral("SHOWN QSplashScreen")));
+    QVERIFY(!run.lines.contains(QStringLiteral("SHOWN kd7240fp_App")));
+    QVERIFY(!run.lines.contains(QStringLiteral("MAIN RETURNED 0")));
+    QVERIFY(!run.calls.contains(QStringLiteral("kd7240_init")));
+}
+
+void tst_startup::errorAnsweredYesEndsAtOnce()
+{
+    const ChildRun run = runChild("error-yes");
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!run.lines.contains(QStringLiteral("SHOWN kd7240fp_App")));
+    QVERIFY(!run.lines.contains(QStringLiteral("MAIN RETURNED 0")));
+    // The process ended inside the report: nothing after the failed call,
+    // and the session was left open.
+    QCOMPARE(run.calls.filter(QStringLiteral("kd7240_")).last(), QStringLiteral("kd7240_error_message"));
+    QVERIFY(!run.calls.contains(QStringLiteral("kd7240_close")));
+}
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsSet(scenarioVariable)) {
+        const int status = kd7240fp_programMain(argc, argv);
+        say(QStringLiteral("MAIN RETURNED %1").arg(status));
+        return status;
+    }
+    QApplication app(argc, argv);
+    tst_startup test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"

@@ -1,0 +1,13 @@
+// Each function renders some of the program's windows into PNG files in dir.
+#ifndef SHOTS_H
+#define SHOTS_H
+
+#include <QString>
+
+void shotsFrame(const QString &dir);
+void shotsSettings(const QString &dir);
+void shotsAbout(const QString &dir);
+void shotsConnection(const QString &dir);
+void shotsPanel(const QString &dir);
+
+#endif

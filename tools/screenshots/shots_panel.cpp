@@ -1,0 +1,112 @@
+// Pictures of the panel itself, connected by Auto Find to the first VXI card
+// of the simulated system: the generation tab idle and generating, the
+// DAC/calibration tab and the About box with the card's identity. (The
+// splash picture comes from shotsFrame.)
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "kd7010fp_about.h"
+#include "kd7010fp_app.h"
+#include "kd7010fp_fcselect.h"
+#include "kd7240_fc.h"
+#include "kd7240fp_app.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "shots.h"
+
+namespace {
+
+void saveWidget(QWidget *widget, const QString &dir, const QString &name)
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QString path = QDir(dir).filePath(name);
+    if (!widget->grab().save(path))
+        qWarning("could not write %s", qPrintable(path));
+}
+
+// Answers the connection flow as an operator would: "Auto Find", then the
+// first VXI card in the select dialog (any card when there is none).
+void answerConnection(QTimer &timer)
+{
+    QObject::connect(&timer, &QTimer::timeout, [] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *select = qobject_cast<kd7010fp_fcSelect *>(modal)) {
+            QTreeWidgetItem *chosen = nullptr;
+            for (QTreeWidgetItemIterator it(select->fcTree); *it; ++it) {
+                if (!((*it)->flags() & Qt::ItemIsSelectable))
+                    continue;
+                const bool vxi = (*it)->data(1, Qt::StatusTipRole).toString().startsWith(QLatin1String("VXI"));
+                if (!chosen || vxi)
+                    chosen = *it;
+                if (vxi)
+                    break;
+            }
+            if (chosen) {
+                select->fcTree->setCurrentItem(chosen);
+                chosen->setSelected(true);
+                select->okButton->click();
+            }
+        } else if (modal) {
+            for (QAbstractButton *b : modal->findChildren<QAbstractButton *>())
+                if (b->text().remove(QLatin1Char('&')) == QLatin1String("Auto Find"))
+                    b->click();
+        }
+    });
+    timer.start(20);
+}
+
+} // namespace
+
+void shotsPanel(const QString &dir)
+{
+    kd7240_fc card;
+    QTimer answer;
+    answerConnection(answer);
+    kd7240fp_App panel(&card);
+    answer.stop();
+    panel.adjustSize();
+    centerOnScreen(&panel);
+    panel.show();
+
+    // The operator's settings: a sine on channel 1, a triangle on channel 2,
+    // five cycles after each trigger.
+    panel.chan1->sineButton->click();
+    panel.chan1->amplitudeBox->setValue(4);
+    panel.chan2->triangleButton->click();
+    panel.chan2->amplitudeBox->setValue(2.5);
+    panel.chan2->offsetBox->setValue(1);
+    panel.commonSettings->frequencyBox->setValue(2500);
+    panel.commonSettings->startBox->setCurrentIndex(1);
+    panel.commonSettings->stopBox->setCurrentIndex(1);
+    emit panel.commonSettings->stopBox->activated(1);
+    panel.commonSettings->cyclesBox->setValue(5);
+    saveWidget(&panel, dir, QStringLiteral("panel-idle.png"));
+
+    panel.startButton->click();
+    saveWidget(&panel, dir, QStringLiteral("panel-generating.png"));
+    panel.startButton->click();
+
+    panel.tabs->setCurrentIndex(1);
+    panel.dac1Box->setValue(2.5);
+    panel.dac2Box->setValue(-1.25);
+    saveWidget(&panel, dir, QStringLiteral("panel-dac.png"));
+    panel.tabs->setCurrentIndex(0);
+
+    if (auto *about = panel.findChild<kd7010fp_About *>()) {
+        about->show();
+        saveWidget(about, dir, QStringLiteral("about-card.png"));
+        about->hide();
+    }
+    panel.hide();
+}
