@@ -19,8 +19,9 @@ int main(int argc, char *argv[])
     description.replace(QStringLiteral(" FC"), QStringLiteral(" Function Card"));
     const QString copyright = card.getCopyright();
     const kd7010fp_splashLabel splashImage(1.0f, 20, card.modelCode, true, copyright, description);
-    // Not deleted here: finish() hides it once the window is up.
+    // finish() closes it once the window is up; closing also frees it.
     auto *splash = new QSplashScreen(QPixmap(splashImage), Qt::WindowFlags());
+    splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
 
     {
