@@ -37,5 +37,11 @@ tsan: deps
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DSFP_SANITIZE=thread -DSFP_BUILD_BENCH=OFF" \
 	    CTEST_FLAGS="--output-on-failure -L tsan"
 
+# Renders the windows into docs/ (the pictures the README shows).
+screenshots: deps
+	cmake -S . -B build-tools -G Ninja -DSFP_BUILD_TOOLS=ON -DSFP_BUILD_TESTS=OFF -DSFP_BUILD_BENCH=OFF
+	cmake --build build-tools -j $(JOBS) --target screenshots
+	QT_QPA_PLATFORM=offscreen build-tools/tools/screenshots/screenshots docs
+
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-tools
