@@ -1,10 +1,10 @@
 #include "kd7010fp_about.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -68,7 +68,7 @@ kd7010fp_About::kd7010fp_About(const char *sfpRevision, const char *driverRevisi
     auto *version = new clickableLabel(QString::fromLatin1(qVersion()), group);
     qtForm->addRow(QStringLiteral("Version (sources not modified):"), version);
     connect(licence, &clickableLabel::clicked, this, &kd7010fp_About::showLicense);
-    connect(version, &clickableLabel::clicked, this, [this] { QMessageBox::aboutQt(this); });
+    connect(version, &clickableLabel::clicked, qApp, &QApplication::aboutQt);
 
     softwareForm = groupForm(QStringLiteral("Software Revisions"), h, this, &group);
     column->addWidget(group);

@@ -124,10 +124,11 @@ void kd7010fp_fcSelect::getResourceInfo(getResourceInfo_params_t *params)
         entry.carrierTexts.append(QStringLiteral("%1 - %2 LXI").arg(addressText).arg(entry.carrierModel));
         entry.networkAddress = addressText;
     } else {
-        // No VXI slot is negative: a slot that cannot be read shows as "?".
-        ViInt16 slot = -1;
-        viGetAttribute(vi, VI_ATTR_SLOT, &slot);
-        const QString slotText = slot < 0 ? QStringLiteral("?") : QString::number(slot);
+        // A slot that cannot be read shows as "?"; whatever was read, also
+        // VISA's -1 for an unknown slot, shows as the signed number.
+        ViInt16 slot = 0;
+        const bool slotRead = viGetAttribute(vi, VI_ATTR_SLOT, &slot) >= 0;
+        const QString slotText = slotRead ? QString::number(slot) : QStringLiteral("?");
         entry.carrierTexts.append(QStringLiteral("Slot %1 - %2 MB").arg(slotText).arg(entry.carrierModel));
         entry.networkAddress.clear();
     }

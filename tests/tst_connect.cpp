@@ -196,8 +196,6 @@ void tst_Connect::flow_data()
     const QString one = fixture("search_one.json");
     const QString dflt;
 
-    QTest::newRow("Ask: Cancel") << dflt << "" << QStringList({"Cancel"}) << QStringList({askText}) << false
-                                 << "" << 0 << 0 << 0;
     QTest::newRow("Ask: Escape") << dflt << "" << QStringList({"escape"}) << QStringList({askText}) << false << ""
                                  << 0 << 0 << 0;
     QTest::newRow("Ask: demo") << dflt << "" << QStringList({"Run In Demo Mode"}) << QStringList({askText}) << true

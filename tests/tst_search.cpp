@@ -170,6 +170,19 @@ void tst_Search::fixtures_data()
            })
         << "VXI0::3::INSTR" << 3;
 
+    // VISA's unknown slot (-1) is shown as read; an unreadable slot as "?".
+    QTest::newRow("unknown and unreadable slot")
+        << fixture("search_slots.json") << 2
+        << QStringList({
+               "GPIB0 {ex}",
+               "  Slot ? - 12345 MB {ex}",
+               "    FC 1 | 7240 {es} #1 @GPIB0::7::INSTR",
+               "VXI0 {ex}",
+               "  Slot -1 - 12345 MB {ex}",
+               "    FC 1 | 7240 {es} #1 @VXI0::6::INSTR",
+           })
+        << "VXI0::6::INSTR" << 1;
+
     // Equal prefixes that sorting does not bring together get a system row each.
     QTest::newRow("no colon, equal prefixes apart")
         << fixture("search_layout.json") << 3
