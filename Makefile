@@ -28,7 +28,8 @@ test: build
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSFP_BUILD_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@for b in $$(find build-bench/bench -maxdepth 1 -type f -executable -name 'bench_*' | sort); do \
+	    echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; done
 
 asan: deps
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DSFP_SANITIZE=address,undefined -DSFP_BUILD_BENCH=OFF"

@@ -23,12 +23,6 @@ KD7240FP_VECTOR_CLONES void ramp(double *out, int from, int to, double scale, do
         out[i] = ((scale * i) / last - 1) * amplitude + offset;
 }
 
-KD7240FP_VECTOR_CLONES void fall(double *out, int from, int n, double last, double amplitude, double offset)
-{
-    for (int i = from; i < n; ++i)
-        out[i] = ((4.0 * (n - 1 - i)) / last - 1) * amplitude + offset;
-}
-
 } // namespace
 
 bool sampleTiming(int freq, double *uTime, int *nSam)
@@ -72,10 +66,21 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
     case waveSaw:
         ramp(out, 0, n, 2.0, last, amplitude, offset);
         break;
-    case waveTriangle:
+    case waveTriangle: {
+        // The falling half computes 4 * (n - 1 - i) / (n - 1), the same
+        // quotients as the rising half in reverse, so it mirrors those samples
+        // (bit for bit) instead of dividing again. Only for odd n the middle
+        // sample has no partner.
         ramp(out, 0, half, 4.0, last, amplitude, offset);
-        fall(out, half, n, last, amplitude, offset);
+        int i = half;
+        if (n % 2 == 1) {
+            out[i] = ((4.0 * (n - 1 - i)) / last - 1) * amplitude + offset;
+            ++i;
+        }
+        for (; i < n; ++i)
+            out[i] = out[n - 1 - i];
         break;
+    }
     default:
         break;
     }
