@@ -6,21 +6,67 @@ namespace kd7240fp {
 
 namespace {
 
-// The saw and triangle divide once per sample; that division must stay (a
-// reciprocal would change the last bit of some samples), so let wider vector
-// units do it where the processor has them. Division is exactly rounded at
-// any width, so every variant yields the same samples.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define KD7240FP_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+// The saw and the triangle are the quotients scale * k / last (k an integer),
+// which must come out exactly as the division rounds them. Division is the
+// slowest step of the loop, so where the processor has fused multiply-add the
+// quotient is formed from the reciprocal and corrected once:
+//   q0 = a * (1 / b),  r = a - b * q0 (exact),  q = q0 + r * (1 / b) (one rounding).
+// q0 is within 1.5 units in the last place of a / b, so r is exact and the
+// corrected value lies within 2^-52 ulp of a / b. A quotient of integers with
+// b below 2^52 lies at least ulp / (4b) from every rounding midpoint, so that
+// one rounding lands on the same double as the division.
+//
+// Each ramp writes out[j] for j = 0 .. count-1 from k = k0 + step * j.
+void rampByDivision(double *out, int count, int k0, int step, double scale, double last, double amplitude,
+                    double offset)
+{
+    for (int j = 0; j < count; ++j)
+        out[j] = ((scale * (k0 + step * j)) / last - 1) * amplitude + offset;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KD7240FP_HAVE_FMA_RAMP 1
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer is not ready when ifunc resolvers run; one variant will do there.
+#define KD7240FP_FMA_TARGETS __attribute__((target("arch=x86-64-v3")))
 #else
-#define KD7240FP_VECTOR_CLONES
+// AVX-512 where there is one, else AVX2; both with FMA. The plain variant is
+// never called: ramp() only comes here when the processor has FMA.
+#define KD7240FP_FMA_TARGETS __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#endif
+KD7240FP_FMA_TARGETS void rampByReciprocal(double *out, int count, int k0, int step, double scale, double last,
+                                           double amplitude, double offset)
+{
+    const double reciprocal = 1.0 / last;
+    // scale * k is a whole number below 2^21, so forming it as a0 + da * j is exact.
+    const double a0 = scale * k0;
+    const double da = scale * step;
+    for (int j = 0; j < count; ++j) {
+        const double a = a0 + da * j;
+        const double q0 = a * reciprocal;
+        const double r = std::fma(-q0, last, a);
+        const double q = std::fma(r, reciprocal, q0);
+        out[j] = (q - 1) * amplitude + offset;
+    }
+}
+
+bool haveFma()
+{
+    static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return have;
+}
 #endif
 
-KD7240FP_VECTOR_CLONES void ramp(double *out, int from, int to, double scale, double last, double amplitude,
-                                 double offset)
+void ramp(double *out, int count, int k0, int step, double scale, double last, double amplitude, double offset)
 {
-    for (int i = from; i < to; ++i)
-        out[i] = ((scale * i) / last - 1) * amplitude + offset;
+#ifdef KD7240FP_HAVE_FMA_RAMP
+    // Below three samples the reciprocal of last may be infinite; nothing to gain there anyway.
+    if (last >= 2 && haveFma()) {
+        rampByReciprocal(out, count, k0, step, scale, last, amplitude, offset);
+        return;
+    }
+#endif
+    rampByDivision(out, count, k0, step, scale, last, amplitude, offset);
 }
 
 } // namespace
@@ -64,23 +110,13 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
         break;
     }
     case waveSaw:
-        ramp(out, 0, n, 2.0, last, amplitude, offset);
+        ramp(out, n, 0, 1, 2.0, last, amplitude, offset);
         break;
-    case waveTriangle: {
-        // The falling half computes 4 * (n - 1 - i) / (n - 1), the same
-        // quotients as the rising half in reverse, so it mirrors those samples
-        // (bit for bit) instead of dividing again. Only for odd n the middle
-        // sample has no partner.
-        ramp(out, 0, half, 4.0, last, amplitude, offset);
-        int i = half;
-        if (n % 2 == 1) {
-            out[i] = ((4.0 * (n - 1 - i)) / last - 1) * amplitude + offset;
-            ++i;
-        }
-        for (; i < n; ++i)
-            out[i] = out[n - 1 - i];
+    case waveTriangle:
+        ramp(out, half, 0, 1, 4.0, last, amplitude, offset);
+        // The falling half: 4 * (n - 1 - i) / (n - 1) for i = half .. n - 1.
+        ramp(out + half, n - half, n - 1 - half, -1, 4.0, last, amplitude, offset);
         break;
-    }
     default:
         break;
     }

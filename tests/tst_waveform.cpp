@@ -20,6 +20,7 @@ private slots:
     void sineQuarters();
     void unknownTypeWritesNothing();
     void triangleSymmetry();
+    void rampsExactForEveryPeriodLength();
 };
 
 void TestWaveform::timing_data()
@@ -146,6 +147,43 @@ void TestWaveform::triangleSymmetry()
         QCOMPARE(out.back(), -2.0);
         for (int i = 0; i < n; ++i)
             QVERIFY2(std::fabs(out[i] - out[n - 1 - i]) < 1e-12, qPrintable(QString::number(n)));
+    }
+}
+
+// The ramps may be formed without a division per sample; they must still be
+// the division's doubles, bit for bit, for every period the panel can ask for.
+void TestWaveform::rampsExactForEveryPeriodLength()
+{
+    QList<int> lengths;
+    for (int n = 2; n <= 2000; ++n)
+        lengths << n;
+    int previous = 0;
+    for (int freq = 1; freq <= 100000; ++freq) {
+        double t = 0;
+        int n = 0;
+        QVERIFY(sampleTiming(freq, &t, &n));
+        if (n != previous && n > 2000)
+            lengths << n;
+        previous = n;
+    }
+    lengths << 262143 << 262142 << 131073 << 65536;
+
+    const double a = 3.25, o = -0.75;
+    std::vector<double> out;
+    for (int n : lengths) {
+        out.assign(n, 0.0);
+        const double last = n - 1;
+        synthesize(waveSaw, n, a, o, out.data());
+        for (int i = 0; i < n; ++i)
+            if (out[i] != ((2.0 * i) / last - 1) * a + o)
+                QFAIL(qPrintable(QStringLiteral("saw n=%1 i=%2").arg(n).arg(i)));
+        synthesize(waveTriangle, n, a, o, out.data());
+        for (int i = 0; i < n; ++i) {
+            const double expected = i < n / 2 ? ((4.0 * i) / last - 1) * a + o
+                                              : ((4.0 * (n - 1 - i)) / last - 1) * a + o;
+            if (out[i] != expected)
+                QFAIL(qPrintable(QStringLiteral("triangle n=%1 i=%2").arg(n).arg(i)));
+        }
     }
 }
 
