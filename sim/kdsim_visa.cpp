@@ -31,6 +31,23 @@ ViStatus stringAttribute(const std::optional<std::string> &value, void *out, Cal
     return VI_SUCCESS;
 }
 
+using SessionIterator = std::map<ViSession, Session>::iterator;
+
+// The opening the session calls share: a fault named for the call answers
+// first, then an unknown session; otherwise `body` runs under the lock.
+template <class Body>
+ViStatus onSession(CallRecord &rec, ViObject vi, Body body)
+{
+    Sim &sim = Sim::instance();
+    auto lock = sim.lock();
+    if (auto fault = sim.takeFault(rec.call(), sim.resourceOf(vi)))
+        return rec.done(*fault);
+    auto it = sim.sessions.find(vi);
+    if (it == sim.sessions.end())
+        return rec.done(VI_ERROR_INV_OBJECT);
+    return rec.done(body(sim, it));
+}
+
 } // namespace
 
 extern "C" {
@@ -154,67 +171,57 @@ ViStatus viClose(ViObject vi)
 {
     CallRecord rec("viClose");
     rec.args.unsignedInteger("session", vi);
-    Sim &sim = Sim::instance();
-    auto lock = sim.lock();
-    if (auto fault = sim.takeFault(rec.call(), sim.resourceOf(vi)))
-        return rec.done(*fault);
-    auto it = sim.sessions.find(vi);
-    if (it == sim.sessions.end())
-        return rec.done(VI_ERROR_INV_OBJECT);
-    // Closing a resource manager closes everything opened through it.
-    if (it->second.kind == SessionKind::ResourceManager) {
-        for (auto child = sim.sessions.begin(); child != sim.sessions.end();)
-            child = child->second.parent == vi ? sim.sessions.erase(child) : std::next(child);
-    }
-    sim.sessions.erase(vi);
-    return rec.done(VI_SUCCESS);
+    return onSession(rec, vi, [&](Sim &sim, SessionIterator it) {
+        // Closing a resource manager closes everything opened through it.
+        if (it->second.kind == SessionKind::ResourceManager) {
+            for (auto child = sim.sessions.begin(); child != sim.sessions.end();)
+                child = child->second.parent == vi ? sim.sessions.erase(child) : std::next(child);
+        }
+        sim.sessions.erase(vi);
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void *attrValue)
 {
     CallRecord rec("viGetAttribute");
     rec.args.unsignedInteger("session", vi).unsignedInteger("attribute", attrName);
-    Sim &sim = Sim::instance();
-    auto lock = sim.lock();
-    if (auto fault = sim.takeFault(rec.call(), sim.resourceOf(vi)))
-        return rec.done(*fault);
-    auto it = sim.sessions.find(vi);
-    if (it == sim.sessions.end())
-        return rec.done(VI_ERROR_INV_OBJECT);
-    if (!attrValue)
-        return rec.done(kdsim::status::userBuffer);
-    const ResourceConfig *r = sim.resource(it->second.resource);
-    if (it->second.kind != SessionKind::Instrument || !r)
-        return rec.done(VI_ERROR_NSUP_ATTR);
-    const bool tcpip = r->interfaceType == VI_INTF_TCPIP;
-    switch (attrName) {
-    case VI_ATTR_INTF_TYPE:
-        if (r->interfaceType == 0)
-            return rec.done(VI_ERROR_NSUP_ATTR);
-        *static_cast<ViUInt16 *>(attrValue) = static_cast<ViUInt16>(r->interfaceType);
-        rec.out.integer("value", r->interfaceType);
-        return rec.done(VI_SUCCESS);
-    case VI_ATTR_INTF_NUM:
-        *static_cast<ViUInt16 *>(attrValue) = r->board;
-        rec.out.integer("value", r->board);
-        return rec.done(VI_SUCCESS);
-    case VI_ATTR_RSRC_NAME:
-        return rec.done(stringAttribute(r->descriptor, attrValue, rec));
-    case VI_ATTR_SLOT:
-        if (!r->slot)
-            return rec.done(VI_ERROR_NSUP_ATTR);
-        *static_cast<ViInt16 *>(attrValue) = *r->slot;
-        rec.out.integer("value", *r->slot);
-        return rec.done(VI_SUCCESS);
-    case VI_ATTR_TCPIP_ADDR:
-        return rec.done(tcpip ? stringAttribute(r->address, attrValue, rec) : VI_ERROR_NSUP_ATTR);
-    case VI_ATTR_TCPIP_HOSTNAME:
-        return rec.done(tcpip ? stringAttribute(r->hostname, attrValue, rec) : VI_ERROR_NSUP_ATTR);
-    case VI_ATTR_TCPIP_DEVICE_NAME:
-        return rec.done(tcpip ? stringAttribute(r->deviceName, attrValue, rec) : VI_ERROR_NSUP_ATTR);
-    default:
-        return rec.done(VI_ERROR_NSUP_ATTR);
-    }
+    return onSession(rec, vi, [&](Sim &sim, SessionIterator it) -> ViStatus {
+        if (!attrValue)
+            return kdsim::status::userBuffer;
+        const ResourceConfig *r = sim.resource(it->second.resource);
+        if (it->second.kind != SessionKind::Instrument || !r)
+            return VI_ERROR_NSUP_ATTR;
+        const bool tcpip = r->interfaceType == VI_INTF_TCPIP;
+        switch (attrName) {
+        case VI_ATTR_INTF_TYPE:
+            if (r->interfaceType == 0)
+                return VI_ERROR_NSUP_ATTR;
+            *static_cast<ViUInt16 *>(attrValue) = static_cast<ViUInt16>(r->interfaceType);
+            rec.out.integer("value", r->interfaceType);
+            return VI_SUCCESS;
+        case VI_ATTR_INTF_NUM:
+            *static_cast<ViUInt16 *>(attrValue) = r->board;
+            rec.out.integer("value", r->board);
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_NAME:
+            return stringAttribute(r->descriptor, attrValue, rec);
+        case VI_ATTR_SLOT:
+            if (!r->slot)
+                return VI_ERROR_NSUP_ATTR;
+            *static_cast<ViInt16 *>(attrValue) = *r->slot;
+            rec.out.integer("value", *r->slot);
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_ADDR:
+            return tcpip ? stringAttribute(r->address, attrValue, rec) : VI_ERROR_NSUP_ATTR;
+        case VI_ATTR_TCPIP_HOSTNAME:
+            return tcpip ? stringAttribute(r->hostname, attrValue, rec) : VI_ERROR_NSUP_ATTR;
+        case VI_ATTR_TCPIP_DEVICE_NAME:
+            return tcpip ? stringAttribute(r->deviceName, attrValue, rec) : VI_ERROR_NSUP_ATTR;
+        default:
+            return VI_ERROR_NSUP_ATTR;
+        }
+    });
 }
 
 } // extern "C"
