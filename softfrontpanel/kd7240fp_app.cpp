@@ -38,6 +38,9 @@ QDoubleSpinBox *newDacBox(int channel)
     box->setSingleStep(1);
     box->setValue(0);
     box->setWhatsThis(dacWhatsThis(channel));
+    // Written when committed (Return, focus leaving, arrows, wheel), never
+    // keystroke by keystroke: "-2.5" would first put -2 V on the output.
+    box->setKeyboardTracking(false);
     return box;
 }
 
@@ -260,10 +263,18 @@ void kd7240fp_App::timerCallback()
     // Unknown counts as still generating: only the card's own word that the
     // burst has ended returns the window to idle.
     ViInt32 stat = 1;
-    pollReportOpen = true;
-    const ViStatus status = report(kd7240_getBurstStatus(session, &stat, nullptr, nullptr, nullptr),
-        "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
-    pollReportOpen = false;
+    const ViStatus status = kd7240_getBurstStatus(session, &stat, nullptr, nullptr, nullptr);
+    // A poll that keeps failing is reported once per streak, not every
+    // 100 ms: otherwise the box returns after each answer and Stop can
+    // hardly be reached. The first clean poll ends the streak.
+    if (status == VI_SUCCESS) {
+        pollFailing = false;
+    } else if (!pollFailing) {
+        pollFailing = true;
+        pollReportOpen = true;
+        report(status, "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
+        pollReportOpen = false;
+    }
     if (status < 0 || stat != 0)
         return;
     timer->stop();

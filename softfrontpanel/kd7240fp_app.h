@@ -77,6 +77,8 @@ private:
     // Set while a poll's report is open: the timer keeps running under a
     // modal box, and each timeout must not stack another box on it.
     bool pollReportOpen = false;
+    // Set from a poll that did not succeed until one that does.
+    bool pollFailing = false;
 };
 
 #endif

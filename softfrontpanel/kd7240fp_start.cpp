@@ -127,6 +127,7 @@ void kd7240fp_App::startGeneration()
     }
 
     showGenerating(true);
+    pollFailing = false;
     timer->start(pollIntervalMs);
 }
 
@@ -141,8 +142,17 @@ void kd7240fp_App::stopGeneration()
         ViInt32 state = 1;
         const ViStatus status = report(kd7240_getBurstStatus(session, &state, nullptr, nullptr, nullptr),
             "kd7240_getBurstStatus (d_vi, &state, NULL, NULL, NULL)");
-        if (status < 0 || state != 0)
-            report(kd7240_stopBurst(session), "kd7240_stopBurst(d_vi)");
+        if ((status < 0 || state != 0) && report(kd7240_stopBurst(session), "kd7240_stopBurst(d_vi)") < 0) {
+            // The card did not stop, so the window must not show idle: back
+            // to generating, with Stop pressed for another try and the poll
+            // watching the card. A pause stays as it is: resuming a card
+            // the operator wanted stopped would start its output again.
+            startButton->setChecked(true);
+            chan1->led->setValue(chan1->waveType != 0);
+            chan2->led->setValue(chan2->waveType != 0);
+            timer->start(pollIntervalMs);
+            return;
+        }
     }
     if (pauseButton->isChecked())
         pauseButton->toggle();

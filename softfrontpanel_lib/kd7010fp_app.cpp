@@ -280,9 +280,14 @@ void kd7010fp_app::warningMessage(const QString &msg)
 
 void kd7010fp_app::errorMessage(const QString &msg)
 {
-    const QMessageBox::StandardButton answer =
-        QMessageBox::critical(QApplication::activeWindow(), boxTitle(" SFP Error message"),
-                              msg + tr("\nDo you want to exit?"), QMessageBox::Yes | QMessageBox::No);
+    // No is the default and the Escape answer: a reflexive Return must not
+    // end the program while the card goes on as it was.
+    QMessageBox box(QMessageBox::Critical, boxTitle(" SFP Error message"), msg + tr("\nDo you want to exit?"),
+        QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.exec();
+    const QMessageBox::StandardButton answer = box.standardButton(box.clickedButton());
     if (answer != QMessageBox::Yes)
         return;
     // The operator chose to leave from inside whatever the panel was doing:
@@ -432,8 +437,10 @@ void kd7010fp_app::startContToggledSlot(bool status)
 
 void kd7010fp_app::closeEvent(QCloseEvent *event)
 {
+    // The operator asked to close, so Return confirms; Y and N answer as in
+    // the error box, and Escape keeps the window.
     const int answer = questionBox(QApplication::activeWindow(), QMessageBox::Question, boxTitle(" SFP"),
-                                   tr("Do you really want to exit?"), {tr("Yes"), tr("No")}, 0, 1);
+                                   tr("Do you really want to exit?"), {tr("&Yes"), tr("&No")}, 0, 1);
     if (answer == 0)
         event->accept();
     else

@@ -145,12 +145,14 @@ void kd7010fp_fcEnterAddress::saveDefaults(QStringList &descriptors, QList<int> 
     const int count = countBox->currentIndex() + 1;
     for (int r = 1; r <= maxRows && rows[r - 1]; ++r) {
         kd7010fp_fcEnterAddressFc *row = rows[r - 1];
-        const QString current = row->descriptorBox->currentText();
+        // Blanks typed around a descriptor are no part of it: VISA would
+        // not find " VXI0::8::INSTR ".
+        const QString current = row->descriptorBox->currentText().trimmed();
         settings.setValue(descriptorKey(r, 1), current);
 
         QStringList history(current);
         for (int i = 0; i < row->descriptorBox->count(); ++i)
-            history.append(row->descriptorBox->itemText(i));
+            history.append(row->descriptorBox->itemText(i).trimmed());
         history.removeDuplicates();
 
         const int n = qMin(int(history.size()), historyLength);

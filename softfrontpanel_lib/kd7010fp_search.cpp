@@ -6,6 +6,7 @@
 #include "kd7010fp_fcselect.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFutureWatcher>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -81,6 +82,21 @@ QString variantSuffix(quint16 word)
     }
     return text.isEmpty() ? QString() : QLatin1Char('-') + text;
 }
+
+// The search's progress box. The queries cannot be cancelled, so neither
+// Escape nor the window's close button may take the box away: the GUI would
+// then wait for them with nothing on screen. Only the watcher's reset() at
+// the end hides it.
+class SearchProgress : public QProgressDialog
+{
+public:
+    using QProgressDialog::QProgressDialog;
+
+    void reject() override { }
+
+protected:
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+};
 
 } // namespace
 
@@ -210,9 +226,13 @@ int kd7010fp_fcSelect::searchResources()
         work.append(&record);
     }
 
-    QThreadPool::globalInstance()->setMaxThreadCount(std::min(n, maxSearchThreads));
+    // The queries get threads of their own. Qt's painting also runs on the
+    // global pool, so slow network opens filling it would freeze the GUI
+    // thread in its next paint, progress box included.
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::min(n, maxSearchThreads));
 
-    QProgressDialog progress(this);
+    SearchProgress progress(this);
     progress.setWindowTitle(QStringLiteral("Vantix %1").arg(modelText()));
     progress.setLabelText(tr("Searching..."));
     progress.setCancelButton(nullptr);
@@ -220,7 +240,7 @@ int kd7010fp_fcSelect::searchResources()
     connect(&watcher, &QFutureWatcher<void>::finished, &progress, &QProgressDialog::reset);
     connect(&watcher, &QFutureWatcher<void>::progressRangeChanged, &progress, &QProgressDialog::setRange);
     connect(&watcher, &QFutureWatcher<void>::progressValueChanged, &progress, &QProgressDialog::setValue);
-    QFuture<void> future = QtConcurrent::map(work, &kd7010fp_fcSelect::getResourceInfo);
+    QFuture<void> future = QtConcurrent::map(&pool, work, &kd7010fp_fcSelect::getResourceInfo);
     watcher.setFuture(future);
     progress.exec();
     future.waitForFinished();

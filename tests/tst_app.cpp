@@ -20,7 +20,21 @@
 
 namespace {
 
-const char *const childArgument = "--error-message-yes-child";
+const char *const childArgument = "--error-message-child";
+
+// "key X" presses key X (Return, Escape or a letter) on the box; anything
+// else clicks the button of that text.
+void answerBox(QWidget *box, const QString &answer)
+{
+    if (!answer.startsWith(QLatin1String("key "))) {
+        ModalScript::clickButton(box, answer);
+        return;
+    }
+    const QString name = answer.mid(4);
+    ModalScript::pressKey(box, name == QLatin1String("Return") ? Qt::Key_Return
+            : name == QLatin1String("Escape")                  ? Qt::Key_Escape
+                                                               : QKeySequence::fromString(name)[0].key());
+}
 
 const QString startSingleHelp = QStringLiteral("Starts the single-shot data acquisition");
 const QString startSingleAgainHelp = QStringLiteral("Starts the Single-Shot Data Acquisition");
@@ -84,7 +98,8 @@ private slots:
     void panelLayoutGoesToContentArea();
     void messageBoxes_data();
     void messageBoxes();
-    void errorMessageYesEndsProcess();
+    void errorBoxKeys_data();
+    void errorBoxKeys();
     void exitQuestion_data();
     void exitQuestion();
     void questionBox_data();
@@ -390,14 +405,29 @@ void tst_app::messageBoxes()
     QCOMPARE(seenButtons, buttons);
 }
 
-void tst_app::errorMessageYesEndsProcess()
+void tst_app::errorBoxKeys_data()
 {
-    // Yes ends the process on the spot: run it in a child.
+    QTest::addColumn<QString>("answer"); // a button text, or a key
+    QTest::addColumn<bool>("exits");
+
+    QTest::newRow("Yes") << "Yes" << true;
+    QTest::newRow("Y") << "key Y" << true;
+    // A reflexive Return must not end the program while the card runs on.
+    QTest::newRow("Return") << "key Return" << false;
+    QTest::newRow("Escape") << "key Escape" << false;
+    QTest::newRow("N") << "key N" << false;
+}
+
+void tst_app::errorBoxKeys()
+{
+    // An exit ends the process on the spot: run the box in a child.
+    QFETCH(QString, answer);
+    QFETCH(bool, exits);
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(childArgument)});
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(childArgument), answer});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(child.exitCode(), exits ? 0 : 3);
     QCOMPARE(QString::fromLatin1(child.readAllStandardOutput()).trimmed(), QStringLiteral("Vantix  SFP Error message"));
 }
 
@@ -408,7 +438,11 @@ void tst_app::exitQuestion_data()
 
     QTest::newRow("Yes") << "Yes" << true;
     QTest::newRow("No") << "No" << false;
-    QTest::newRow("Escape") << "Escape" << false;
+    // The operator asked to close: Return confirms, Y and N answer directly.
+    QTest::newRow("Return") << "key Return" << true;
+    QTest::newRow("Y") << "key Y" << true;
+    QTest::newRow("N") << "key N" << false;
+    QTest::newRow("Escape") << "key Escape" << false;
 }
 
 void tst_app::exitQuestion()
@@ -420,10 +454,7 @@ void tst_app::exitQuestion()
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     ModalScript script;
-    if (answer == "Escape")
-        script.escape();
-    else
-        script.answer(answer);
+    script.act([answer](QWidget *box) { answerBox(box, answer); });
 
     auto *closeButton = panel.findChild<QPushButton *>("closeButton");
     closeButton->click();
@@ -524,16 +555,15 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
-    if (argc > 1 && qstrcmp(argv[1], childArgument) == 0) {
+    if (argc > 2 && qstrcmp(argv[1], childArgument) == 0) {
         // Print the box's title (left in the C stream's buffer on purpose:
-        // the exit must not lose it) and answer Yes. Reaching the return
+        // the exit must not lose it) and answer as told. Reaching the return
         // below means the process went on.
         ModalScript script;
-        script.act([](QWidget *box) {
+        const QString answer = QString::fromLatin1(argv[2]);
+        script.act([answer](QWidget *box) {
             std::printf("%s\n", qPrintable(box->windowTitle()));
-            for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
-                if (b->text().remove('&') == QLatin1String("Yes"))
-                    b->click();
+            answerBox(box, answer);
         });
         kd7010fp_app::errorMessage(QStringLiteral("fatal"));
         return 3;

@@ -223,6 +223,9 @@ void tst_Connect::flow_data()
     QTest::newRow("Address: one valid row")
         << dflt << "" << QStringList({"Enter Address", "rows:VXI0::8::INSTR|4"}) << QStringList({askText, enterTitle})
         << true << "VXI0::8::INSTR" << 4 << 0 << 1;
+    QTest::newRow("Address: blanks around the descriptor")
+        << dflt << "" << QStringList({"Enter Address", "rows: VXI0::8::INSTR \t|4"}) << QStringList({askText, enterTitle})
+        << true << "VXI0::8::INSTR" << 4 << 0 << 1;
     QTest::newRow("Validate: no number, then fixed")
         << dflt << ""
         << QStringList({"Enter Address", "rows:VXI0::8::INSTR|0", "OK", "rows:VXI0::8::INSTR|1"})

@@ -47,6 +47,8 @@ private slots:
     void constructionReadsTheCard();
     void demoModeLeavesTheCardAlone();
     void dacBoxesWriteBothChannels();
+    void dacWritesOnlyCommittedValues_data();
+    void dacWritesOnlyCommittedValues();
     void filterChoiceRewritesBothChannels();
     void triggerButtonPulses();
     void failedCallsAreReported_data();
@@ -142,6 +144,48 @@ void tst_frontpanel::dacBoxesWriteBothChannels()
     const kdsim::CardState state = kdsim::cardState(panel->session);
     QCOMPARE(state.dac[0], -2.0);
     QCOMPARE(state.dac[1], 1.5);
+}
+
+// A half-typed voltage never reaches the output: "-2.5" must not write -2
+// on its way, nor "7.5" first write 7.
+void tst_frontpanel::dacWritesOnlyCommittedValues_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<QList<double>>("written");
+    // clang-format off
+    QTest::newRow("negative, Return") << "-2.5" << "Return" << QList<double> { -2.5 };
+    QTest::newRow("decimals, Return") << "7.5" << "Return" << QList<double> { 7.5 };
+    QTest::newRow("focus leaves") << "7.25" << "focus" << QList<double> { 7.25 };
+    QTest::newRow("then the arrow") << "3" << "Up" << QList<double> { 3, 3.1 };
+    // clang-format on
+}
+
+void tst_frontpanel::dacWritesOnlyCommittedValues()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, commit);
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    panel->tabs->setCurrentWidget(panel->dacPage);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowActive(panel.get()));
+    panel->dac1Box->setFocus();
+    panel->dac1Box->selectAll();
+    QTest::keyClicks(panel->dac1Box, typed);
+    QCOMPARE(kdsim::calls("kd7240_writeChannels").size(), size_t(0));
+    if (commit == QLatin1String("focus")) {
+        panel->dac2Box->setFocus();
+    } else {
+        QTest::keyClick(panel->dac1Box, Qt::Key_Return);
+        if (commit == QLatin1String("Up"))
+            QTest::keyClick(panel->dac1Box, Qt::Key_Up);
+    }
+
+    QList<double> written;
+    for (const kdsim::Call &call : kdsim::calls("kd7240_writeChannels"))
+        written << callArgs(call).value(QLatin1String("ch1")).toDouble();
+    QTEST(written, "written");
 }
 
 void tst_frontpanel::filterChoiceRewritesBothChannels()

@@ -90,7 +90,9 @@ private slots:
     void refusedStarts();
     void limitedBurstEndsThroughThePoll();
     void stopWhilePaused();
-    void failingPollShowsOneBoxAndKeepsGenerating();
+    void failingPollReportedOncePerStreak();
+    void failedStopKeepsGenerating_data();
+    void failedStopKeepsGenerating();
     void failedStateReadStillStops();
     void demoGeneratesWithoutTheCard();
 
@@ -305,7 +307,7 @@ void tst_generation::stopWhilePaused()
     QVERIFY(!kdsim::cardState(panel->session).paused);
 }
 
-void tst_generation::failingPollShowsOneBoxAndKeepsGenerating()
+void tst_generation::failingPollReportedOncePerStreak()
 {
     auto panel = open();
     QVERIFY(panel);
@@ -313,36 +315,66 @@ void tst_generation::failingPollShowsOneBoxAndKeepsGenerating()
     panel->startButton->click();
     kdsim::addFault("kd7240_getBurstStatus", driverError, -1);
 
-    // Leave the first report open for several poll periods before answering.
-    // Qt here does not deliver a timer's timeout again while its slot runs,
-    // so a stray timeout is also delivered by hand, as another event
-    // dispatcher would.
-    int boxesWhileOpen = -1;
-    size_t pollsWhileOpen = 0;
+    // A poll that always fails: one box, then silent polls while the window
+    // stays generating.
     ModalScript script;
-    script.act([&](QWidget *box) {
-        QTimer::singleShot(200, panel.get(), &kd7240fp_App::timerCallback);
-        QTimer::singleShot(450, box, [&] {
-            const QList<QMessageBox *> boxes = openBoxes();
-            boxesWhileOpen = int(boxes.size());
-            pollsWhileOpen = kdsim::calls("kd7240_getBurstStatus").size();
-            kdsim::clearFaults();
-            for (QMessageBox *open : boxes)
-                open->button(QMessageBox::No)->click();
-        });
-    });
-    QTRY_VERIFY(boxesWhileOpen >= 0);
-    QCOMPARE(boxesWhileOpen, 1);
-    QCOMPARE(pollsWhileOpen, size_t(1));
+    script.answer(QStringLiteral("No"));
+    QTest::qWait(2000);
+    QCOMPARE(script.seen.size(), 1);
     QVERIFY(script.seen[0].text.startsWith(
         QStringLiteral("kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL) failed due to [")));
-
-    // The failed poll said nothing about the burst: still generating, and
-    // the polls that follow find it running.
-    QTRY_VERIFY(kdsim::calls("kd7240_getBurstStatus").size() >= 3);
-    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
     QVERIFY(openBoxes().isEmpty());
+    QVERIFY(kdsim::calls("kd7240_getBurstStatus").size() >= 5);
+    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
+
+    // A clean poll ends the streak, so the next failure is reported again.
+    kdsim::clearFaults();
+    const size_t polls = kdsim::calls("kd7240_getBurstStatus").size();
+    QTRY_VERIFY(kdsim::calls("kd7240_getBurstStatus").size() > polls);
+    kdsim::addFault("kd7240_getBurstStatus", driverError, 1);
+    script.answer(QStringLiteral("No"));
+    QTRY_COMPARE(script.seen.size(), 2);
+
     panel->startButton->click();
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QVERIFY(!kdsim::cardState(panel->session).generating);
+}
+
+// A stop the card refused leaves the window generating, paused or not, and
+// Stop can be pressed again.
+void tst_generation::failedStopKeepsGenerating_data()
+{
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("running") << false;
+    QTest::newRow("paused") << true;
+}
+
+void tst_generation::failedStopKeepsGenerating()
+{
+    QFETCH(bool, paused);
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->startButton->click();
+    if (paused)
+        panel->pauseButton->click();
+    kdsim::addFault("kd7240_stopBurst", driverError, 1);
+    ModalScript script;
+    script.answer(QStringLiteral("No"));
+    panel->startButton->click();
+
+    QCOMPARE(script.seen.size(), 1);
+    QVERIFY(script.seen[0].text.startsWith(QStringLiteral("kd7240_stopBurst(d_vi) failed due to [")));
+    QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
+    QVERIFY(ledLit(panel->chan1->led));
+    QVERIFY(kdsim::cardState(panel->session).generating);
+    QCOMPARE(panel->pauseButton->isChecked(), paused);
+    QCOMPARE(kdsim::cardState(panel->session).paused, paused);
+
+    panel->startButton->click();
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+    QVERIFY(!kdsim::cardState(panel->session).generating);
+    QVERIFY(!kdsim::cardState(panel->session).paused);
 }
 
 void tst_generation::failedStateReadStillStops()

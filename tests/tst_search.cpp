@@ -1,6 +1,9 @@
 // Auto Find against simulated systems: what the select tree shows, which
 // cards can be chosen, and what the search leaves in the dialog's members.
 
+#include <QProgressDialog>
+#include <QThreadPool>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -94,6 +97,7 @@ private slots:
     void exactly256Cards();
     void limitAt257Cards();
     void manyNetworkResources();
+    void guiStaysLiveDuringNetworkSearch();
 
 private:
     kd7240_fc card;
@@ -357,8 +361,42 @@ void tst_Search::manyNetworkResources()
     QCOMPARE(network->child(299)->text(0), QStringLiteral("10.1.2.99 - 3150 LXI"));
     for (int i = 0; i < 300; ++i)
         QCOMPARE(network->child(i)->child(0)->data(0, Qt::StatusTipRole).toInt(), i % 3 == 0 ? 1 : 0);
-    QVERIFY(QThreadPool::globalInstance()->maxThreadCount() == kd7010fp_fcSelect::maxSearchThreads);
     QCOMPARE(kdsim::openSessionCount(), 0);
+}
+
+// Slow network queries run on the search's own threads: the GUI thread keeps
+// painting and running timers, and the global pool (which Qt's painting
+// shares) keeps its own size. Escape does not take the progress box away
+// while queries run.
+void tst_Search::guiStaysLiveDuringNetworkSearch()
+{
+    QStringList resources;
+    for (int i = 0; i < 8; ++i)
+        resources << QStringLiteral(R"({ "descriptor": "TCPIP0::10.0.0.%1::INSTR", "address": "10.0.0.%1",
+            "openLatencyMs": 1000, "carrier": { "model": 3150, "cards": [ { "model": "0x7240" } ] } })")
+                         .arg(i + 1);
+    QVERIFY(kdsim::loadSystem(QStringLiteral(R"({ "resources": [ %1 ] })").arg(resources.join(",")).toStdString()));
+    const int globalThreads = QThreadPool::globalInstance()->maxThreadCount();
+
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    bool progressShownAfterEscape = false;
+    QTimer::singleShot(300, [&] {
+        QWidget *progress = QApplication::activeModalWidget();
+        if (!qobject_cast<QProgressDialog *>(progress))
+            return;
+        QTest::keyClick(progress, Qt::Key_Escape);
+        progressShownAfterEscape = progress->isVisible();
+    });
+    kd7010fp_fcSelect dialog(&card, 0);
+    QCOMPARE(dialog.searchResources(), 8);
+    ticker.stop();
+
+    QVERIFY2(ticks >= 25, qPrintable(QString::number(ticks)));
+    QVERIFY(progressShownAfterEscape);
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), globalThreads);
 }
 
 QTEST_MAIN(tst_Search)

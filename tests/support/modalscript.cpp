@@ -35,15 +35,28 @@ SeenBox ModalScript::describe(QWidget *w)
     return box;
 }
 
+bool ModalScript::clickButton(QWidget *w, const QString &buttonText)
+{
+    for (QAbstractButton *b : w->findChildren<QAbstractButton *>()) {
+        if (plain(b->text()) == buttonText) {
+            b->click();
+            return true;
+        }
+    }
+    return false;
+}
+
+void ModalScript::pressKey(QWidget *w, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
+
 ModalScript &ModalScript::answer(const QString &buttonText)
 {
     steps.append([this, buttonText](QWidget *w) {
-        for (QAbstractButton *b : w->findChildren<QAbstractButton *>()) {
-            if (plain(b->text()) == buttonText) {
-                b->click();
-                return;
-            }
-        }
+        if (clickButton(w, buttonText))
+            return;
         failure = QStringLiteral("no button \"%1\" in \"%2\"").arg(buttonText, w->windowTitle());
         if (auto *dialog = qobject_cast<QDialog *>(w))
             dialog->reject();
@@ -57,12 +70,9 @@ ModalScript &ModalScript::act(std::function<void(QWidget *)> action)
     return *this;
 }
 
-ModalScript &ModalScript::escape()
+ModalScript &ModalScript::key(int key)
 {
-    steps.append([](QWidget *w) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(w, &press);
-    });
+    steps.append([key](QWidget *w) { pressKey(w, key); });
     return *this;
 }
 

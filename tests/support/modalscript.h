@@ -29,8 +29,9 @@ public:
     ModalScript &answer(const QString &buttonText);
     // Runs `action` on the next modal widget; the action must close it (accept, reject, click...).
     ModalScript &act(std::function<void(QWidget *)> action);
-    // Sends Escape to the next modal widget.
-    ModalScript &escape();
+    // Sends a key press (plain key, no modifier) to the next modal widget.
+    ModalScript &key(int key);
+    ModalScript &escape() { return key(Qt::Key_Escape); }
 
     // Boxes answered so far, in order.
     QList<SeenBox> seen;
@@ -39,6 +40,9 @@ public:
     QString failure;
 
     static SeenBox describe(QWidget *w);
+    // The single actions the steps are made of.
+    static bool clickButton(QWidget *w, const QString &buttonText);
+    static void pressKey(QWidget *w, int key);
 
 private:
     void poll();
