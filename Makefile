@@ -1,15 +1,19 @@
 # The project's front door: make run | make test | make bench | make asan | make tsan
+# Shipping: make install | make package | make package-check | make vendor-check
 BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 JOBS ?= 2
 
-.PHONY: all deps build run test bench asan tsan clean screenshots
+.PHONY: all deps deps-run build run test bench asan tsan clean screenshots install package package-check vendor-check
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
+
+deps-run:
+	@bash scripts/install-deps.sh run
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -17,10 +21,14 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Without a display (a remote shell, CI) the panel runs on a virtual one.
-run: build
+# Builds only what it runs: the panel and the simulated system. Without a
+# display (a remote shell, CI) the panel runs on a virtual one.
+run: deps-run $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target kd7240fp
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/softfrontpanel/kd7240fp; \
-	else echo "make run: no display; starting the panel under xvfb-run"; xvfb-run -a $(BUILD)/softfrontpanel/kd7240fp; fi
+	else echo "make run: no display here, so the panel runs on a virtual display (xvfb-run) that nobody can see; Ctrl+C stops it."; \
+	echo "make run: to see the panel, run make run in a desktop session, or with DISPLAY set (for example over ssh -X)."; \
+	xvfb-run -a $(BUILD)/softfrontpanel/kd7240fp; fi
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS) -j $(JOBS)
@@ -44,5 +52,28 @@ screenshots: deps
 	cmake --build build-tools -j $(JOBS) --target screenshots
 	QT_QPA_PLATFORM=offscreen build-tools/tools/screenshots/screenshots docs
 
+# Installs into PREFIX (default /usr/local): the program, the simulated
+# system's library, the desktop entry, the AppStream data, icons, man page.
+PREFIX ?= /usr/local
+install: deps-run $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target kd7240fp
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb of a Release build, in build-package/.
+package: deps
+	cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DSFP_BUILD_TESTS=OFF -DSFP_BUILD_BENCH=OFF \
+	    -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
+
+# Installs that .deb on a clean Debian 12 root and starts the panel there.
+package-check: package
+	bash scripts/package-check.sh build-package
+
+# Builds the panel as a user with the card would, against libraries named
+# like the vendor's, and connects through them.
+vendor-check: deps
+	bash scripts/vendor-check.sh
+
 clean:
-	rm -rf build build-asan build-tsan build-bench build-tools
+	rm -rf build build-asan build-tsan build-bench build-tools build-package build-vendor

@@ -1,14 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running the panel need.
-# Idempotent: does nothing when everything is there already.
+# Installs the Debian packages the project needs. Idempotent: does nothing
+# when everything is there already.
+#
+#   install-deps.sh        everything: building, testing, benchmarks, screenshots
+#   install-deps.sh run    only what `make run` needs to build and start the panel
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+# Building the panel and the simulated system, and showing it without a
+# display. Recommended packages are left out here (GTK themes, translations,
+# systemd...): the first `make run` should not wait for them.
+run_packages=(
+    g++ make cmake ninja-build
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     nlohmann-json3-dev
-    xvfb xauth xdotool imagemagick fonts-dejavu-core
+    fonts-dejavu-core xvfb xauth
 )
+# The tests, benchmarks and screenshots on top of that.
+all_packages=(
+    "${run_packages[@]}"
+    build-essential pkg-config
+    xdotool imagemagick
+)
+
+what=${1:-all}
+case "$what" in
+run) packages=("${run_packages[@]}"); recommends=(--no-install-recommends) ;;
+all) packages=("${all_packages[@]}"); recommends=() ;;
+*) echo "usage: install-deps.sh [run|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,4 +44,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}"
+$sudo apt-get install -y -qq "${recommends[@]}" "${missing[@]}"

@@ -2,16 +2,59 @@
 // runs inside the window's construction; the window is shown, centred, once
 // a card is open or demo mode was chosen.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QPixmap>
 #include <QSplashScreen>
+#include <cstdio>
 
 #include "kd7010fp_app.h"
 #include "kd7010fp_splashlabel.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
 
+// --help and --version are answered before any window or display exists.
+// Returns the exit status, or -1 when the panel is to start.
+static int answerCommandLine(int argc, char *argv[])
+{
+    if (argc < 2)
+        return -1;
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kd7240fp"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SFP_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Soft front panel of the Vantix 7240 waveform generator card.\n"
+                       "Without options it starts and asks how to connect to the card."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    QString error;
+    if (!parser.parse(QCoreApplication::arguments()))
+        error = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "kd7240fp: %s\nTry 'kd7240fp --help' for the options.\n", qPrintable(error));
+        return 1;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("kd7240fp %s\n", SFP_VERSION);
+        return 0;
+    }
+    return -1;
+}
+
 int main(int argc, char *argv[])
 {
+    const int answered = answerCommandLine(argc, argv);
+    if (answered >= 0)
+        return answered;
+
     QApplication app(argc, argv);
     kd7240_fc card;
 

@@ -63,7 +63,8 @@ public:
 void setUpChild()
 {
     const QByteArray scenario = qgetenv(scenarioVariable);
-    if (scenario.isEmpty())
+    // Command-line options are answered on a plain QCoreApplication.
+    if (scenario.isEmpty() || !qobject_cast<QApplication *>(qApp))
         return;
     qApp->installEventFilter(new Watcher(qApp));
     auto *script = new ModalScript(qApp);
@@ -96,12 +97,14 @@ private slots:
     void normalRunShowsSplashThenWindow();
     void cancelEndsBeforeAnyWindow();
     void errorAnsweredYesEndsAtOnce();
+    void commandLine_data();
+    void commandLine();
 
 private:
-    ChildRun runChild(const QByteArray &scenario);
+    ChildRun runChild(const QByteArray &scenario, const QStringList &arguments = {});
 };
 
-ChildRun tst_startup::runChild(const QByteArray &scenario)
+ChildRun tst_startup::runChild(const QByteArray &scenario, const QStringList &arguments)
 {
     ChildRun run;
     QTemporaryDir dir;
@@ -111,9 +114,15 @@ ChildRun tst_startup::runChild(const QByteArray &scenario)
     env.insert(QString::fromLatin1(scenarioVariable), QString::fromLatin1(scenario));
     env.insert(QStringLiteral("KDSIM_SYSTEM"), QStringLiteral(SFP_TEST_SYSTEMS "/panel_vxi.json"));
     env.insert(QStringLiteral("KDSIM_TRACE"), trace);
+    if (!arguments.isEmpty()) {
+        // Options need no display: a window here would abort the child.
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
     child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {});
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
     if (!child.waitForFinished(120000)) {
         child.kill();
         child.waitForFinished();
@@ -169,6 +178,31 @@ void tst_startup::errorAnsweredYesEndsAtOnce()
     // and the session was left open.
     QCOMPARE(run.calls.filter(QStringLiteral("kd7240_")).last(), QStringLiteral("kd7240_error_message"));
     QVERIFY(!run.calls.contains(QStringLiteral("kd7240_close")));
+}
+
+void tst_startup::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("--help") << QStringList { "--help" } << 0 << "Usage: ";
+    QTest::newRow("-h") << QStringList { "-h" } << 0 << "-v, --version";
+    QTest::newRow("--version") << QStringList { "--version" } << 0 << "kd7240fp " SFP_VERSION "\n";
+    QTest::newRow("unknown option") << QStringList { "--frobnicate" } << 1 << "kd7240fp: Unknown option 'frobnicate'.";
+    QTest::newRow("argument") << QStringList { "VXI0::8::INSTR" } << 1 << "Unexpected argument 'VXI0::8::INSTR'";
+}
+
+void tst_startup::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const ChildRun run = runChild("options", arguments);
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, exitCode);
+    const QString printed = run.lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    QVERIFY2(printed.contains(output), qPrintable(printed));
+    QVERIFY(run.calls.isEmpty());
 }
 
 int main(int argc, char *argv[])

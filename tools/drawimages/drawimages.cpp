@@ -1,8 +1,9 @@
 // Draws the panel's compiled-in pictures: the maker logo, the VXI and LXI
 // text logos, the splash background, the About picture and the 7240 card
-// picture. Run once after changing a drawing and commit the outputs:
+// picture; and the application icon of the desktop entry, in the sizes of
+// the hicolor theme. Run once after changing a drawing and commit the outputs:
 //
-//   drawimages softfrontpanel_lib/resources softfrontpanel/resources
+//   drawimages softfrontpanel_lib/resources softfrontpanel/resources packaging/icons
 //
 // Everything is drawn with plain shapes and DejaVu Sans, so the result is
 // the same on every machine that has that font.
@@ -299,6 +300,35 @@ QImage cardPicture()
     });
 }
 
+// The application icon: one period of a sine in the panel's light blue on
+// the title bar's navy, with the model number from 48 pixels up. Drawn at
+// each size rather than scaled, so the small ones stay sharp.
+QImage appIcon(int size)
+{
+    return draw({size, size}, QImage::Format_ARGB32, [size](QPainter &p) {
+        const qreal s = size;
+        const qreal margin = s / 16;
+        const QRectF tile(margin, margin, s - 2 * margin, s - 2 * margin);
+        p.setPen(Qt::NoPen);
+        p.setBrush(gradient(tile.topLeft(), tile.bottomLeft(), navy.lighter(120), deepNavy));
+        p.drawRoundedRect(tile, s * 0.18, s * 0.18);
+
+        const bool labelled = size >= 48;
+        const qreal waveHeight = tile.height() * (labelled ? 0.36 : 0.5);
+        const QRectF waveBox(tile.left() + tile.width() * 0.14, tile.top() + tile.height() * (labelled ? 0.14 : 0.25),
+                             tile.width() * 0.72, waveHeight);
+        p.setPen(QPen(accent.lighter(160), qMax(1.5, s / 18), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        drawWaveform(p, waveBox, 0);
+        if (labelled) {
+            p.setPen(Qt::white);
+            p.setFont(font(qRound(s * 0.22), QFont::Bold));
+            p.drawText(QRectF(tile.left(), tile.top() + tile.height() * 0.56, tile.width(), tile.height() * 0.34),
+                       Qt::AlignCenter, QStringLiteral("7240"));
+        }
+    });
+}
+
 bool save(const QImage &image, const QDir &dir, const char *name, const char *format)
 {
     const QString path = dir.filePath(QString::fromLatin1(name));
@@ -317,17 +347,24 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: drawimages <library resources folder> <card resources folder>\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: drawimages <library resources folder> <card resources folder> <icon folder>\n");
         return 2;
     }
     const QDir lib(QString::fromLocal8Bit(argv[1]));
     const QDir card(QString::fromLocal8Bit(argv[2]));
+    const QDir icons(QString::fromLocal8Bit(argv[3]));
     const bool ok = save(makerLogo(), lib, "keldor-logo.bmp", "BMP")
                     && save(textLogo(146, QStringLiteral("VXI"), QStringLiteral("MODULE")), lib, "vxi-logo.bmp", "BMP")
                     && save(textLogo(121, QStringLiteral("LXI"), QStringLiteral("NETWORK")), lib, "lxi-logo.bmp", "BMP")
                     && save(splashBackground(), lib, "fp_splash.png", "PNG")
                     && save(aboutPicture(), lib, "about.png", "PNG")
                     && save(cardPicture(), card, "kd7240fp_splash.png", "PNG");
-    return ok ? 0 : 1;
+    bool iconsOk = ok;
+    for (const int size : { 16, 32, 48, 64, 128, 256 }) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        iconsOk = iconsOk && icons.mkpath(folder)
+                  && save(appIcon(size), QDir(icons.filePath(folder)), "com.keldor.kd7240fp.png", "PNG");
+    }
+    return iconsOk ? 0 : 1;
 }
