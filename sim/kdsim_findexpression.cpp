@@ -18,66 +18,98 @@ unsigned char upper(unsigned char c)
 
 } // namespace
 
-int FindExpression::add(Node node)
+int FindExpression::add(State state)
 {
-    nodes.push_back(std::move(node));
-    return static_cast<int>(nodes.size()) - 1;
+    states.push_back(state);
+    return static_cast<int>(states.size()) - 1;
+}
+
+void FindExpression::connect(const Fragment &from, int to)
+{
+    for (const auto &[state, second] : from.exits)
+        (second ? states[static_cast<std::size_t>(state)].out1 : states[static_cast<std::size_t>(state)].out) = to;
+}
+
+FindExpression::Fragment FindExpression::single(State state)
+{
+    const int s = add(state);
+    return Fragment{s, {{s, false}}};
 }
 
 bool FindExpression::compile(std::string_view expression, std::string *error)
 {
-    nodes.clear();
-    root = -1;
+    states.clear();
+    classes.clear();
+    start = -1;
     source = expression;
     pos = 0;
     failure.clear();
-    int r = parseAlternative();
+    Fragment whole = parseAlternative(0);
     if (failure.empty() && pos < source.size())
         failure = "unbalanced ')' at position " + std::to_string(pos + 1);
     if (!failure.empty()) {
-        nodes.clear();
+        states.clear();
+        classes.clear();
         if (error)
             *error = failure;
         return false;
     }
-    root = r;
+    State match;
+    match.kind = State::Match;
+    connect(whole, add(match));
+    start = whole.start;
     return true;
 }
 
-int FindExpression::parseAlternative()
+FindExpression::Fragment FindExpression::parseAlternative(int depth)
 {
-    int first = parseSequence();
-    if (!failure.empty() || pos >= source.size() || source[pos] != '|')
-        return first;
-    Node alt;
-    alt.kind = Node::Alternative;
-    alt.children.push_back(first);
+    Fragment whole = parseSequence(depth);
     while (failure.empty() && pos < source.size() && source[pos] == '|') {
         ++pos;
-        alt.children.push_back(parseSequence());
+        Fragment next = parseSequence(depth);
+        if (!failure.empty())
+            break;
+        State split;
+        split.kind = State::Split;
+        split.out = whole.start;
+        split.out1 = next.start;
+        whole.start = add(split);
+        whole.exits.insert(whole.exits.end(), next.exits.begin(), next.exits.end());
     }
-    return add(std::move(alt));
+    return whole;
 }
 
-int FindExpression::parseSequence()
+FindExpression::Fragment FindExpression::parseSequence(int depth)
 {
-    Node seq;
-    seq.kind = Node::Sequence;
-    while (failure.empty() && pos < source.size() && source[pos] != '|' && source[pos] != ')')
-        seq.children.push_back(parsePostfix());
-    if (failure.empty() && seq.children.empty())
+    Fragment whole;
+    while (failure.empty() && pos < source.size() && source[pos] != '|' && source[pos] != ')') {
+        Fragment next = parsePostfix(depth);
+        if (!failure.empty())
+            break;
+        if (whole.start < 0) {
+            whole = std::move(next);
+        } else {
+            connect(whole, next.start);
+            whole.exits = std::move(next.exits);
+        }
+    }
+    if (failure.empty() && whole.start < 0)
         failure = "empty expression at position " + std::to_string(pos + 1);
-    return add(std::move(seq));
+    return whole;
 }
 
-int FindExpression::parsePostfix()
+FindExpression::Fragment FindExpression::parsePostfix(int depth)
 {
-    int atom = parseAtom();
+    Fragment atom = parseAtom(depth);
     while (failure.empty() && pos < source.size() && (source[pos] == '*' || source[pos] == '+')) {
-        Node rep;
-        rep.kind = source[pos] == '*' ? Node::Star : Node::Plus;
-        rep.children.push_back(atom);
-        atom = add(std::move(rep));
+        // A loop back through a split: "*" may also skip the atom, "+" must
+        // pass it once first.
+        State split;
+        split.kind = State::Split;
+        split.out = atom.start;
+        const int s = add(split);
+        connect(atom, s);
+        atom = Fragment{source[pos] == '*' ? s : atom.start, {{s, true}}};
         ++pos;
     }
     return atom;
@@ -96,45 +128,49 @@ unsigned char FindExpression::takeChar()
     return static_cast<unsigned char>(source[pos++]);
 }
 
-int FindExpression::parseAtom()
+FindExpression::Fragment FindExpression::parseAtom(int depth)
 {
-    Node node;
+    State state;
     const char c = source[pos];
     switch (c) {
     case '?':
-        node.kind = Node::Any;
+        state.kind = State::Any;
         ++pos;
-        break;
+        return single(state);
     case '*':
     case '+':
         failure = std::string("'") + c + "' with nothing to repeat at position " + std::to_string(pos + 1);
         pos = source.size();
-        break;
+        return {};
     case '[':
         return parseClass();
     case '(': {
         const std::size_t open = pos++;
-        int inner = parseAlternative();
+        if (depth + 1 > maxNesting) {
+            failure = "'(' nested deeper than " + std::to_string(maxNesting) + " at position "
+                + std::to_string(open + 1);
+            pos = source.size();
+            return {};
+        }
+        Fragment inner = parseAlternative(depth + 1);
         if (failure.empty() && (pos >= source.size() || source[pos] != ')'))
             failure = "unbalanced '(' at position " + std::to_string(open + 1);
         ++pos;
         return inner;
     }
     default:
-        node.kind = Node::Literal;
-        node.ch = lower(takeChar());
-        break;
+        state.kind = State::Literal;
+        state.ch = lower(takeChar());
+        return single(state);
     }
-    return add(std::move(node));
 }
 
-int FindExpression::parseClass()
+FindExpression::Fragment FindExpression::parseClass()
 {
     const std::size_t open = pos++;
-    Node node;
-    node.kind = Node::Class;
+    CharClass cls;
     if (pos < source.size() && source[pos] == '^') {
-        node.negated = true;
+        cls.negated = true;
         ++pos;
     }
     while (failure.empty() && pos < source.size() && source[pos] != ']') {
@@ -146,94 +182,84 @@ int FindExpression::parseClass()
             if (failure.empty() && to < from)
                 failure = "reversed range in '[' at position " + std::to_string(open + 1);
         }
-        node.ranges.emplace_back(from, to);
+        cls.ranges.emplace_back(from, to);
     }
     if (!failure.empty())
-        return -1;
+        return {};
     if (pos >= source.size()) {
         failure = "unbalanced '[' at position " + std::to_string(open + 1);
-        return -1;
+        return {};
     }
     ++pos; // ']'
-    if (node.ranges.empty()) {
+    if (cls.ranges.empty()) {
         failure = "empty list '[]' at position " + std::to_string(open + 1);
-        return -1;
+        return {};
     }
-    return add(std::move(node));
+    classes.push_back(std::move(cls));
+    State state;
+    state.kind = State::Class;
+    state.charClass = static_cast<int>(classes.size()) - 1;
+    return single(state);
 }
 
-bool FindExpression::classMatches(const Node &node, unsigned char c) const
+bool FindExpression::classMatches(const CharClass &cls, unsigned char c) const
 {
     bool in = false;
     for (unsigned char v : {c, lower(c), upper(c)})
-        for (const auto &r : node.ranges)
+        for (const auto &r : cls.ranges)
             in = in || (v >= r.first && v <= r.second);
-    return in != node.negated;
+    return in != cls.negated;
 }
 
-// Positions after `node` has matched, starting from any position in `from`.
-FindExpression::Positions FindExpression::step(int index, const Positions &from, std::string_view text) const
+// Adds `state` and every state reachable from it through splits to `into`,
+// each once per generation; an explicit stack, so no depth limit applies.
+void FindExpression::enter(int state, std::vector<int> &into, std::vector<unsigned> &mark, unsigned generation,
+                           std::vector<int> &stack) const
 {
-    const Node &node = nodes[static_cast<std::size_t>(index)];
-    const std::size_t n = text.size();
-    Positions to(n + 1, 0);
-    switch (node.kind) {
-    case Node::Literal:
-    case Node::Any:
-    case Node::Class:
-        for (std::size_t p = 0; p < n; ++p) {
-            if (!from[p])
-                continue;
-            const auto c = static_cast<unsigned char>(text[p]);
-            bool ok = node.kind == Node::Any || (node.kind == Node::Literal ? lower(c) == node.ch : classMatches(node, c));
-            if (ok)
-                to[p + 1] = 1;
+    stack.push_back(state);
+    while (!stack.empty()) {
+        const int s = stack.back();
+        stack.pop_back();
+        if (s < 0 || mark[static_cast<std::size_t>(s)] == generation)
+            continue;
+        mark[static_cast<std::size_t>(s)] = generation;
+        const State &st = states[static_cast<std::size_t>(s)];
+        if (st.kind == State::Split) {
+            stack.push_back(st.out1);
+            stack.push_back(st.out);
+        } else {
+            into.push_back(s);
         }
-        break;
-    case Node::Sequence: {
-        Positions cur = from;
-        for (int child : node.children)
-            cur = step(child, cur, text);
-        return cur;
     }
-    case Node::Alternative:
-        for (int child : node.children) {
-            Positions part = step(child, from, text);
-            for (std::size_t p = 0; p <= n; ++p)
-                to[p] = to[p] || part[p];
-        }
-        break;
-    case Node::Star:
-    case Node::Plus: {
-        Positions frontier = node.kind == Node::Star ? from : step(node.children[0], from, text);
-        to = frontier;
-        for (;;) {
-            Positions next = step(node.children[0], frontier, text);
-            bool grew = false;
-            for (std::size_t p = 0; p <= n; ++p) {
-                next[p] = next[p] && !to[p];
-                if (next[p]) {
-                    to[p] = 1;
-                    grew = true;
-                }
-            }
-            if (!grew)
-                break;
-            frontier = std::move(next);
-        }
-        break;
-    }
-    }
-    return to;
 }
 
 bool FindExpression::matches(std::string_view text) const
 {
-    if (root < 0)
+    if (start < 0)
         return false;
-    Positions start(text.size() + 1, 0);
-    start[0] = 1;
-    return step(root, start, text)[text.size()] != 0;
+    std::vector<unsigned> mark(states.size(), 0);
+    std::vector<int> current, next, stack;
+    unsigned generation = 1;
+    enter(start, current, mark, generation, stack);
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        ++generation;
+        next.clear();
+        for (const int s : current) {
+            const State &st = states[static_cast<std::size_t>(s)];
+            const bool ok = st.kind == State::Any || (st.kind == State::Literal && lower(c) == st.ch)
+                || (st.kind == State::Class && classMatches(classes[static_cast<std::size_t>(st.charClass)], c));
+            if (ok)
+                enter(st.out, next, mark, generation, stack);
+        }
+        current.swap(next);
+        if (current.empty())
+            return false;
+    }
+    for (const int s : current)
+        if (states[static_cast<std::size_t>(s)].kind == State::Match)
+            return true;
+    return false;
 }
 
 } // namespace kdsim::detail

@@ -64,7 +64,7 @@ void setUpChild()
 {
     const QByteArray scenario = qgetenv(scenarioVariable);
     // Command-line options are answered on a plain QCoreApplication.
-    if (scenario.isEmpty() || !qobject_cast<QApplication *>(qApp))
+    if (scenario.isEmpty() || !qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
     qApp->installEventFilter(new Watcher(qApp));
     auto *script = new ModalScript(qApp);
