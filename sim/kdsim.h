@@ -3,6 +3,7 @@
 #ifndef KDSIM_H
 #define KDSIM_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -63,7 +64,9 @@ void reset();
 // The built-in default system as JSON text.
 std::string defaultSystemJson();
 
-// The calls made since the system was loaded or clearCalls() was called.
+// The calls made since the system was loaded or clearCalls() was called, at
+// most the last keptCalls of them (the trace file gets every call).
+constexpr std::size_t keptCalls = 32768;
 std::vector<Call> calls();
 std::vector<Call> calls(const std::string &name);
 void clearCalls();
@@ -84,6 +87,8 @@ void clearFaults();
 void setClock(std::function<double()> nowMs);
 // Switches to a manual clock that only moves with advanceClock.
 void useManualClock();
+// Moves the manual clock on by `ms`; a step that is not a finite positive
+// number leaves it where it is.
 void advanceClock(double ms);
 
 // What the simulated card holds, for checks the driver API cannot make.

@@ -1,6 +1,7 @@
 #include "kdsim_clock.h"
 
 #include <chrono>
+#include <cmath>
 
 namespace kdsim::detail {
 
@@ -55,8 +56,10 @@ void Clock::useManual()
 
 void Clock::advance(double ms)
 {
+    // Time only moves forward and by a finite step: an endless step would
+    // leave every later reading without a meaning.
     std::lock_guard<std::mutex> l(mutex);
-    if (manual && ms > 0)
+    if (manual && ms > 0 && std::isfinite(ms))
         manualMs += ms;
 }
 

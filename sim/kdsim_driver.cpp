@@ -420,7 +420,11 @@ ViStatus kd7240_getBurstStatus(ViSession session, ViInt32 *state, ViInt32 *cycle
         // 0 idle, 1 running, 2 armed and waiting for the trigger, 3 paused.
         *state = !b.active ? 0 : b.paused ? 3 : b.waiting ? 2 : 1;
         rec.out.integer("state", *state);
-        const double done = b.active ? b.elapsed(now) * b.rate / 1000.0 : 0;
+        // Samples played so far; a clock that reads no finite time (a custom
+        // one may) counts as none played, so no conversion below sees NaN.
+        double done = b.active ? b.elapsed(now) * b.rate / 1000.0 : 0;
+        if (!(done >= 0))
+            done = 0;
         if (cyclesDone) {
             double cycles = std::floor(done / std::max(b.nSam, 1));
             if (b.cycles > 0)
@@ -429,7 +433,9 @@ ViStatus kd7240_getBurstStatus(ViSession session, ViInt32 *state, ViInt32 *cycle
             rec.out.integer("cyclesDone", *cyclesDone);
         }
         if (samplePosition) {
-            *samplePosition = b.active ? static_cast<ViInt32>(std::fmod(std::floor(done), b.nSam)) : 0;
+            *samplePosition = b.active && std::isfinite(done)
+                ? static_cast<ViInt32>(std::fmod(std::floor(done), std::max(b.nSam, 1)))
+                : 0;
             rec.out.integer("samplePosition", *samplePosition);
         }
         if (reserved) {

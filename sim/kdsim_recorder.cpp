@@ -46,6 +46,9 @@ void Recorder::add(Call call)
         std::fwrite(line.data(), 1, line.size(), file);
         std::fflush(file);
     }
+    // A bounded window: hours of 100 ms polls must not grow the process.
+    if (kept.size() >= keptCalls)
+        kept.pop_front();
     kept.push_back(std::move(call));
 }
 
@@ -53,7 +56,7 @@ std::vector<Call> Recorder::calls(const std::string *name)
 {
     std::lock_guard<std::mutex> l(mutex);
     if (!name)
-        return kept;
+        return std::vector<Call>(kept.begin(), kept.end());
     std::vector<Call> some;
     for (const Call &c : kept)
         if (c.call == *name)

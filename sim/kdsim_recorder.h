@@ -1,10 +1,12 @@
-// The record of calls: kept in memory for kdsim::calls() and written to the trace file.
+// The record of calls: the most recent ones kept in memory for kdsim::calls(),
+// every one written to the trace file.
 #ifndef KDSIM_RECORDER_H
 #define KDSIM_RECORDER_H
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,7 +31,7 @@ private:
     std::mutex mutex;
     std::FILE *file = nullptr;
     std::uint64_t seq = 0;
-    std::vector<Call> kept;
+    std::deque<Call> kept; // the last kdsim::keptCalls calls
 };
 
 } // namespace kdsim::detail

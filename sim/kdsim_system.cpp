@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -36,9 +38,49 @@ struct Bad {
     std::string what;
 };
 
+// Control characters written as \u00XX: one error stays one line.
+std::string escapeControls(const std::string &text)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// A text of the file, quoted for a message (control characters escaped).
+std::string quotedText(const std::string &utf8)
+{
+    return json(utf8).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// A Latin-1 text (as kdsim keeps texts), quoted for a message.
+std::string quotedLatin1(const std::string &latin1)
+{
+    std::string utf8;
+    for (const char ch : latin1) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            utf8 += ch;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return quotedText(utf8);
+}
+
 std::string join(const std::string &where, const std::string &key)
 {
-    return where.empty() ? key : where + "." + key;
+    return where.empty() ? escapeControls(key) : where + "." + escapeControls(key);
 }
 
 std::string indexed(const std::string &where, std::size_t i)
@@ -107,8 +149,12 @@ long long integer(const json &j, const std::string &where, long long lo, long lo
     std::string shown;
     if (j.is_string()) {
         const std::string s = j.get<std::string>();
-        shown = json(s).dump();
-        bool ok = s.size() > 2 && s.size() <= 18 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+        shown = quotedText(s);
+        // Any number of leading zeros; at most 16 significant digits.
+        bool ok = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+        std::size_t first = 2;
+        while (ok && first < s.size() && s[first] == '0')
+            ++first;
         unsigned long long u = 0;
         for (std::size_t i = 2; ok && i < s.size(); ++i) {
             const char c = s[i];
@@ -121,7 +167,7 @@ long long integer(const json &j, const std::string &where, long long lo, long lo
         }
         if (!ok)
             throw Bad{where, shown + " is not a number"};
-        if (u > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
+        if (s.size() - first > 16 || u > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
             throw Bad{where, shown + " is out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")"};
         value = static_cast<long long>(u);
     } else if (j.is_number_unsigned()) {
@@ -156,14 +202,35 @@ double real(const json &j, const std::string &where)
     return j.get<double>();
 }
 
+// A text of at most maxLength characters, without NUL (the C interfaces end
+// texts there), converted to the Latin-1 bytes in which the libraries hand
+// texts over. Characters beyond Latin-1 cannot be handed over and are refused.
 std::string text(const json &j, const std::string &where, std::size_t maxLength)
 {
     if (!j.is_string())
         wrongType(j, where, "a text");
-    std::string s = j.get<std::string>();
-    if (s.size() > maxLength)
-        throw Bad{where, json(s).dump() + " is longer than " + std::to_string(maxLength) + " characters"};
-    return s;
+    const std::string &s = j.get_ref<const std::string &>();
+    std::size_t characters = 0;
+    for (const char c : s)
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (characters > maxLength)
+        throw Bad{where, quotedText(s) + " is longer than " + std::to_string(maxLength) + " characters"};
+    std::string latin1;
+    latin1.reserve(characters);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == 0)
+            throw Bad{where, quotedText(s) + " contains a NUL character"};
+        if (c < 0x80) {
+            latin1 += static_cast<char>(c);
+        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < s.size()) {
+            // The parser has checked the UTF-8: a two-byte sequence follows.
+            latin1 += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3F));
+        } else {
+            throw Bad{where, quotedText(s) + " has a character beyond Latin-1"};
+        }
+    }
+    return latin1;
 }
 
 CardConfig parseCard(const json &j, const std::string &where)
@@ -182,7 +249,7 @@ CardConfig parseCard(const json &j, const std::string &where)
         for (char c : card.variant)
             printable = printable && c >= 0x20 && c <= 0x7E;
         if (!printable)
-            throw Bad{join(where, "variant"), json(card.variant).dump() + " is not two printable ASCII characters"};
+            throw Bad{join(where, "variant"), quotedLatin1(card.variant) + " is not two printable ASCII characters"};
     }
     if (const json *v = member(j, "serial"))
         card.serial = static_cast<std::uint32_t>(integer(*v, join(where, "serial"), 0, 0xFFFFFFFFLL));
@@ -266,7 +333,7 @@ FaultConfig parseFault(const json &j, const std::string &where, const SystemConf
     FaultConfig f;
     f.call = text(required(j, where, "call"), join(where, "call"), 64);
     if (!isKnownCall(f.call))
-        throw Bad{join(where, "call"), json(f.call).dump() + " is not a call of kdsim"};
+        throw Bad{join(where, "call"), quotedLatin1(f.call) + " is not a call of kdsim"};
     // Either signed or as the unsigned hexadecimal code ("0xBFFF0011").
     f.status = static_cast<std::int32_t>(static_cast<std::uint32_t>(
         integer(required(j, where, "status"), join(where, "status"), -2147483648LL, 0xFFFFFFFFLL)));
@@ -276,7 +343,7 @@ FaultConfig parseFault(const json &j, const std::string &where, const SystemConf
         const std::string d = text(*v, join(where, "descriptor"), VI_FIND_BUFLEN - 1);
         f.resource = parseDescriptor(d).normalised;
         if (system.find(f.resource) < 0)
-            throw Bad{join(where, "descriptor"), json(d).dump() + " is no resource of this system"};
+            throw Bad{join(where, "descriptor"), quotedLatin1(d) + " is no resource of this system"};
     }
     return f;
 }
@@ -296,12 +363,17 @@ bool readFile(const std::string &path, std::string &text, std::string &error)
     return true;
 }
 
+void SystemConfig::index()
+{
+    byName.clear();
+    for (std::size_t i = 0; i < resources.size(); ++i)
+        byName.emplace(resources[i].normalised, static_cast<int>(i));
+}
+
 int SystemConfig::find(const std::string &normalised) const
 {
-    for (std::size_t i = 0; i < resources.size(); ++i)
-        if (resources[i].normalised == normalised)
-            return static_cast<int>(i);
-    return -1;
+    const auto it = byName.find(normalised);
+    return it == byName.end() ? -1 : it->second;
 }
 
 bool isKnownCall(const std::string &name)
@@ -312,43 +384,165 @@ bool isKnownCall(const std::string &name)
     return false;
 }
 
-bool parseSystem(const std::string &text, SystemConfig &system, std::string &error)
+namespace {
+
+// Builds the document from the parser's events, so that what the plain
+// parser lets pass is refused with its place: a key given twice in one
+// object (the plain parser keeps the last), nesting no system file needs,
+// and numbers too large for a double (the plain parser reports those
+// without a place).
+class Reader : public nlohmann::json_sax<json>
 {
+public:
+    static constexpr std::size_t maxDepth = 32;
+
+    explicit Reader(const std::string &text) : text(text) {}
+
     json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error &e) {
+    // "<where>: <what>" of the first problem; the place is a line and column
+    // for syntax, a path in the document for the rest.
+    std::optional<std::string> failure;
+
+    bool null() override { return value(nullptr); }
+    bool boolean(bool v) override { return value(v); }
+    bool number_integer(number_integer_t v) override { return value(v); }
+    bool number_unsigned(number_unsigned_t v) override { return value(v); }
+    bool number_float(number_float_t v, const string_t &) override { return value(v); }
+    bool string(string_t &v) override { return value(std::move(v)); }
+    bool binary(binary_t &v) override { return value(json::binary(std::move(v))); }
+    bool start_object(std::size_t) override { return open(json::object()); }
+    bool start_array(std::size_t) override { return open(json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+
+    bool key(string_t &k) override
+    {
+        Frame &f = frames.back();
+        if (!f.keys.insert(k).second)
+            return fail(join(f.where, k) + ": key given twice in one object");
+        f.pendingKey = k;
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &e) override
+    {
         // "[json.exception.parse_error.101] parse error at line 3, column 5: syntax error ..."
         std::string what = e.what();
         const std::string marker = "parse error at ";
         const auto at = what.find(marker);
         if (at != std::string::npos)
-            what = what.substr(at + marker.size());
-        else if (what.compare(0, 1, "[") == 0 && what.find("] ") != std::string::npos)
+            return fail(what.substr(at + marker.size()));
+        if (what.compare(0, 1, "[") == 0 && what.find("] ") != std::string::npos)
             what = what.substr(what.find("] ") + 2);
-        for (char &c : what)
-            if (c == '\n' || c == '\r')
-                c = ' ';
-        error = what;
+        return fail(placeOf(position) + ": " + what);
+    }
+
+private:
+    struct Frame {
+        json *value = nullptr;
+        std::string where;
+        std::unordered_set<std::string> keys;
+        std::string pendingKey;
+        std::size_t count = 0;
+    };
+
+    bool fail(std::string message)
+    {
+        if (!failure)
+            failure = std::move(message);
         return false;
     }
+
+    std::string placeOf(std::size_t position) const
+    {
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i < position && i < text.size(); ++i) {
+            if (text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        return "line " + std::to_string(line) + ", column " + std::to_string(column);
+    }
+
+    // Where the next value goes, and what it is called in messages.
+    json *place(std::string &where)
+    {
+        if (frames.empty()) {
+            where.clear();
+            return &root;
+        }
+        Frame &f = frames.back();
+        if (f.value->is_array()) {
+            where = indexed(f.where, f.count++);
+            f.value->push_back(nullptr);
+            return &f.value->back();
+        }
+        where = join(f.where, f.pendingKey);
+        return &(*f.value)[f.pendingKey];
+    }
+
+    bool value(json v)
+    {
+        std::string where;
+        *place(where) = std::move(v);
+        return true;
+    }
+
+    bool open(json container)
+    {
+        if (frames.size() >= maxDepth)
+            return fail((frames.back().where.empty() ? std::string("top level") : frames.back().where)
+                        + ": nested deeper than " + std::to_string(maxDepth) + " levels");
+        Frame f;
+        f.value = place(f.where);
+        *f.value = std::move(container);
+        frames.push_back(std::move(f));
+        return true;
+    }
+
+    bool close()
+    {
+        frames.pop_back();
+        return true;
+    }
+
+    const std::string &text;
+    std::vector<Frame> frames;
+};
+
+} // namespace
+
+bool parseSystem(const std::string &text, SystemConfig &system, std::string &error)
+{
     SystemConfig parsed;
     try {
+        Reader reader(text);
+        json::sax_parse(text, &reader);
+        if (reader.failure) {
+            error = escapeControls(*reader.failure);
+            return false;
+        }
+        const json &root = reader.root;
         requireObject(root, "");
         allowKeys(root, "", {"resources", "faults"});
         if (const json *resources = member(root, "resources")) {
             if (!resources->is_array())
                 wrongType(*resources, "resources", "an array");
+            std::unordered_map<std::string, std::size_t> seen;
             for (std::size_t i = 0; i < resources->size(); ++i) {
                 const std::string where = indexed("resources", i);
                 ResourceConfig r = parseResource((*resources)[i], where);
-                const int twin = parsed.find(r.normalised);
-                if (twin >= 0)
-                    throw Bad{join(where, "descriptor"), json(r.descriptor).dump() + " names the same resource as "
-                                  + indexed("resources", static_cast<std::size_t>(twin)) + " ("
-                                  + json(parsed.resources[static_cast<std::size_t>(twin)].descriptor).dump() + ")"};
+                const auto [twin, fresh] = seen.emplace(r.normalised, i);
+                if (!fresh)
+                    throw Bad{join(where, "descriptor"), quotedLatin1(r.descriptor) + " names the same resource as "
+                                  + indexed("resources", twin->second) + " ("
+                                  + quotedLatin1(parsed.resources[twin->second].descriptor) + ")"};
                 parsed.resources.push_back(std::move(r));
             }
+            parsed.index();
         }
         if (const json *faults = member(root, "faults")) {
             if (!faults->is_array())
@@ -357,7 +551,12 @@ bool parseSystem(const std::string &text, SystemConfig &system, std::string &err
                 parsed.faults.push_back(parseFault((*faults)[i], indexed("faults", i), parsed));
         }
     } catch (const Bad &bad) {
-        error = (bad.where.empty() ? std::string("top level") : bad.where) + ": " + bad.what;
+        error = escapeControls((bad.where.empty() ? std::string("top level") : bad.where) + ": " + bad.what);
+        return false;
+    } catch (const std::exception &e) {
+        // Whatever else goes wrong (memory, a library error) is a load
+        // failure too, never an exception through a C call.
+        error = escapeControls(std::string("top level: cannot be loaded: ") + e.what());
         return false;
     }
     system = std::move(parsed);

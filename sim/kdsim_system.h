@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kdsim::detail {
@@ -51,10 +52,16 @@ struct SystemConfig {
 
     // Index of the resource with this normalised descriptor, or -1.
     int find(const std::string &normalised) const;
+    // Builds the lookup find() uses; after the resources are complete.
+    void index();
+
+private:
+    std::unordered_map<std::string, int> byName;
 };
 
 // Parses a system file's text. On failure returns false and sets `error` to
-// "<where>: <what>" (no file name, no trailing newline).
+// "<where>: <what>" (no file name, no trailing newline, no control
+// character). Texts come out as Latin-1 bytes, as the C interfaces take them.
 bool parseSystem(const std::string &text, SystemConfig &system, std::string &error);
 
 // Reads a system file; on failure sets `error` to what went wrong.

@@ -80,6 +80,9 @@ bool sampleTiming(int freq, double *uTime, int *nSam)
         // The multiplication by 10 below is deliberate: the card's rates are
         // derived that way, so 1e-6 * 10 is 9.999999999999999e-06, not 1e-05.
         const int n = static_cast<int>(1.0 / (freq * period));
+        // Above the card's rate not even one sample fits into a period.
+        if (n < 1)
+            return false;
         if (n < sampleLimit) {
             *uTime = period;
             *nSam = n;
@@ -95,6 +98,12 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
 {
     const double last = n - 1;
     const int half = n / 2;
+    // One sample is the start of the period, the minimum of both ramps
+    // (their formula would divide 0 by 0 there).
+    if (n == 1 && (type == waveSaw || type == waveTriangle)) {
+        out[0] = offset - amplitude;
+        return;
+    }
     switch (type) {
     case waveSine:
         for (int i = 0; i < n; ++i)

@@ -13,7 +13,9 @@ constexpr int sampleLimit = 0x40000;
 
 // Derives the sample period uTime (seconds) and the samples in one period
 // nSam for a frequency in Hz. Starts at the card's 1 MHz and slows the rate
-// tenfold until a period fits. Returns false when no period below 1000 s fits.
+// tenfold until a period fits. Returns false when no period below 1000 s fits,
+// and for frequencies without a whole sample in their period (0 Hz or less,
+// above 1 MHz).
 bool sampleTiming(int freq, double *uTime, int *nSam);
 
 // Writes one period of n samples of waveform `type` (amplitude and offset in

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <algorithm>
+
 class QCloseEvent;
 class QLabel;
 class QLayout;
@@ -46,9 +48,21 @@ public:
     static int questionBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                            const QStringList &buttonTexts, int defaultButton, int escapeButton);
 
-    // True when descriptor a sorts before descriptor b. Not a strict weak
-    // order: sort with std::stable_sort.
+    // True when descriptor a sorts before descriptor b: the order operators
+    // know from the search's list. It is no strict weak order: "PXI" < "U" <
+    // "pxi" while "PXI" and "pxi" tie, "ASRL" < "ASRLZ" < "ASRL~" while
+    // "ASRL" and "ASRL~" tie.
     static bool descriptorLess(QString a, QString b);
+    // Sorts [first, last) by descriptorLess applied to descriptorOf(element).
+    // A sort handed a comparator that is no strict weak order may run past
+    // the range or never end; std::stable_sort (a merge sort) only ever
+    // compares elements inside it and ends for any answers, so it is the one.
+    template <class Iterator, class DescriptorOf>
+    static void sortByDescriptor(Iterator first, Iterator last, DescriptorOf descriptorOf)
+    {
+        std::stable_sort(first, last,
+                         [&](const auto &a, const auto &b) { return descriptorLess(descriptorOf(a), descriptorOf(b)); });
+    }
 
     void setPanelLayout(QLayout *layout);
     void setHeaderText(QString text);

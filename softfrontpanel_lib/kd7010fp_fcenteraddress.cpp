@@ -127,10 +127,9 @@ void kd7010fp_fcEnterAddress::loadDefaults()
         row->fcNumberBox->setCurrentIndex(number);
     }
 
-    int countIndex = value(fcCountKey).toString().toInt() - 1;
-    if (countIndex < 0 || countIndex >= countBox->count())
-        countIndex = 0;
-    countBox->setCurrentIndex(countIndex);
+    // Checked before the step to an index, so no stored number can overflow it.
+    const qlonglong storedCount = value(fcCountKey).toString().toLongLong();
+    countBox->setCurrentIndex(storedCount >= 1 && storedCount <= countBox->count() ? int(storedCount - 1) : 0);
 
     settings.endGroup();
 }

@@ -262,11 +262,7 @@ int kd7010fp_fcSelect::searchResources()
         kept.append(entry);
     }
 
-    // descriptorLess is no strict weak order (mixed-case prefixes can form
-    // cycles), so only a sort that stays inside the range for any answers will do.
-    std::stable_sort(kept.begin(), kept.end(), [](const resourceEntry_t &a, const resourceEntry_t &b) {
-        return kd7010fp_app::descriptorLess(a.descriptor, b.descriptor);
-    });
+    kd7010fp_app::sortByDescriptor(kept.begin(), kept.end(), [](const resourceEntry_t &e) { return e.descriptor; });
 
     int found = 0;
     QTreeWidgetItem *system = nullptr;

@@ -305,6 +305,7 @@ void tst_EnterAddress::storedNumbers_data()
     QTest::newRow("huge") << "70000" << "-5" << 0 << 0;
     QTest::newRow("not a number") << "abc" << "many" << 0 << 0;
     QTest::newRow("empty") << "" << "" << 0 << 0;
+    QTest::newRow("lowest int") << "-2147483648" << "-2147483648" << 0 << 0;
 }
 // clang-format on
 

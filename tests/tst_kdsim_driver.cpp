@@ -287,6 +287,17 @@ private slots:
         QCOMPARE(kd7240_generateWaveforms(s, 1000, 0, 1e6, 0, 0, data.data(), data.data()), VI_SUCCESS);
         kdsim::advanceClock(1e9);
         QCOMPARE(burstState(s), 1);
+        // Steps that are no time leave the clock alone: every count stays a number.
+        for (const double step : { std::numeric_limits<double>::infinity(), NaN, -5.0 })
+            kdsim::advanceClock(step);
+        QCOMPARE(kd7240_getBurstStatus(s, &state, &cycles, &position, &reserved), VI_SUCCESS);
+        QCOMPARE(cycles, ViInt32(1e12 / 1000));
+        QCOMPARE(position, 0);
+        kdsim::setClock([] { return NaN; });
+        QCOMPARE(kd7240_getBurstStatus(s, &state, &cycles, &position, &reserved), VI_SUCCESS);
+        QCOMPARE(state, 1);
+        QCOMPARE(position, 0);
+        kdsim::useManualClock();
         QCOMPARE(kd7240_stopBurst(s), VI_SUCCESS);
         QCOMPARE(burstState(s), 0);
     }

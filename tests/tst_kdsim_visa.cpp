@@ -123,6 +123,81 @@ private slots:
         QCOMPARE(kdsim::openSessionCount(), 0);
     }
 
+    // Expressions built to make a backtracking matcher take exponential time
+    // or a recursive one overflow its stack: all answer at once, the too
+    // deeply nested ones as invalid.
+    void hostileExpressions_data()
+    {
+        QTest::addColumn<QByteArray>("expr");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("V and 20 '+'") << QByteArray("V") + QByteArray(20, '+') << "NFOUND";
+        QTest::newRow("R and 20 '+'") << QByteArray("VXI0::8::INSTR") + QByteArray(20, '+') << "VXI0::8::INSTR";
+        QTest::newRow("?* and 40 '+'") << QByteArray("?*") + QByteArray(40, '+') + "ASRL1::INSTR" << "ASRL1::INSTR";
+        QTest::newRow("a and 200000 '*'") << QByteArray("A") + QByteArray(200000, '*') + "\\*B::INSTR"
+                                           << "A*B::INSTR";
+        QTest::newRow("64 nested") << QByteArray(64, '(') + "ASRL1::INSTR" + QByteArray(64, ')') << "ASRL1::INSTR";
+        QTest::newRow("65 nested") << QByteArray(65, '(') + "ASRL1::INSTR" + QByteArray(65, ')') << "INV_EXPR";
+        QTest::newRow("20000 nested") << QByteArray(20000, '(') + "a" + QByteArray(20000, ')') << "INV_EXPR";
+    }
+    void hostileExpressions()
+    {
+        QFETCH(QByteArray, expr);
+        QVERIFY(kdsim::loadSystem(namesSystem));
+        QTEST(find(expr.constData()), "expected");
+    }
+
+    // Texts count characters and reach the C interfaces in Latin-1, hexadecimal
+    // texts may start with any number of zeros, and a system of 30000
+    // resources loads at once (the check for twins is linear).
+    void acceptedSystems()
+    {
+        QVERIFY(kdsim::loadSystem(R"({"resources": [{"descriptor": "VXI0::1::INSTR", "carrier": {"model": 1, )"
+                                  R"("cards": [{"model": "0x00000000000000000000007240", "subtype": "ÄÄÄ"}]}}]})"));
+        ViSession vi = 0;
+        QCOMPARE(kd7240_init(const_cast<ViRsrc>("VXI0::1::INSTR"), 1, 1, 0, &vi), VI_SUCCESS);
+        ViUInt32 serial = 0;
+        char subtype[kd7240_SUBTYPE_LEN] = {};
+        QCOMPARE(kd7240_readSerialNo(vi, &serial, subtype), VI_SUCCESS);
+        QCOMPARE(QByteArray(subtype), QByteArray("\xC4\xC4\xC4"));
+        kd7240_close(vi);
+
+        std::string many = "{\"resources\": [";
+        for (int i = 0; i < 30000; ++i)
+            many += std::string(i ? "," : "") + "{\"descriptor\": \"TCPIP0::10.0." + std::to_string(i / 250) + "."
+                + std::to_string(i % 250) + "::INSTR\"}";
+        QVERIFY(kdsim::loadSystem(many + "]}"));
+        QCOMPARE(find("TCPIP0::10.0.119.249::INSTR"), QStringLiteral("TCPIP0::10.0.119.249::INSTR"));
+    }
+
+    // Memory keeps the most recent calls only; the trace file gets them all.
+    void boundedCallWindow()
+    {
+        QTemporaryDir dir;
+        qputenv("KDSIM_TRACE", dir.filePath("trace.jsonl").toLocal8Bit());
+        QVERIFY(kdsim::loadSystem(namesSystem));
+        const std::uint64_t total = kdsim::keptCalls + 1000;
+        char text[KD7010_STATUS_TEXT_LEN];
+        for (std::uint64_t i = 0; i < total; ++i)
+            getStatusText(VI_SUCCESS, text);
+        const std::vector<kdsim::Call> kept = kdsim::calls();
+        qputenv("KDSIM_TRACE", "");
+        kdsim::reset();
+        QCOMPARE(kept.size(), kdsim::keptCalls);
+        QCOMPARE(kept.front().seq, total - kdsim::keptCalls + 1);
+        QCOMPARE(kept.back().seq, total);
+        QFile file(dir.filePath("trace.jsonl"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(std::uint64_t(file.readAll().count('\n')), total);
+    }
+
+    // "?*" against the longest descriptor a system may name.
+    void longestDescriptor()
+    {
+        const std::string longest(65535, 'X');
+        QVERIFY(kdsim::loadSystem(R"({ "resources": [ { "descriptor": ")" + longest + R"(" } ] })"));
+        QCOMPARE(find("?*X+?*+"), QString::fromStdString(longest.substr(0, VI_FIND_BUFLEN - 1)));
+    }
+
     void defaultSystemSearch()
     {
         QCOMPARE(find("?*INSTR").split(',').size(), 7);
@@ -345,12 +420,33 @@ private slots:
         QTest::newRow("fault") << "sim_broken_fault.json" << ": faults[0].call: \"kd7240_explode\" is not a call";
         QTest::newRow("top level") << "sim_broken_toplevel.json" << ": top level: expected an object, found an array";
         QTest::newRow("missing") << "sim_no_such_file.json" << ": cannot read the system file";
+        // Written out by the test: what a fuzzer found.
+        QTest::newRow("huge number") << R"({"comment": 1e400})" << ": line 1, column 18: number overflow parsing '1e400'";
+        QTest::newRow("huge latency") << R"({"resources": [{"descriptor": "VXI0::1::INSTR", "openLatencyMs": 1e400}]})"
+                                      << ": number overflow parsing '1e400'";
+        QTest::newRow("NUL") << R"({"resources": [{"descriptor": "VXI0::1::INSTR\u0000x"}]})"
+                             << ": resources[0].descriptor: \"VXI0::1::INSTR\\u0000x\" contains a NUL character";
+        QTest::newRow("twice") << R"({"resources": [], "resources": []})" << ": resources: key given twice";
+        QTest::newRow("twice inside") << R"({"resources": [{"descriptor": "A", "descriptor": "B"}]})"
+                                      << ": resources[0].descriptor: key given twice";
+        QTest::newRow("control in key") << "{\"a\\nb\": 1}" << ": a\\u000ab: unknown key";
+        QTest::newRow("deep") << R"({"comment": )" + QString(40, '[') + QString(40, ']') + "}"
+                              << "[0][0]: nested deeper than 32 levels";
+        QTest::newRow("beyond Latin-1") << R"({"resources": [{"descriptor": "VXI0::1::INSTR\u20ac"}]})"
+                                        << "has a character beyond Latin-1";
     }
     void brokenFile()
     {
         QFETCH(QString, file);
         QFETCH(QString, fragment);
-        const QString path = QString(SFP_TEST_SYSTEMS) + "/" + file;
+        QString path = QString(SFP_TEST_SYSTEMS) + "/" + file;
+        QTemporaryFile written;
+        if (file.startsWith('{')) {
+            QVERIFY(written.open());
+            written.write(file.toUtf8());
+            written.close();
+            path = written.fileName();
+        }
         QTemporaryFile err;
         QVERIFY(err.open());
         // Capture standard error while the system loads.

@@ -65,13 +65,19 @@ void TestWaveform::timingNeverFailsInRange()
     }
 }
 
+// No frequency without a whole sample in its period: 0 Hz, below, and
+// above the card's 1 MHz (which would give nSam 0).
 void TestWaveform::timingRejectsNonPositive()
 {
     double t = -1;
     int n = -1;
     QVERIFY(!sampleTiming(0, &t, &n));
     QVERIFY(!sampleTiming(-5, &t, &n));
+    QVERIFY(!sampleTiming(1000001, &t, &n));
+    QVERIFY(!sampleTiming(2147483647, &t, &n));
     QCOMPARE(n, -1);
+    QVERIFY(sampleTiming(1000000, &t, &n));
+    QCOMPARE(n, 1);
 }
 
 void TestWaveform::samples_data()
@@ -94,6 +100,9 @@ void TestWaveform::samples_data()
     QTest::newRow("triangle n=9: reaches the peak") << int(waveTriangle) << 9 << 1.0 << 0.0
                                                     << QList<double>{-1, -0.5, 0, 0.5, 1, 0.5, 0, -0.5, -1};
     QTest::newRow("saw with offset") << int(waveSaw) << 3 << 2.0 << 5.0 << QList<double>{3, 5, 7};
+    // One sample is the period's start, not 0 / 0.
+    QTest::newRow("saw n=1") << int(waveSaw) << 1 << 2.0 << 5.0 << QList<double>{3};
+    QTest::newRow("triangle n=1") << int(waveTriangle) << 1 << 2.0 << 5.0 << QList<double>{3};
 }
 
 void TestWaveform::samples()
