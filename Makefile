@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 JOBS ?= 2
 
-.PHONY: all deps deps-run build run test bench asan tsan clean screenshots install package package-check vendor-check
+.PHONY: all deps deps-run build run test bench asan tsan fuzz clean screenshots install package package-check vendor-check
 
 all: build
 
@@ -46,6 +46,16 @@ tsan: deps
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DSFP_SANITIZE=thread -DSFP_BUILD_BENCH=OFF" \
 	    CTEST_FLAGS="--output-on-failure -L tsan"
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang, ASan and UBSan); fails
+# on any finding.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@[ -f build-fuzz/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSFP_BUILD_FUZZ=ON \
+	    -DSFP_SANITIZE=fuzzer-no-link,address,undefined -DSFP_BUILD_TESTS=OFF -DSFP_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz
+	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 # Renders the windows into docs/ (the pictures the README shows).
 screenshots: deps
 	cmake -S . -B build-tools -G Ninja -DSFP_BUILD_TOOLS=ON -DSFP_BUILD_TESTS=OFF -DSFP_BUILD_BENCH=OFF
@@ -76,4 +86,4 @@ vendor-check: deps
 	bash scripts/vendor-check.sh
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-tools build-package build-vendor
+	rm -rf build build-asan build-tsan build-bench build-tools build-package build-vendor build-fuzz

@@ -4,6 +4,7 @@
 #
 #   install-deps.sh        everything: building, testing, benchmarks, screenshots
 #   install-deps.sh run    only what `make run` needs to build and start the panel
+#   install-deps.sh fuzz   what `make run` needs, and clang with libFuzzer
 set -euo pipefail
 
 # Building the panel and the simulated system, and showing it without a
@@ -22,11 +23,17 @@ all_packages=(
     xdotool imagemagick
 )
 
+fuzz_packages=(
+    "${run_packages[@]}"
+    clang libclang-rt-14-dev
+)
+
 what=${1:-all}
 case "$what" in
 run) packages=("${run_packages[@]}"); recommends=(--no-install-recommends) ;;
 all) packages=("${all_packages[@]}"); recommends=() ;;
-*) echo "usage: install-deps.sh [run|all]" >&2; exit 2 ;;
+fuzz) packages=("${fuzz_packages[@]}"); recommends=(--no-install-recommends) ;;
+*) echo "usage: install-deps.sh [run|all|fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()

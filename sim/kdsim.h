@@ -77,6 +77,8 @@ void keepSamples(bool on);
 void addFault(const std::string &call, std::int32_t status, int count = -1);
 // As above, only for calls concerning the resource `descriptor` (by name or session).
 void addFault(const std::string &call, std::int32_t status, int count, const std::string &descriptor);
+// Makes only the nth call of `call` from now on (1 for the next) return `status`.
+void addFaultAt(const std::string &call, std::int32_t status, int nth);
 void clearFaults();
 
 // The clock that bursts and latencies run on, in milliseconds. By default the

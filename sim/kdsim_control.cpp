@@ -105,6 +105,14 @@ void addFault(const std::string &call, std::int32_t status, int count, const std
     sim.faults.push_back({call, status, count, descriptor.empty() ? std::string() : detail::parseDescriptor(descriptor).normalised});
 }
 
+void addFaultAt(const std::string &call, std::int32_t status, int nth)
+{
+    Sim &sim = Sim::instance();
+    auto lock = sim.lock();
+    if (nth >= 1)
+        sim.faults.push_back({call, status, 1, std::string(), nth - 1});
+}
+
 void clearFaults()
 {
     Sim &sim = Sim::instance();

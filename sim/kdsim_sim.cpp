@@ -93,6 +93,10 @@ std::optional<ViStatus> Sim::takeFault(const char *call, int resourceIndex)
     for (FaultConfig &f : faults) {
         if (f.count == 0 || f.call != call || (!f.resource.empty() && (!r || r->normalised != f.resource)))
             continue;
+        if (f.passFirst > 0) {
+            --f.passFirst;
+            continue;
+        }
         if (f.count > 0)
             --f.count;
         return f.status;

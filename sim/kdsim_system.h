@@ -44,6 +44,7 @@ struct FaultConfig {
     std::int32_t status = 0;
     int count = -1;        // < 0: always
     std::string resource;  // normalised descriptor the fault is limited to; empty: every call
+    int passFirst = 0;     // calls it lets through before it strikes
 };
 
 struct SystemConfig {
