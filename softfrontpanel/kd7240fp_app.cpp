@@ -5,7 +5,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -13,9 +15,12 @@
 #include <cstdlib>
 
 #include "kd7010fp_about.h"
+#include "kd7010fp_led.h"
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_preview.h"
+#include "kd7240fp_waveform.h"
 
 namespace {
 
@@ -38,6 +43,7 @@ QDoubleSpinBox *newDacBox(int channel)
     box->setSingleStep(1);
     box->setValue(0);
     box->setWhatsThis(dacWhatsThis(channel));
+    box->setAccessibleName(QStringLiteral("DAC %1 voltage").arg(channel));
     // Written when committed (Return, focus leaving, arrows, wheel), never
     // keystroke by keystroke: "-2.5" would first put -2 V on the output.
     box->setKeyboardTracking(false);
@@ -117,6 +123,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     dacPageLayout->addWidget(dacGroup, 1);
     dacPageLayout->addWidget(calibrationGroup, 1);
     tabs->addTab(dacPage, QStringLiteral("Write Channel/Calibrate"));
+    preview = new kd7240fp_preview;
+    tabs->addTab(preview, tr("Preview"));
 
     timer = new QTimer(this);
 
@@ -129,7 +137,37 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     connect(dac2Box, &QDoubleSpinBox::valueChanged, this, &kd7240fp_App::setDac);
     connect(calibrateButton, &QPushButton::clicked, this, &kd7240fp_App::calibrate);
     connect(timer, &QTimer::timeout, this, &kd7240fp_App::timerCallback);
+    connect(this, &kd7010fp_app::resetPressed, this, &kd7240fp_App::resetDevice);
+    connect(chan1, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
+    connect(chan2, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
+    connect(commonSettings->frequencyBox, &QSpinBox::valueChanged, this, &kd7240fp_App::settingsChanged);
+    connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
 
+    readCard();
+
+    buffer = nullptr;
+    bufferSize = 0;
+
+    if (demoMode) {
+        aboutDialog->addHardwarePage(QStringLiteral("62089481 (DEMO)"), QStringLiteral("1.0.1.0 (DEMO)"),
+            QStringLiteral("7240-AA (DEMO)"), QString(), QString());
+    } else {
+        ViUInt32 serial = 0;
+        char subtype[kd7240_SUBTYPE_LEN] = {};
+        report(kd7240_readSerialNo(session, &serial, subtype), "kd7240_readSerialNo(d_vi, &serialNumber, subtype)");
+        subtype[sizeof subtype - 1] = '\0';
+        char revision[kd7240_INSTR_REVISION_LEN] = {};
+        kd7240_revision_query(session, nullptr, revision);
+        revision[sizeof revision - 1] = '\0';
+        aboutDialog->addHardwarePage(QString::asprintf("%08x", serial), QString::fromLatin1(revision),
+            QStringLiteral("7240-%1").arg(QString::fromLatin1(subtype), 0, QChar(' ')), QString(), QString());
+    }
+}
+
+kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
+
+void kd7240fp_App::readCard()
+{
     if (!demoMode) {
         double low = lowLimit;
         double high = hiLimit;
@@ -153,27 +191,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
         dac1Box->setValue(readDac(kd7240_CH1, dac1Box->value()));
         dac2Box->setValue(readDac(kd7240_CH2, dac2Box->value()));
     }
-
-    buffer = nullptr;
-    bufferSize = 0;
-
-    if (demoMode) {
-        aboutDialog->addHardwarePage(QStringLiteral("62089481 (DEMO)"), QStringLiteral("1.0.1.0 (DEMO)"),
-            QStringLiteral("7240-AA (DEMO)"), QString(), QString());
-    } else {
-        ViUInt32 serial = 0;
-        char subtype[kd7240_SUBTYPE_LEN] = {};
-        report(kd7240_readSerialNo(session, &serial, subtype), "kd7240_readSerialNo(d_vi, &serialNumber, subtype)");
-        subtype[sizeof subtype - 1] = '\0';
-        char revision[kd7240_INSTR_REVISION_LEN] = {};
-        kd7240_revision_query(session, nullptr, revision);
-        revision[sizeof revision - 1] = '\0';
-        aboutDialog->addHardwarePage(QString::asprintf("%08x", serial), QString::fromLatin1(revision),
-            QStringLiteral("7240-%1").arg(QString::fromLatin1(subtype), 0, QChar(' ')), QString(), QString());
-    }
+    settingsChanged();
 }
-
-kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
 
 ViStatus kd7240fp_App::report(ViStatus status, const char *callText)
 {
@@ -280,4 +299,102 @@ void kd7240fp_App::timerCallback()
     timer->stop();
     startButton->setChecked(false);
     start();
+}
+
+void kd7240fp_App::settingsChanged()
+{
+    const int freq = commonSettings->frequencyBox->value();
+    commonSettings->showPlayed(freq, kd7240fp::timingFor(freq));
+    // Many settings change at once (a reset, the limits): draw once, after them.
+    if (previewPending)
+        return;
+    previewPending = true;
+    QTimer::singleShot(0, this, &kd7240fp_App::updatePreview);
+}
+
+void kd7240fp_App::updatePreview()
+{
+    previewPending = false;
+    // While generating the preview keeps what was sent at Start; while it
+    // is out of sight it is drawn when its tab is chosen.
+    if (generating || tabs->currentWidget() != preview)
+        return;
+    const kd7240fp::Timing timing = kd7240fp::timingFor(commonSettings->frequencyBox->value());
+    if (!timing.ok) {
+        preview->showPeriod(nullptr, nullptr, 0, 1e-6, 0, lowLimit, hiLimit);
+        return;
+    }
+    // The same synthesis Start runs, with the same arguments.
+    const int n = timing.nSam;
+    previewSamples.resize(2 * size_t(n));
+    const double *channels[2] = {};
+    kd7240fp_chSet *groups[2] = { chan1, chan2 };
+    for (int k = 0; k < 2; ++k) {
+        if (groups[k]->waveType == 0)
+            continue;
+        double *out = previewSamples.data() + k * n;
+        kd7240fp::synthesize(
+            groups[k]->waveType, n, groups[k]->amplitudeBox->value(), groups[k]->offsetBox->value(), out);
+        channels[k] = out;
+    }
+    preview->showPeriod(channels[0], channels[1], n, timing.uTime, timing.played, lowLimit, hiLimit);
+}
+
+int kd7240fp_App::resetDevice()
+{
+    const int answer = questionBox(this, QMessageBox::Question, QStringLiteral("Vantix ") + panelName + " SFP",
+        tr("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."),
+        { tr("&Yes"), tr("&No") }, 1, 1);
+    if (answer != 0)
+        return 0;
+
+    // The window goes back to idle first; the card's reset ends any burst.
+    timer->stop();
+    generating = false;
+    if (pauseButton->isChecked()) {
+        const QSignalBlocker quiet(pauseButton);
+        pauseButton->setChecked(false);
+        pauseButton->setText(QStringLiteral("Pause"));
+    }
+    startButton->setChecked(false);
+    chan1->led->setValue(false);
+    chan2->led->setValue(false);
+    showGenerating(false);
+
+    if (!demoMode) {
+        report(kd7240_close(session), "kd7240_close(d_vi)");
+        session = 0;
+        // Open the same card again with a reset: a VXIplug&play init with
+        // reset puts the instrument into its power-on state.
+        const QByteArray descriptor = resourceDescriptor.toLatin1();
+        ViSession reopened = 0;
+        const ViStatus status
+            = kd7240_init(const_cast<ViRsrc>(descriptor.constData()), ViUInt16(fcNumbers[0]), 1, 1, &reopened);
+        report(status, "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
+        if (status == VI_SUCCESS) {
+            session = reopened;
+        } else {
+            // No session to talk to: go on as in demo mode rather than call
+            // the driver with a dead one.
+            if (reopened != 0)
+                kd7240_close(reopened);
+            demoMode = 1;
+            setDemoMode(true);
+            setSystemLabel(tr("No card"), QString());
+            setFcLabel(QString(), QString());
+        }
+    }
+
+    chan1->resetToDefaults();
+    chan2->resetToDefaults();
+    commonSettings->resetToDefaults();
+    lowLimit = -10;
+    hiLimit = 10;
+    // 0 V as at start-up; a card's own values are read again just below.
+    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
+        const QSignalBlocker quiet(box);
+        box->setValue(0);
+    }
+    readCard();
+    return 0;
 }

@@ -4,6 +4,8 @@
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
+#include <vector>
+
 #include "kd7010fp_appfc.h"
 
 class QDoubleSpinBox;
@@ -14,6 +16,7 @@ class QTabWidget;
 class QTimer;
 class kd7240fp_chSet;
 class kd7240fp_comSet;
+class kd7240fp_preview;
 
 class kd7240fp_App : public kd7010fp_AppFC
 {
@@ -41,6 +44,8 @@ public:
     QPushButton *pauseButton;
     QPushButton *triggerButton;
     QTimer *timer;
+    // Third tab: one period of each channel as Start sends it.
+    kd7240fp_preview *preview;
     // Defined before the card is asked, so a failed read leaves the demo range.
     double lowLimit = -10;
     double hiLimit = 10;
@@ -57,6 +62,11 @@ private slots:
     int pause(bool checked);
     int setDac(double);
     int pulseITRI();
+    // Reset Device: asks, then closes the session and opens it again with
+    // reset, and returns the panel to its start-up state.
+    int resetDevice();
+    // The played-frequency readout and the preview follow the settings.
+    void settingsChanged();
 
 protected:
     // Zero-filled room for `count` doubles, or null; released with std::free.
@@ -71,14 +81,24 @@ private:
     // Back to idle before anything reached the card: Start released, LEDs off.
     void abandonStart();
     // Enables the controls of the generating (true) or idle (false) state.
-    void showGenerating(bool generating);
+    void showGenerating(bool on);
     double readDac(int channel, double current);
+    // Limits, filters and DAC values read from the card, as at start-up.
+    void readCard();
+    // Redraws the preview from the settings unless it shows what was sent.
+    void updatePreview();
+    // Empty when every active channel's samples lie within the output
+    // limits, else the warning naming each channel that does not.
+    QString limitsProblem(const double *const channels[2], int nSam) const;
 
     // Set while a poll's report is open: the timer keeps running under a
     // modal box, and each timeout must not stack another box on it.
     bool pollReportOpen = false;
     // Set from a poll that did not succeed until one that does.
     bool pollFailing = false;
+    bool generating = false;
+    bool previewPending = false;
+    std::vector<double> previewSamples;
 };
 
 #endif

@@ -67,15 +67,26 @@ static const char *const triangle_xpm[] = {
     "..............#......",
 };
 
-static QPushButton *waveButton(const char *const *xpm, const char *whatsThis, QWidget *parent)
+// A checkable waveform button showing the picture (and its twice-as-large
+// drawing on screens of twice the pixel density). Named for tool tips and
+// screen readers, since it has no text.
+static QPushButton *waveButton(
+    const char *const *xpm, const QString &name, const QString &channel, const char *whatsThis, QWidget *parent)
 {
     const QPixmap picture(xpm);
+    QIcon icon(picture);
+    icon.addFile(QStringLiteral(":/wave-%1@2x.png").arg(name.toLower()));
     auto *button = new QPushButton(parent);
     button->setCheckable(true);
-    button->setIcon(QIcon(picture));
+    button->setIcon(icon);
     // Drawn at its own size: the pictures are too small to survive scaling.
     button->setIconSize(picture.size());
     button->setWhatsThis(QString::fromLatin1(whatsThis));
+    button->setToolTip(name);
+    button->setAccessibleName(channel + QLatin1Char(' ') + name.toLower());
+    // The chosen waveform must stand out plainly, not by a faint shade.
+    button->setStyleSheet(QStringLiteral("QPushButton:checked { background-color: palette(highlight); "
+                                         "border: 2px solid palette(dark); border-radius: 3px; }"));
     return button;
 }
 
@@ -96,10 +107,14 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     led = new kd7010fp_led(QString(), Qt::green, Qt::magenta, this);
     led->setWhatsThis(QStringLiteral("Shows whether the waveform is being generated on this channel"));
 
-    sineButton = waveButton(sine_xpm, "Selects the Sine waveform to be generated on this channel", this);
-    squareButton = waveButton(square_xpm, "Selects the Square waveform to be generated on this channel", this);
-    sawButton = waveButton(saw_xpm, "Selects the Saw waveform to be generated on this channel", this);
-    triangleButton = waveButton(triangle_xpm, "Selects the Triangle waveform to be generated on this channel", this);
+    sineButton = waveButton(
+        sine_xpm, QStringLiteral("Sine"), title, "Selects the Sine waveform to be generated on this channel", this);
+    squareButton = waveButton(square_xpm, QStringLiteral("Square"), title,
+        "Selects the Square waveform to be generated on this channel", this);
+    sawButton = waveButton(
+        saw_xpm, QStringLiteral("Saw"), title, "Selects the Saw waveform to be generated on this channel", this);
+    triangleButton = waveButton(triangle_xpm, QStringLiteral("Triangle"), title,
+        "Selects the Triangle waveform to be generated on this channel", this);
 
     amplitudeBox = voltBox("Specifies amplitude (in Volts) of the waveform\nto be generated on this channel", this);
     amplitudeLabel = new QLabel(QStringLiteral("Amplitude"), this);
@@ -108,7 +123,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
 
     filterBox = new QComboBox(this);
     filterBox->addItems({ QStringLiteral("Ground"), QStringLiteral("Bypass"), QStringLiteral("1KHz"),
-                          QStringLiteral("10KHz"), QStringLiteral("100KHz") });
+        QStringLiteral("10KHz"), QStringLiteral("100KHz") });
     filterBox->setFocusPolicy(Qt::NoFocus);
     filterBox->setCurrentIndex(1);
     filterBox->setWhatsThis(QStringLiteral("Selects the output filter for the specified channel.\n"
@@ -140,9 +155,18 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     centred->addLayout(grid);
     centred->addStretch();
 
+    led->setAccessibleName(title + QStringLiteral(" generating"));
+    led->setAccessibleDescription(QStringLiteral("Lit while the waveform is being generated on this channel"));
+    amplitudeBox->setAccessibleName(title + QStringLiteral(" amplitude"));
+    offsetBox->setAccessibleName(title + QStringLiteral(" offset"));
+    filterBox->setAccessibleName(title + QStringLiteral(" filter"));
+
     for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
         connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
+    connect(amplitudeBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
+    connect(offsetBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
+    connect(filterBox, &QComboBox::currentIndexChanged, this, &kd7240fp_chSet::settingsChanged);
 }
 
 void kd7240fp_chSet::setLimits(double low, double high)
@@ -162,10 +186,7 @@ int kd7240fp_chSet::getFilt()
     return lastFilter;
 }
 
-int kd7240fp_chSet::getTerm()
-{
-    return filterBox->currentIndex() == 0 ? 2 : 0;
-}
+int kd7240fp_chSet::getTerm() { return filterBox->currentIndex() == 0 ? 2 : 0; }
 
 void kd7240fp_chSet::getWaveParams(int *type, double *offset, double *amplitude)
 {
@@ -190,4 +211,16 @@ void kd7240fp_chSet::setWave()
         if (type != chosen)
             buttons[type - 1]->setChecked(false);
     waveType = chosen;
+    emit settingsChanged();
+}
+
+void kd7240fp_chSet::resetToDefaults()
+{
+    for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
+        button->setChecked(false);
+    waveType = 0;
+    amplitudeBox->setValue(0);
+    filterBox->setCurrentIndex(1);
+    lastFilter = 0;
+    emit settingsChanged();
 }

@@ -25,6 +25,9 @@ public:
     // 2 when the channel is grounded, else 0.
     int getTerm();
     void getWaveParams(int *type, double *offset, double *amplitude);
+    // Back to the choices of a new group: no waveform, 0 V amplitude,
+    // "Bypass". The offset follows the next setLimits.
+    void resetToDefaults();
 
     kd7010fp_led *led;
     QPushButton *sineButton;
@@ -43,6 +46,8 @@ public:
 
 signals:
     void activated(int indx);
+    // Any setting of the group changed (waveform, amplitude, offset, filter).
+    void settingsChanged();
 
 private slots:
     void setWave();

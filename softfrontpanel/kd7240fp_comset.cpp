@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QSpinBox>
 
+#include <cmath>
+
 static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
 {
     auto *box = new QSpinBox(parent);
@@ -31,16 +33,16 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     frequencyBox = countBox(1, 100000, 1000, "Select frequency of generated waveform", this);
     frequencyBox->setSuffix(QStringLiteral(" Hz"));
     startBox = choiceBox({ QStringLiteral("Immediate"), QStringLiteral("By Trigger") },
-                         "Select whether waveform will start immediately\n or by trigger event.", this);
+        "Select whether waveform will start immediately\n or by trigger event.", this);
     stopBox = choiceBox({ QStringLiteral("Unlimited"), QStringLiteral("Limited by") },
-                        "Select whether waveform will be generated continuously\nor specified amount of cycles.\n"
-                        "If \"Start by Trigger\" mode was selected, the specified amount\n"
-                        "of cycles will be generated after each trigger event.",
-                        this);
+        "Select whether waveform will be generated continuously\nor specified amount of cycles.\n"
+        "If \"Start by Trigger\" mode was selected, the specified amount\n"
+        "of cycles will be generated after each trigger event.",
+        this);
     cyclesBox = countBox(1, 1024, 10,
-                         "If Limited mode was selected, it will specify\nthe number of cycles to be generated,\n"
-                         "otherwise ignored.",
-                         this);
+        "If Limited mode was selected, it will specify\nthe number of cycles to be generated,\n"
+        "otherwise ignored.",
+        this);
     frequencyLabel = new QLabel(QStringLiteral("Frequency"), this);
     startLabel = new QLabel(QStringLiteral("Start"), this);
     stopLabel = new QLabel(QStringLiteral("Stop"), this);
@@ -49,6 +51,10 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     cyclesBox->setEnabled(false);
     cyclesLabel->setEnabled(false);
+    frequencyBox->setAccessibleName(QStringLiteral("Frequency"));
+    startBox->setAccessibleName(QStringLiteral("Start"));
+    stopBox->setAccessibleName(QStringLiteral("Stop"));
+    cyclesBox->setAccessibleName(QStringLiteral("Cycles"));
 
     auto *row = new QHBoxLayout(this);
     row->addStretch();
@@ -63,6 +69,15 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     row->addSpacing(20);
     row->addWidget(cyclesLabel);
     row->addWidget(cyclesBox);
+    playedLabel = new QLabel(this);
+    playedLabel->setObjectName(QStringLiteral("playedLabel"));
+    playedLabel->setAccessibleName(QStringLiteral("Played frequency"));
+    // Room for the longest reading, so the window keeps its width while typing.
+    playedLabel->setMinimumWidth(
+        playedLabel->fontMetrics().horizontalAdvance(QStringLiteral("plays 100000.00 Hz, 262143 samples")) + 12);
+    playedLabel->setAlignment(Qt::AlignCenter);
+    row->addSpacing(20);
+    row->addWidget(playedLabel);
     row->addStretch();
 
     connect(stopBox, &QComboBox::activated, this, &kd7240fp_comSet::setwLenVis);
@@ -74,6 +89,51 @@ void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopInde
     *startIndex = startBox->currentIndex();
     *stopIndex = stopBox->currentIndex();
     *cycles = cyclesBox->value();
+}
+
+void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing)
+{
+    if (!timing.ok) {
+        playedLabel->setText(tr("no sample rate fits"));
+        playedLabel->setToolTip(QString());
+        return;
+    }
+    const QString played = QString::number(timing.played, 'f', 2);
+    playedLabel->setText(tr("plays %1 Hz, %2 samples").arg(played).arg(timing.nSam));
+    const QString clock = clockText(timing.rate);
+    const double deviation = (timing.played - asked) / asked;
+    QString why = tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
+                      .arg(timing.nSam)
+                      .arg(clock, played);
+    const bool off = std::fabs(deviation) > 0.001;
+    if (off)
+        why += QLatin1Char(' ')
+            + tr("A period holds only whole samples, so the card plays %1 % %2 the %3 Hz set.")
+                  .arg(std::fabs(deviation) * 100, 0, 'f', 2)
+                  .arg(deviation > 0 ? tr("above") : tr("below"))
+                  .arg(asked);
+    playedLabel->setToolTip(why);
+    playedLabel->setAccessibleDescription(why);
+    // A warm frame that reads in light and dark palettes alike.
+    playedLabel->setStyleSheet(off
+            ? QStringLiteral("QLabel { background-color: #fff1c2; color: #4d3900; "
+                             "border: 1px solid #c99a06; border-radius: 3px; padding: 1px 4px; }")
+            : QString());
+    playedLabel->setProperty("offFrequency", off);
+}
+
+QString kd7240fp_comSet::clockText(double rate)
+{
+    return rate >= 999999.5 ? tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6) : tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
+}
+
+void kd7240fp_comSet::resetToDefaults()
+{
+    frequencyBox->setValue(1000);
+    startBox->setCurrentIndex(0);
+    stopBox->setCurrentIndex(0);
+    cyclesBox->setValue(10);
+    setwLenVis(0);
 }
 
 void kd7240fp_comSet::setwLenVis(int index)

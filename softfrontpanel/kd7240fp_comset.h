@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QString>
 
+#include "kd7240fp_waveform.h"
+
 class QComboBox;
 class QLabel;
 class QSpinBox;
@@ -17,6 +19,14 @@ public:
     kd7240fp_comSet(QString title, QWidget *parent);
 
     void getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles);
+    // Shows what the card plays for the frequency `asked`: the played
+    // frequency and the samples per period, highlighted (with the reason as
+    // tool tip) when it differs from the asked one by more than 0.1 %.
+    void showPlayed(int asked, const kd7240fp::Timing &timing);
+    // Back to the settings of a new group.
+    void resetToDefaults();
+    // "1 MHz" or "100 kHz": the card's sample clock as the operator reads it.
+    static QString clockText(double rate);
 
     QSpinBox *frequencyBox;
     // 0 "Immediate", 1 "By Trigger".
@@ -28,6 +38,8 @@ public:
     QLabel *startLabel;
     QLabel *stopLabel;
     QLabel *cyclesLabel;
+    // Read-only: what the card will play for the frequency in the box.
+    QLabel *playedLabel;
 
 private slots:
     // The cycles only matter, and are only editable, in the limited mode.

@@ -8,12 +8,14 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 
 #include "kd7010fp_led.h"
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_preview.h"
 #include "kd7240fp_waveform.h"
 
 namespace {
@@ -42,14 +44,36 @@ void kd7240fp_App::abandonStart()
     chan2->led->setValue(false);
 }
 
-void kd7240fp_App::showGenerating(bool generating)
+void kd7240fp_App::showGenerating(bool on)
 {
-    chan1->setEnabled(!generating);
-    chan2->setEnabled(!generating);
-    commonSettings->setEnabled(!generating);
-    tabs->setTabEnabled(dacTab, !generating);
-    pauseButton->setEnabled(generating);
-    startButton->setText(generating ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    generating = on;
+    chan1->setEnabled(!on);
+    chan2->setEnabled(!on);
+    commonSettings->setEnabled(!on);
+    tabs->setTabEnabled(dacTab, !on);
+    pauseButton->setEnabled(on);
+    startButton->setText(on ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    if (!on)
+        settingsChanged();
+}
+
+QString kd7240fp_App::limitsProblem(const double *const channels[2], int nSam) const
+{
+    QStringList problems;
+    for (int k = 0; k < 2; ++k) {
+        if (!channels[k])
+            continue;
+        const auto [lo, hi] = std::minmax_element(channels[k], channels[k] + nSam);
+        if (*hi <= hiLimit && *lo >= lowLimit)
+            continue;
+        const double worst = *hi > hiLimit ? *hi : *lo;
+        problems << tr("Channel %1 reaches %2 V; the card's output range is %3 to %4 V.")
+                        .arg(k + 1)
+                        .arg(worst, 0, 'f', 2)
+                        .arg(lowLimit, 0, 'f', 2)
+                        .arg(hiLimit, 0, 'f', 2);
+    }
+    return problems.join(QLatin1Char('\n'));
 }
 
 void kd7240fp_App::startGeneration()
@@ -75,13 +99,13 @@ void kd7240fp_App::startGeneration()
         const int stopIndex = commonSettings->stopBox->currentIndex();
         const int cycles = commonSettings->cyclesBox->value();
 
-        double uTime = 0;
-        int nSam = 0;
-        if (!kd7240fp::sampleTiming(freq, &uTime, &nSam) || nSam < 1) {
+        const kd7240fp::Timing timing = kd7240fp::timingFor(freq);
+        if (!timing.ok) {
             warningMessage(QStringLiteral("Wrong output signal frequency has been choosen"));
             abandonStart();
             return;
         }
+        const int nSam = timing.nSam;
         const int length = stopIndex != 0 ? cycles : 0;
 
         // The buffer is kept from start to start and only ever grows.
@@ -99,29 +123,47 @@ void kd7240fp_App::startGeneration()
             bufferSize = needed;
         }
 
+        // Channel 1 first; with both, channel 2 follows at nSam.
+        const double *channels[2] = {};
+        if (type1 != 0) {
+            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
+            channels[0] = buffer;
+        }
+        if (type2 != 0) {
+            double *out = type1 != 0 ? buffer + nSam : buffer;
+            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, out);
+            channels[1] = out;
+        }
+        // What the card cannot play is refused here, in the operator's
+        // words, before anything reaches the card.
+        const QString beyond = limitsProblem(channels, nSam);
+        if (!beyond.isEmpty()) {
+            warningMessage(beyond);
+            abandonStart();
+            return;
+        }
+
         if (startIndex != 0)
             report(kd7240_setITRI(session, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT),
                 "kd7240_setITRI(d_vi, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT)");
         else
             report(kd7240_setITRI(session, 0, 0), "kd7240_setITRI(d_vi, 0, 0)");
 
-        const double rate = 1.0 / uTime;
+        const double rate = timing.rate;
         if (type1 != 0 && type2 != 0) {
-            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
-            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, buffer + nSam);
             report(kd7240_generateWaveforms(
                        session, nSam, length, rate, chan1->getFilt(), chan2->getFilt(), buffer, buffer + nSam),
                 "kd7240_generateWaveforms(d_vi, nSam, length, 1.0/uTime, chan1->getFilt(), chan2->getFilt(), "
                 "buffer, buffer + nSam)");
         } else if (type1 != 0) {
-            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
             report(kd7240_generateWaveform(session, kd7240_CH1, nSam, length, rate, chan1->getFilt(), buffer),
                 "kd7240_generateWaveform (d_vi, kd7240_CH1, nSam, length, 1.0/uTime, chan1->getFilt(), buffer)");
         } else {
-            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, buffer);
             report(kd7240_generateWaveform(session, kd7240_CH2, nSam, length, rate, chan2->getFilt(), buffer),
                 "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
         }
+        // The preview shows what was sent, until generation stops.
+        preview->showPeriod(channels[0], channels[1], nSam, timing.uTime, timing.played, lowLimit, hiLimit);
         // Even after a failed generate call the window goes on to generating:
         // the poll returns it to idle once the card reports no burst.
     }

@@ -94,6 +94,17 @@ bool sampleTiming(int freq, double *uTime, int *nSam)
     }
 }
 
+Timing timingFor(int freq)
+{
+    Timing t;
+    if (!sampleTiming(freq, &t.uTime, &t.nSam))
+        return t;
+    t.ok = true;
+    t.rate = 1.0 / t.uTime;
+    t.played = t.rate / t.nSam;
+    return t;
+}
+
 void synthesize(int type, int n, double amplitude, double offset, double *out)
 {
     const double last = n - 1;

@@ -18,6 +18,19 @@ constexpr int sampleLimit = 0x40000;
 // above 1 MHz).
 bool sampleTiming(int freq, double *uTime, int *nSam);
 
+// What the card plays for a frequency: the sample period and rate and the
+// samples in one period exactly as Start derives them, and the frequency
+// that follows, rate / nSam (not the one asked for: a period holds a whole
+// number of samples of the card's fixed clock).
+struct Timing {
+    bool ok = false; // false: no usable sample period
+    double uTime = 0; // seconds
+    double rate = 0;  // 1.0 / uTime, Hz
+    int nSam = 0;
+    double played = 0; // rate / nSam, Hz
+};
+Timing timingFor(int freq);
+
 // Writes one period of n samples of waveform `type` (amplitude and offset in
 // volts) into out[0..n-1]. An unknown type writes nothing.
 void synthesize(int type, int n, double amplitude, double offset, double *out);

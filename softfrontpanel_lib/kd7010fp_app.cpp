@@ -205,12 +205,15 @@ kd7010fp_app::kd7010fp_app()
     activeLed = new kd7010fp_led(tr("Active"), Qt::green, Qt::magenta, nullptr);
     activeLed->setObjectName(QStringLiteral("activeLed"));
     activeLed->setWhatsThis(tr("Green light means that the Soft Front Panel works\nin Real (not Demo) mode."));
+    activeLed->setAccessibleDescription(tr("Lit while the panel works with a card, dark in demo mode"));
     statusLayout->addWidget(activeLed);
     systemLabel = new QLabel;
     systemLabel->setObjectName(QStringLiteral("systemLabel"));
+    systemLabel->setAccessibleDescription(tr("The VXI slot or LXI module of the card"));
     statusLayout->addWidget(systemLabel);
     fcLabel = new QLabel;
     fcLabel->setObjectName(QStringLiteral("fcLabel"));
+    fcLabel->setAccessibleDescription(tr("The function card the panel is connected to"));
     statusLayout->addWidget(fcLabel);
     buttonColumn->addStretch();
 
@@ -249,6 +252,7 @@ kd7010fp_app::kd7010fp_app()
     helpButton->setIcon(whatsThisIcon);
     helpButton->setIconSize(whatsThisIcon.size());
     helpButton->setWhatsThis(tr("Show on-line help for Instrument Soft Front Panel components"));
+    helpButton->setAccessibleName(tr("What's This help"));
     connect(helpButton, &QPushButton::clicked, this, &kd7010fp_app::enterWIT);
     buttonColumn->addWidget(helpButton);
 

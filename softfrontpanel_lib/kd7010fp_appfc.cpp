@@ -44,6 +44,8 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
         }
         demoMode = select->demoMode;
         session = select->session;
+        if (!demoMode)
+            resourceDescriptor = select->resourceDescriptor;
         for (int i = 0; i < maxCards; ++i)
             fcNumbers[i] = select->fcNumbers[i];
         fcCount = select->fcCount;

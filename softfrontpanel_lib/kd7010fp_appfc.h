@@ -28,6 +28,7 @@ public:
     int fcNumbers[maxCards]; // entry 0 is the card in the status box
     int fcCount = 0;
     bool lxiMode = false; // the card's module has no VXI slot
+    QString resourceDescriptor; // what the session was opened on; empty in demo mode
     kd7010fp_genFC *card; // not owned
 
 protected:

@@ -3,7 +3,10 @@
 // calibrates, and how a failing call is reported.
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QAccessible>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -12,6 +15,7 @@
 #include "kd7240.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -47,6 +51,9 @@ private slots:
     void constructionReadsTheCard();
     void demoModeLeavesTheCardAlone();
     void dacBoxesWriteBothChannels();
+    void resetDevice_data();
+    void resetDevice();
+    void everyControlHasAName();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
     void filterChoiceRewritesBothChannels();
@@ -334,6 +341,135 @@ void tst_frontpanel::calibration()
         QCOMPARE(script.seen.last().text, QStringLiteral("Calibration procedure completed successfully."));
     QCOMPARE(kdsim::calls("kd7240_calibrate").size(), size_t(1));
     QCOMPARE(panel->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Reset Device asks first, then closes the session and opens the card again
+// with reset; the card and the panel end as at start-up. Without a new
+// session the panel goes on in demo mode; in demo mode only the controls
+// are reset.
+void tst_frontpanel::resetDevice_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("initFails");
+    QTest::newRow("reset") << "Auto Find" << "Yes" << false;
+    QTest::newRow("not wanted") << "Auto Find" << "No" << false;
+    QTest::newRow("card lost") << "Auto Find" << "Yes" << true;
+    QTest::newRow("demo mode") << "Run In Demo Mode" << "Yes" << false;
+}
+
+void tst_frontpanel::resetDevice()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, answer);
+    QFETCH(bool, initFails);
+    auto panel = open("panel_vxi.json", how);
+    QVERIFY(panel);
+    const ViSession before = panel->session;
+    panel->dac1Box->setValue(1.5);
+    chooseFilter(panel->chan2, 0);
+    panel->chan1->sineButton->click();
+    panel->commonSettings->frequencyBox->setValue(5000);
+    panel->commonSettings->startBox->setCurrentIndex(1);
+    panel->startButton->click();
+    kdsim::clearCalls();
+    if (initFails)
+        kdsim::addFault("kd7240_init", ViStatus(0xBFFC0803), 1);
+
+    ModalScript script;
+    script.answer(answer);
+    if (initFails)
+        script.answer(QStringLiteral("No"));
+    emit panel->resetButton->clicked();
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(script.seen[0].text,
+             QStringLiteral("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."));
+
+    const bool reset = answer == QLatin1String("Yes");
+    QCOMPARE(panel->startButton->isChecked(), !reset);
+    if (!reset) {
+        QCOMPARE(driverCalls(), QStringList());
+        return;
+    }
+    QVERIFY(!panel->timer->isActive());
+    QVERIFY(!panel->pauseButton->isEnabled());
+    QCOMPARE(panel->chan1->waveType, 0);
+    QCOMPARE(panel->chan2->filterBox->currentIndex(), 1);
+    QCOMPARE(panel->commonSettings->frequencyBox->value(), 1000);
+    QCOMPARE(panel->commonSettings->startBox->currentIndex(), 0);
+    QCOMPARE(panel->dac1Box->value(), 0.0);
+
+    if (how != QLatin1String("Auto Find") || initFails) {
+        QCOMPARE(panel->demoMode, 1);
+        QCOMPARE(panel->session, ViSession(0));
+        QVERIFY(!ledLit(panel->activeLed));
+        if (initFails) {
+            QVERIFY(script.seen[1].text.startsWith(QStringLiteral("kd7240_init(")));
+            QVERIFY(!kdsim::cardState(before).open);
+        }
+        // From now on the driver is left alone.
+        kdsim::clearCalls();
+        panel->chan1->sineButton->click();
+        panel->startButton->click();
+        panel->startButton->click();
+        QCOMPARE(driverCalls().filter(QRegularExpression("^kd7240_(?!pause|resume)")), QStringList());
+        return;
+    }
+    QVERIFY(panel->session != before);
+    QVERIFY(!kdsim::cardState(before).open);
+    const kdsim::CardState card = kdsim::cardState(panel->session);
+    QVERIFY(card.open);
+    QVERIFY(!card.generating);
+    QCOMPARE(card.dac[0], 0.0);
+    QCOMPARE(card.dac[1], 0.0);
+    QCOMPARE(card.filter[1], 0);
+    QCOMPARE(card.term[1], 0);
+    QCOMPARE(card.itriSource, 0);
+    const QJsonObject init = callArgs(kdsim::calls("kd7240_init").front());
+    QCOMPARE(init.value(QLatin1String("reset")).toInt(), 1);
+    QCOMPARE(init.value(QLatin1String("idQuery")).toInt(), 1);
+    QCOMPARE(init.value(QLatin1String("fcNumber")).toInt(), panel->fcNumbers[0]);
+}
+
+// Every control the operator can reach has a name a screen reader can say,
+// the icon-only buttons included.
+void tst_frontpanel::everyControlHasAName()
+{
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    QSet<QString> unnamed;
+    int controls = 0;
+    for (int tab = 0; tab < panel->tabs->count(); ++tab) {
+        panel->tabs->setCurrentIndex(tab);
+        QList<QAccessibleInterface *> pending { QAccessible::queryAccessibleInterface(panel.get()) };
+        while (!pending.isEmpty()) {
+            QAccessibleInterface *node = pending.takeFirst();
+            if (!node)
+                continue;
+            for (int i = 0; i < node->childCount(); ++i)
+                pending << node->child(i);
+            static const QList<QAccessible::Role> interactive = { QAccessible::PushButton, QAccessible::CheckBox,
+                QAccessible::ComboBox, QAccessible::SpinBox, QAccessible::EditableText, QAccessible::PageTab };
+            if (!interactive.contains(node->role()) || node->state().invisible)
+                continue;
+            ++controls;
+            // Qt falls back on a group's title or a combo box's current
+            // text, which names nothing: a control needs a name of its own
+            // or its own text.
+            auto *widget = qobject_cast<QWidget *>(node->object());
+            auto *button = qobject_cast<QAbstractButton *>(node->object());
+            const bool named = node->role() == QAccessible::PageTab
+                || (widget && !widget->accessibleName().trimmed().isEmpty())
+                || (button && !button->text().remove(QLatin1Char('&')).trimmed().isEmpty());
+            if (!named)
+                unnamed << QString::fromLatin1(widget ? widget->metaObject()->className() : "?") + QLatin1Char(' ')
+                        + node->text(QAccessible::Name);
+        }
+    }
+    QVERIFY(controls > 20);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(QStringList(unnamed.begin(), unnamed.end()).join(", ")));
 }
 
 QTEST_MAIN(tst_frontpanel)

@@ -2,6 +2,7 @@
 // receives, the trigger set-up, the buffer, and the window's two states.
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -95,6 +96,8 @@ private slots:
     void failedStopKeepsGenerating();
     void failedStateReadStillStops();
     void demoGeneratesWithoutTheCard();
+    void readoutMatchesWhatIsSent_data();
+    void readoutMatchesWhatIsSent();
 
 private:
     std::unique_ptr<PanelPeek> open(const QString &how = QStringLiteral("Auto Find"))
@@ -240,6 +243,10 @@ void tst_generation::refusedStarts_data()
                                       << "Wrong output signal frequency has been choosen";
     QTest::newRow("no memory") << "memory"
                                << "Not enough memory for 1000 samples; the waveform cannot be generated.";
+    // The card of panel_vxi.json plays -5 V to 8 V.
+    QTest::newRow("beyond the limits") << "limits"
+                                       << "Channel 1 reaches 8.50 V; the card's output range is -5.00 to 8.00 V.\n"
+                                          "Channel 2 reaches -5.50 V; the card's output range is -5.00 to 8.00 V.";
 }
 
 void tst_generation::refusedStarts()
@@ -255,6 +262,10 @@ void tst_generation::refusedStarts()
         panel->commonSettings->frequencyBox->setValue(0);
     }
     panel->failAllocation = cause == QLatin1String("memory");
+    if (cause == QLatin1String("limits")) {
+        setChannel(panel->chan1, Channel { 1, 6, 2.5, 1 });
+        setChannel(panel->chan2, Channel { 3, 6.5, 1, 1 });
+    }
 
     ModalScript script;
     script.answer(QStringLiteral("OK"));
@@ -264,7 +275,7 @@ void tst_generation::refusedStarts()
     QTEST(script.seen[0].text, "warning");
     QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
     QCOMPARE(driverCalls(), QStringList());
-    QCOMPARE(panel->bufferSize, 0);
+    QCOMPARE(panel->bufferSize, cause == QLatin1String("limits") ? 2000 : 0);
 }
 
 void tst_generation::limitedBurstEndsThroughThePoll()
@@ -418,6 +429,41 @@ void tst_generation::demoGeneratesWithoutTheCard()
     for (const kdsim::Call &call : kdsim::calls())
         QCOMPARE(callArgs(call).value(QLatin1String("session")).toInteger(), qint64(0));
     QCOMPARE(panel->bufferSize, 0);
+}
+
+// The readout in Common Settings says what the card then really gets.
+void tst_generation::readoutMatchesWhatIsSent_data()
+{
+    QTest::addColumn<int>("freq");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("highlighted");
+    QTest::newRow("1000 Hz") << 1000 << "plays 1000.00 Hz, 1000 samples" << false;
+    QTest::newRow("66667 Hz") << 66667 << "plays 71428.57 Hz, 14 samples" << true;
+    QTest::newRow("95000 Hz") << 95000 << "plays 100000.00 Hz, 10 samples" << true;
+    QTest::newRow("99999 Hz, within 0.1 %") << 99999 << "plays 100000.00 Hz, 10 samples" << false;
+    QTest::newRow("3 Hz, slower clock") << 3 << "plays 3.00 Hz, 33333 samples" << false;
+}
+
+void tst_generation::readoutMatchesWhatIsSent()
+{
+    QFETCH(int, freq);
+    QFETCH(QString, text);
+    QFETCH(bool, highlighted);
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->commonSettings->frequencyBox->setValue(freq);
+    QLabel *readout = panel->commonSettings->playedLabel;
+    QCOMPARE(readout->text(), text);
+    QCOMPARE(readout->property("offFrequency").toBool(), highlighted);
+    QCOMPARE(readout->toolTip().contains(QLatin1String("only whole samples")), highlighted);
+
+    panel->startButton->click();
+    const QJsonObject args = callArgs(kdsim::calls("kd7240_generateWaveform").front());
+    const double rate = args.value(QLatin1String("rate")).toDouble();
+    const int nSam = args.value(QLatin1String("nSam")).toInt();
+    QCOMPARE(QStringLiteral("plays %1 Hz, %2 samples").arg(rate / nSam, 0, 'f', 2).arg(nSam), text);
+    panel->startButton->click();
 }
 
 QTEST_MAIN(tst_generation)

@@ -29,6 +29,7 @@ public:
     using kd7010fp_app::activeLed;
     using kd7010fp_app::fcLabel;
     using kd7010fp_app::logoLabel;
+    using kd7010fp_app::resetButton;
     using kd7010fp_app::systemLabel;
     using kd7010fp_app::titleLabel;
     using kd7240fp_App::kd7240fp_App;
