@@ -61,6 +61,7 @@ screenshots: deps
 	cmake -S . -B build-tools -G Ninja -DSFP_BUILD_TOOLS=ON -DSFP_BUILD_TESTS=OFF -DSFP_BUILD_BENCH=OFF
 	cmake --build build-tools -j $(JOBS) --target screenshots
 	QT_QPA_PLATFORM=offscreen build-tools/tools/screenshots/screenshots docs
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 build-tools/tools/screenshots/screenshots docs --double-density
 
 # Installs into PREFIX (default /usr/local): the program, the simulated
 # system's library, the desktop entry, the AppStream data, icons, man page.

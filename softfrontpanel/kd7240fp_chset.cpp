@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "kd7010fp_icons.h"
 #include "kd7010fp_led.h"
 
 static const char *const sine_xpm[] = {
@@ -74,11 +75,9 @@ static QPushButton *waveButton(
     const char *const *xpm, const QString &name, const QString &channel, const char *whatsThis, QWidget *parent)
 {
     const QPixmap picture(xpm);
-    QIcon icon(picture);
-    icon.addFile(QStringLiteral(":/wave-%1@2x.png").arg(name.toLower()));
     auto *button = new QPushButton(parent);
     button->setCheckable(true);
-    button->setIcon(icon);
+    button->setIcon(pixelArtIcon(picture, QStringLiteral(":/wave-%1@2x.png").arg(name.toLower())));
     // Drawn at its own size: the pictures are too small to survive scaling.
     button->setIconSize(picture.size());
     button->setWhatsThis(QString::fromLatin1(whatsThis));

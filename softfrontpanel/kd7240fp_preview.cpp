@@ -128,14 +128,14 @@ void kd7240fp_preview::build()
     beyondSeries = new QScatterSeries;
     beyondSeries->setName(tr("Beyond the limits"));
     beyondSeries->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    beyondSeries->setMarkerSize(7);
+    beyondSeries->setMarkerSize(5);
     beyondSeries->setColor(beyondColour);
     beyondSeries->setBorderColor(beyondColour);
     attach(beyondSeries);
     chart->legend()->setAlignment(Qt::AlignBottom);
 
     view = new QChartView(chart, this);
-    view->setRenderHint(QPainter::Antialiasing);
+    view->setRenderHint(QPainter::Antialiasing, false);
     view->setMinimumSize(480, 260);
     view->setAccessibleName(accessibleName());
     view->setAccessibleDescription(accessibleDescription());
@@ -166,7 +166,6 @@ void kd7240fp_preview::redraw()
         channelSeries[k]->setVisible(active[k]);
     }
     beyondSeries->replace(beyond);
-    chart->legend()->markers(beyondSeries).value(0)->setVisible(!beyond.isEmpty());
     const double end = std::max(periodSeconds * unit, 1e-9);
     limitSeries[0]->replace({ QPointF(0, low), QPointF(end, low) });
     limitSeries[1]->replace({ QPointF(0, high), QPointF(end, high) });

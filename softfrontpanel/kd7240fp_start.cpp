@@ -63,10 +63,11 @@ QString kd7240fp_App::limitsProblem(const double *const channels[2], int nSam) c
     for (int k = 0; k < 2; ++k) {
         if (!channels[k])
             continue;
-        const auto [lo, hi] = std::minmax_element(channels[k], channels[k] + nSam);
-        if (*hi <= hiLimit && *lo >= lowLimit)
+        double lo = 0, hi = 0;
+        kd7240fp::sampleRange(channels[k], nSam, &lo, &hi);
+        if (hi <= hiLimit && lo >= lowLimit)
             continue;
-        const double worst = *hi > hiLimit ? *hi : *lo;
+        const double worst = hi > hiLimit ? hi : lo;
         problems << tr("Channel %1 reaches %2 V; the card's output range is %3 to %4 V.")
                         .arg(k + 1)
                         .arg(worst, 0, 'f', 2)

@@ -31,6 +31,10 @@ struct Timing {
 };
 Timing timingFor(int freq);
 
+// The smallest and largest of n samples (n >= 1), as the card's limits check
+// needs them: exact, and fast enough to run at every start.
+void sampleRange(const double *samples, int n, double *lowest, double *highest);
+
 // Writes one period of n samples of waveform `type` (amplitude and offset in
 // volts) into out[0..n-1]. An unknown type writes nothing.
 void synthesize(int type, int n, double amplitude, double offset, double *out);

@@ -1,5 +1,7 @@
 #include "kd7010fp_about.h"
 
+#include "kd7010fp_icons.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QFormLayout>
@@ -55,7 +57,7 @@ kd7010fp_About::kd7010fp_About(const char *sfpRevision, const char *driverRevisi
     auto *row = new QHBoxLayout;
     mainLayout->addLayout(row);
     auto *picture = new QLabel(this);
-    picture->setPixmap(pictureBottom(QPixmap(QStringLiteral(":/about.png")), h));
+    picture->setPixmap(pictureBottom(densityPixmap(QStringLiteral(":/about.png")), h));
     row->addWidget(picture);
     auto *column = new QVBoxLayout;
     row->addLayout(column);
@@ -102,12 +104,17 @@ kd7010fp_About::kd7010fp_About(const char *sfpRevision, const char *driverRevisi
 
 QPixmap kd7010fp_About::pictureBottom(const QPixmap &picture, int lineHeight)
 {
-    const int height = picture.height();
+    // Measured in the picture's own pixels, as drawn on screen: a picture
+    // for 200 % screens has two device pixels to each.
+    const qreal ratio = picture.devicePixelRatio();
+    const int height = qRound(picture.height() / ratio);
     int shown = qMin(28 * lineHeight, height);
     if (shown < 8 * lineHeight)
         shown = 8 * lineHeight;
-    const int top = qMax(0, height - shown);
-    return picture.copy(0, top, picture.width(), height - top);
+    const int top = qRound(qMax(0, height - shown) * ratio);
+    QPixmap part = picture.copy(0, top, picture.width(), picture.height() - top);
+    part.setDevicePixelRatio(ratio);
+    return part;
 }
 
 void kd7010fp_About::addHardwarePage(QString serialNumber, QString hwRevision, QString deviceModel,

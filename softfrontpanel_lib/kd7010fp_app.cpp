@@ -186,7 +186,7 @@ kd7010fp_app::kd7010fp_app()
     setWindowIcon(connectIconPixmap());
 
     auto *makerLogo = new QLabel;
-    makerLogo->setPixmap(QPixmap(QStringLiteral(":/keldor-logo.bmp")));
+    makerLogo->setPixmap(densityPixmap(QStringLiteral(":/keldor-logo.bmp")));
     header->addWidget(makerLogo);
     titleLabel = new QLabel;
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
@@ -196,7 +196,7 @@ kd7010fp_app::kd7010fp_app()
     header->addWidget(titleLabel);
     logoLabel = new QLabel;
     logoLabel->setObjectName(QStringLiteral("logoLabel"));
-    logoLabel->setPixmap(QPixmap(QStringLiteral(":/vxi-logo.bmp")));
+    logoLabel->setPixmap(densityPixmap(QStringLiteral(":/vxi-logo.bmp")));
     header->addWidget(logoLabel);
 
     auto *statusBox = new QGroupBox;
@@ -249,7 +249,7 @@ kd7010fp_app::kd7010fp_app()
     helpButton = new QPushButton;
     helpButton->setObjectName(QStringLiteral("helpButton"));
     const QPixmap whatsThisIcon(whatsThis_xpm);
-    helpButton->setIcon(whatsThisIcon);
+    helpButton->setIcon(pixelArtIcon(whatsThisIcon));
     helpButton->setIconSize(whatsThisIcon.size());
     helpButton->setWhatsThis(tr("Show on-line help for Instrument Soft Front Panel components"));
     helpButton->setAccessibleName(tr("What's This help"));
@@ -357,7 +357,7 @@ void kd7010fp_app::setDemoMode(bool demo)
 void kd7010fp_app::showLxiLogo(bool lxi)
 {
     if (lxi)
-        logoLabel->setPixmap(QPixmap(QStringLiteral(":/lxi-logo.bmp")));
+        logoLabel->setPixmap(densityPixmap(QStringLiteral(":/lxi-logo.bmp")));
 }
 
 void kd7010fp_app::showAutoscale(bool show)

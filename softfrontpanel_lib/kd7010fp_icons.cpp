@@ -1,5 +1,7 @@
 #include "kd7010fp_icons.h"
 
+#include <QGuiApplication>
+
 const char *const connectIcon_xpm[] = {
     "16 16 5 1",
     "# c #808080",
@@ -28,4 +30,28 @@ const char *const connectIcon_xpm[] = {
 QPixmap connectIconPixmap()
 {
     return QPixmap(connectIcon_xpm);
+}
+
+QPixmap densityPixmap(const QString &resource)
+{
+    if (qGuiApp && qGuiApp->devicePixelRatio() >= 2) {
+        const qsizetype dot = resource.lastIndexOf(QLatin1Char('.'));
+        QPixmap twice(resource.left(dot) + QStringLiteral("@2x") + resource.mid(dot));
+        if (!twice.isNull()) {
+            twice.setDevicePixelRatio(2);
+            return twice;
+        }
+    }
+    return QPixmap(resource);
+}
+
+QIcon pixelArtIcon(const QPixmap &picture, const QString &twice)
+{
+    QIcon icon(picture);
+    QPixmap large = twice.isEmpty() ? QPixmap() : QPixmap(twice);
+    if (large.isNull())
+        large = picture.scaled(picture.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    large.setDevicePixelRatio(2);
+    icon.addPixmap(large);
+    return icon;
 }

@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "kd7010fp_icons.h"
+
 #include <cstdio>
 
 namespace {
@@ -25,7 +27,7 @@ QFont boldFont(const QFont &base, int pointSize)
 
 kd7010fp_splashLabel::kd7010fp_splashLabel(float scale, int margin, int model, bool hex, QString copyright,
                                            QString description)
-    : QPixmap(QStringLiteral(":/fp_splash.png"))
+    : QPixmap(densityPixmap(QStringLiteral(":/fp_splash.png")))
 {
     if (isNull())
         return; // nothing to draw on
@@ -51,13 +53,15 @@ kd7010fp_splashLabel::kd7010fp_splashLabel(float scale, int margin, int model, b
 
     // A full-size BMP of the card wins; only its picture area is used.
     const QRect pictureArea(areaLeft, 38, areaWidth, 199);
-    const QPixmap bmp(QStringLiteral(":/kd%1fp_splash.bmp").arg(modelText));
-    if (bmp.size() == QSize(520, 400)) {
-        p.drawPixmap(pictureArea, bmp.copy(pictureArea));
+    // Sizes are the pictures' own, as drawn: a 200 % drawing counts half.
+    const QPixmap bmp = densityPixmap(QStringLiteral(":/kd%1fp_splash.bmp").arg(modelText));
+    if (bmp.deviceIndependentSize() == QSizeF(520, 400)) {
+        p.drawPixmap(pictureArea, bmp, QRectF(QPointF(pictureArea.topLeft()) * bmp.devicePixelRatio(),
+                                              QSizeF(pictureArea.size()) * bmp.devicePixelRatio()));
         return;
     }
-    const QPixmap png(QStringLiteral(":/kd%1fp_splash.png").arg(modelText));
-    if (png.size() == QSize(452, 194)) {
+    const QPixmap png = densityPixmap(QStringLiteral(":/kd%1fp_splash.png").arg(modelText));
+    if (png.deviceIndependentSize() == QSizeF(452, 194)) {
         p.drawPixmap(areaLeft, 43, png);
         return;
     }

@@ -19,6 +19,7 @@ private slots:
     void setLimits();
     void icons_data();
     void icons();
+    void chosenButtonStandsOut();
 };
 
 static const QStringList waveNames{ "sine", "square", "saw", "triangle" };
@@ -182,8 +183,16 @@ void TestChSet::icons()
     QPushButton *b = button(group, name);
     const QSize size(rows.first().size(), rows.size());
     QVERIFY(b->text().isEmpty());
-    QCOMPARE(b->icon().availableSizes(), QList<QSize>{ size });
+    QVERIFY(b->icon().availableSizes().contains(size));
     QCOMPARE(b->iconSize(), size); // drawn unscaled
+    // On 200 % screens its own drawing at twice the size, not a blurred copy.
+    const QPixmap twice = b->icon().pixmap(size, 2.0);
+    QCOMPARE(twice.devicePixelRatio(), 2.0);
+    QCOMPARE(twice.size(), size * 2);
+    QCOMPARE(twice.toImage().convertToFormat(QImage::Format_ARGB32),
+             QImage(QStringLiteral(":/wave-%1@2x.png").arg(name)).convertToFormat(QImage::Format_ARGB32));
+    QCOMPARE(b->toolTip().toLower(), name);
+    QCOMPARE(b->accessibleName(), "Channel 1 " + name);
     const QImage image = b->icon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
@@ -192,6 +201,26 @@ void TestChSet::icons()
             QVERIFY2(rows[y][x] == '#' ? black : clear, qPrintable(QString("%1,%2: %3").arg(x).arg(y).arg(pixel, 8, 16)));
         }
     }
+}
+
+// The chosen waveform reads at a glance: its button looks plainly different.
+void TestChSet::chosenButtonStandsOut()
+{
+    kd7240fp_chSet group("Channel 1", nullptr);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    const QImage before = group.sawButton->grab().toImage();
+    group.sawButton->click();
+    const QImage after = group.sawButton->grab().toImage();
+    QCOMPARE(before.size(), after.size());
+    int changed = 0;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            const QColor a = before.pixelColor(x, y), b = after.pixelColor(x, y);
+            changed += std::abs(a.lightness() - b.lightness()) > 48;
+        }
+    // Most of the button's face, not a faint shade at the edge.
+    QVERIFY2(changed > before.width() * before.height() / 2, qPrintable(QString::number(changed)));
 }
 
 QTEST_MAIN(TestChSet)

@@ -48,11 +48,14 @@ QLinearGradient gradient(QPointF from, QPointF to, const QColor &start, const QC
     return g;
 }
 
-QImage draw(QSize size, QImage::Format format, const std::function<void(QPainter &)> &paint)
+// A picture of `size` drawn `scale` times as large (2 for screens of twice
+// the pixel density): the same drawing, scaled, so lines and text stay sharp.
+QImage draw(QSize size, QImage::Format format, const std::function<void(QPainter &)> &paint, int scale = 1)
 {
-    QImage image(size, format);
+    QImage image(size * scale, format);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     paint(p);
@@ -129,7 +132,7 @@ void drawWaveform(QPainter &p, const QRectF &box, int type)
     p.drawPath(path);
 }
 
-QImage makerLogo()
+QImage makerLogo(int scale = 1)
 {
     return draw({86, 84}, QImage::Format_RGB888, [](QPainter &p) {
         p.fillRect(0, 0, 86, 84, navy);
@@ -137,12 +140,12 @@ QImage makerLogo()
         p.setPen(Qt::white);
         p.setFont(font(12, QFont::Bold, 1.2));
         p.drawText(QRect(0, 54, 86, 18), Qt::AlignCenter, QStringLiteral("KELDOR"));
-    });
+    }, scale);
 }
 
 // "VXI" / "LXI": large white letters on the title bar's blue, a thin rule
 // and a small caption below.
-QImage textLogo(int width, const QString &letters, const QString &caption)
+QImage textLogo(int width, const QString &letters, const QString &caption, int scale = 1)
 {
     return draw({width, 84}, QImage::Format_RGB888, [&](QPainter &p) {
         p.fillRect(0, 0, width, 84, navy);
@@ -154,12 +157,12 @@ QImage textLogo(int width, const QString &letters, const QString &caption)
         p.setPen(steel.lighter(130));
         p.setFont(font(10, QFont::Bold, 1.5));
         p.drawText(QRect(0, 61, width, 16), Qt::AlignCenter, caption);
-    });
+    }, scale);
 }
 
 // 520 x 400: title bar on top, a blue band on the left, light grey where
 // the card picture (67..518, 43..236) and the texts (below 236) go.
-QImage splashBackground()
+QImage splashBackground(int scale = 1)
 {
     return draw({520, 400}, QImage::Format_RGB32, [](QPainter &p) {
         p.fillRect(0, 0, 520, 400, gradient({0, 38}, {0, 400}, paleGrey, midGrey));
@@ -184,10 +187,10 @@ QImage splashBackground()
         p.setPen(QPen(steel, 1));
         p.drawLine(QPointF(87, 242.5), QPointF(499, 242.5));
         p.fillRect(67, 396, 453, 4, navy);
-    });
+    }, scale);
 }
 
-QImage aboutPicture()
+QImage aboutPicture(int scale = 1)
 {
     return draw({110, 345}, QImage::Format_RGB32, [](QPainter &p) {
         p.fillRect(0, 0, 110, 345, gradient({0, 0}, {0, 345}, navy, deepNavy));
@@ -207,7 +210,7 @@ QImage aboutPicture()
         p.setPen(steel.lighter(140));
         p.setFont(font(11, QFont::Bold, 1));
         p.drawText(QRect(0, 312, 110, 22), Qt::AlignCenter, QStringLiteral("VANTIX"));
-    });
+    }, scale);
 }
 
 void drawConnector(QPainter &p, const QPointF &centre, const QString &label)
@@ -241,7 +244,7 @@ void drawChip(QPainter &p, const QRectF &body, const QString &label)
 
 // 452 x 194, transparent around the card: front panel on the left with the
 // two outputs and the trigger input, board with parts, connector on the right.
-QImage cardPicture()
+QImage cardPicture(int scale = 1)
 {
     return draw({452, 194}, QImage::Format_ARGB32, [](QPainter &p) {
         // Board.
@@ -297,7 +300,18 @@ QImage cardPicture()
         p.setPen(QPen(QColor(0x20, 0x60, 0x20), 1));
         p.setBrush(QColor(0x30, 0xc0, 0x40));
         p.drawEllipse(QPointF(22.5, 182), 3, 3);
-    });
+    }, scale);
+}
+
+// The waveform buttons' pictures at twice their size, for 200 % screens:
+// one period in a 1-pixel black line (2 pixels here), as the small ones.
+QImage waveButtonPicture(int type, QSize size)
+{
+    return draw(size, QImage::Format_ARGB32, [type, size](QPainter &p) {
+        p.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        p.setBrush(Qt::NoBrush);
+        drawWaveform(p, QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), type);
+    }, 2);
 }
 
 // The application icon: one period of a sine in the panel's light blue on
@@ -329,7 +343,7 @@ QImage appIcon(int size)
     });
 }
 
-bool save(const QImage &image, const QDir &dir, const char *name, const char *format)
+bool save(const QImage &image, const QDir &dir, const QByteArray &name, const char *format)
 {
     const QString path = dir.filePath(QString::fromLatin1(name));
     if (!image.save(path, format)) {
@@ -354,17 +368,35 @@ int main(int argc, char *argv[])
     const QDir lib(QString::fromLocal8Bit(argv[1]));
     const QDir card(QString::fromLocal8Bit(argv[2]));
     const QDir icons(QString::fromLocal8Bit(argv[3]));
-    const bool ok = save(makerLogo(), lib, "keldor-logo.bmp", "BMP")
-                    && save(textLogo(146, QStringLiteral("VXI"), QStringLiteral("MODULE")), lib, "vxi-logo.bmp", "BMP")
-                    && save(textLogo(121, QStringLiteral("LXI"), QStringLiteral("NETWORK")), lib, "lxi-logo.bmp", "BMP")
-                    && save(splashBackground(), lib, "fp_splash.png", "PNG")
-                    && save(aboutPicture(), lib, "about.png", "PNG")
-                    && save(cardPicture(), card, "kd7240fp_splash.png", "PNG");
+    bool ok = true;
+    // Each picture once as the panel has always shown it, once twice as
+    // large ("@2x"), which Qt takes on screens of 200 %.
+    for (const int scale : { 1, 2 }) {
+        const QString at = scale == 1 ? QString() : QStringLiteral("@2x");
+        auto name = [&at](const char *base, const char *suffix) {
+            return (QLatin1String(base) + at + QLatin1String(suffix)).toLatin1();
+        };
+        ok = ok && save(makerLogo(scale), lib, name("keldor-logo", ".bmp"), "BMP")
+             && save(textLogo(146, QStringLiteral("VXI"), QStringLiteral("MODULE"), scale), lib, name("vxi-logo", ".bmp"),
+                     "BMP")
+             && save(textLogo(121, QStringLiteral("LXI"), QStringLiteral("NETWORK"), scale), lib,
+                     name("lxi-logo", ".bmp"), "BMP")
+             && save(splashBackground(scale), lib, name("fp_splash", ".png"), "PNG")
+             && save(aboutPicture(scale), lib, name("about", ".png"), "PNG")
+             && save(cardPicture(scale), card, name("kd7240fp_splash", ".png"), "PNG");
+    }
+    const struct {
+        const char *name;
+        QSize size;
+    } waves[] = { { "wave-sine@2x.png", { 20, 6 } }, { "wave-square@2x.png", { 21, 9 } },
+                  { "wave-saw@2x.png", { 21, 9 } }, { "wave-triangle@2x.png", { 21, 9 } } };
+    for (int type = 0; type < 4; ++type)
+        ok = ok && save(waveButtonPicture(type, waves[type].size), card, waves[type].name, "PNG");
     bool iconsOk = ok;
     for (const int size : { 16, 32, 48, 64, 128, 256 }) {
         const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
         iconsOk = iconsOk && icons.mkpath(folder)
-                  && save(appIcon(size), QDir(icons.filePath(folder)), "com.keldor.kd7240fp.png", "PNG");
+                  && save(appIcon(size), QDir(icons.filePath(folder)), QByteArrayLiteral("com.keldor.kd7240fp.png"), "PNG");
     }
     return iconsOk ? 0 : 1;
 }

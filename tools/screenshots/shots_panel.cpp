@@ -22,6 +22,7 @@
 #include "kd7240fp_app.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_preview.h"
 #include "shots.h"
 
 namespace {
@@ -101,12 +102,56 @@ void shotsPanel(const QString &dir)
     panel.dac1Box->setValue(2.5);
     panel.dac2Box->setValue(-1.25);
     saveWidget(&panel, dir, QStringLiteral("panel-dac.png"));
+
+    // The preview: one period of both channels against the card's limits.
+    panel.tabs->setCurrentWidget(panel.preview);
+    saveWidget(&panel, dir, QStringLiteral("panel-preview.png"));
     panel.tabs->setCurrentIndex(0);
+
+    // A frequency the card's clock cannot divide evenly.
+    panel.commonSettings->frequencyBox->setValue(66667);
+    saveWidget(panel.commonSettings, dir, QStringLiteral("readout-off.png"));
+    panel.commonSettings->frequencyBox->setValue(2500);
+
+    // Samples beyond the output range: marked in the preview, refused by Start.
+    panel.chan1->amplitudeBox->setValue(8);
+    panel.chan1->offsetBox->setValue(5);
+    panel.tabs->setCurrentWidget(panel.preview);
+    saveWidget(&panel, dir, QStringLiteral("panel-preview-beyond.png"));
+    panel.tabs->setCurrentIndex(0);
+    QTimer::singleShot(50, [&dir] {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            saveWidget(box, dir, QStringLiteral("limits-warning.png"));
+            for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
+                if (b->text().remove(QLatin1Char('&')) == QLatin1String("OK"))
+                    b->click();
+        }
+    });
+    panel.startButton->click();
+    panel.chan1->amplitudeBox->setValue(4);
+    panel.chan1->offsetBox->setValue(0);
 
     if (auto *about = panel.findChild<kd7010fp_About *>()) {
         about->show();
         saveWidget(about, dir, QStringLiteral("about-card.png"));
         about->hide();
     }
+    panel.hide();
+}
+
+void shotsPanelDoubleDensity(const QString &dir)
+{
+    kd7240_fc card;
+    QTimer answer;
+    answerConnection(answer);
+    kd7240fp_App panel(&card);
+    answer.stop();
+    panel.adjustSize();
+    panel.show();
+    panel.chan1->sineButton->click();
+    panel.chan1->amplitudeBox->setValue(4);
+    panel.chan2->squareButton->click();
+    panel.chan2->amplitudeBox->setValue(2);
+    saveWidget(&panel, dir, QStringLiteral("panel-200percent.png"));
     panel.hide();
 }

@@ -1,0 +1,113 @@
+// The Preview tab: how a period becomes points, and that the panel shows
+// exactly the samples Start sends, against the card's limits.
+#include <QChart>
+#include <QDoubleSpinBox>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QtTest>
+#include <cmath>
+#include <vector>
+
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "kd7240fp_preview.h"
+#include "panelfixture.h"
+
+class tst_preview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { kdsim::reset(); }
+    void traceKeepsEverySample_data();
+    void traceKeepsEverySample();
+    void showsWhatStartSends();
+
+private:
+    kd7240_fc card;
+};
+
+// Few samples are drawn held for a sample period each; many are drawn as the
+// envelope of each pixel column, so a one-sample spike still shows.
+void tst_preview::traceKeepsEverySample_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("10 samples") << 10 << 400;
+    QTest::newRow("as many as columns") << 400 << 400;
+    QTest::newRow("262143 samples") << 262143 << 800;
+    QTest::newRow("uneven columns") << 1001 << 1000;
+}
+
+void tst_preview::traceKeepsEverySample()
+{
+    QFETCH(int, n);
+    QFETCH(int, columns);
+    std::vector<double> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        s[size_t(i)] = std::sin(i * 6.283185307179586 / n);
+    s[size_t(n / 3)] = 7.5; // a spike of one sample
+    s[size_t(n - 1)] = -3;
+    const double dt = 0.5;
+    const QList<QPointF> points = kd7240fp_preview::trace(s.data(), n, dt, columns);
+
+    QVERIFY(points.size() <= 2 * std::max(n <= columns ? n : columns, 1));
+    double lo = 1e9, hi = -1e9;
+    for (int i = 0; i < points.size(); ++i) {
+        lo = std::min(lo, points[i].y());
+        hi = std::max(hi, points[i].y());
+        if (i > 0)
+            QVERIFY(points[i].x() >= points[i - 1].x());
+        QVERIFY(points[i].x() >= 0 && points[i].x() <= n * dt);
+    }
+    QCOMPARE(hi, 7.5);
+    QCOMPARE(lo, -3.0);
+    if (n <= columns)
+        for (int i = 0; i < n; ++i)
+            QCOMPARE(points[2 * i].y(), s[size_t(i)]);
+}
+
+void tst_preview::showsWhatStartSends()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    kdsim::keepSamples(true);
+    panel->chan1->sineButton->click();
+    panel->chan1->amplitudeBox->setValue(2);
+    panel->chan1->offsetBox->setValue(1);
+    panel->chan2->triangleButton->click();
+    panel->chan2->amplitudeBox->setValue(3);
+    panel->commonSettings->frequencyBox->setValue(3000);
+    panel->show();
+    panel->tabs->setCurrentWidget(panel->preview);
+    QTRY_VERIFY(panel->preview->chart);
+    kd7240fp_preview *preview = panel->preview;
+    QTRY_COMPARE(preview->channelSeries[0]->count(), 2 * 333);
+    QVERIFY(preview->chart->title().contains(QLatin1String("plays 3003.00 Hz, 333 samples at 1 MHz")));
+    QCOMPARE(preview->beyondSeries->count(), 0);
+
+    panel->startButton->click();
+    const kdsim::Call sent = kdsim::calls("kd7240_generateWaveforms").front();
+    for (int k = 0; k < 2; ++k) {
+        const std::vector<double> &data = k == 0 ? sent.data1 : sent.data2;
+        const QList<QPointF> points = preview->channelSeries[k]->points();
+        QCOMPARE(points.size(), 2 * int(data.size()));
+        for (size_t i = 0; i < data.size(); ++i)
+            QCOMPARE(points[int(2 * i)].y(), data[i]);
+    }
+    panel->startButton->click();
+
+    // Samples the card cannot play are marked: -5 V to 8 V here.
+    panel->chan1->amplitudeBox->setValue(6);
+    panel->chan1->offsetBox->setValue(4);
+    QTRY_VERIFY(preview->beyondSeries->count() > 0);
+    for (const QPointF &p : preview->beyondSeries->points())
+        QVERIFY(p.y() > 8);
+}
+
+QTEST_MAIN(tst_preview)
+#include "tst_preview.moc"
