@@ -301,10 +301,50 @@ void kd7240fp_App::timerCallback()
     start();
 }
 
+kd7240fp::Timing kd7240fp_App::currentTiming() const
+{
+    auto shapeSamples = [](const kd7240fp_chSet *group) {
+        return group->waveType == kd7240fp::waveArbitrary ? int(group->shape.size()) : 0;
+    };
+    return kd7240fp::timingFor(commonSettings->frequencyBox->value(), shapeSamples(chan1), shapeSamples(chan2));
+}
+
+void kd7240fp_App::fillChannel(const kd7240fp_chSet *group, int n, double *out) const
+{
+    const double amplitude = group->amplitudeBox->value();
+    const double offset = group->offsetBox->value();
+    if (group->waveType == kd7240fp::waveArbitrary)
+        kd7240fp::playShape(group->shape.data(), n, amplitude, offset, out);
+    else
+        kd7240fp::synthesize(group->waveType, n, amplitude, offset, out);
+}
+
+QString kd7240fp_App::timingProblem(const kd7240fp::Timing &timing) const
+{
+    switch (timing.problem) {
+    case kd7240fp::Timing::None:
+        return QString();
+    case kd7240fp::Timing::TooFast:
+        return tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most 1 MHz")
+            .arg(timing.channel)
+            .arg(timing.nSam)
+            .arg(commonSettings->frequencyBox->value())
+            .arg(kd7240fp_comSet::clockText(timing.rate));
+    case kd7240fp::Timing::LengthsDiffer:
+        return tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period together, so their "
+                  "files must hold the same number of samples.")
+            .arg(chan1->shape.size())
+            .arg(chan2->shape.size());
+    case kd7240fp::Timing::NoPeriod:
+        break;
+    }
+    return QStringLiteral("Wrong output signal frequency has been choosen");
+}
+
 void kd7240fp_App::settingsChanged()
 {
-    const int freq = commonSettings->frequencyBox->value();
-    commonSettings->showPlayed(freq, kd7240fp::timingFor(freq));
+    const kd7240fp::Timing timing = currentTiming();
+    commonSettings->showPlayed(commonSettings->frequencyBox->value(), timing, timingProblem(timing));
     // Many settings change at once (a reset, the limits): draw once, after them.
     if (previewPending)
         return;
@@ -319,22 +359,21 @@ void kd7240fp_App::updatePreview()
     // is out of sight it is drawn when its tab is chosen.
     if (generating || tabs->currentWidget() != preview)
         return;
-    const kd7240fp::Timing timing = kd7240fp::timingFor(commonSettings->frequencyBox->value());
+    const kd7240fp::Timing timing = currentTiming();
     if (!timing.ok) {
         preview->showPeriod(nullptr, nullptr, 0, 1e-6, 0, lowLimit, hiLimit);
         return;
     }
-    // The same synthesis Start runs, with the same arguments.
+    // The same samples Start computes, by the same calls.
     const int n = timing.nSam;
     previewSamples.resize(2 * size_t(n));
     const double *channels[2] = {};
-    kd7240fp_chSet *groups[2] = { chan1, chan2 };
+    const kd7240fp_chSet *groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         if (groups[k]->waveType == 0)
             continue;
         double *out = previewSamples.data() + k * n;
-        kd7240fp::synthesize(
-            groups[k]->waveType, n, groups[k]->amplitudeBox->value(), groups[k]->offsetBox->value(), out);
+        fillChannel(groups[k], n, out);
         channels[k] = out;
     }
     preview->showPeriod(channels[0], channels[1], n, timing.uTime, timing.played, lowLimit, hiLimit);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kd7010fp_appfc.h"
+#include "kd7240fp_waveform.h"
 
 class QDoubleSpinBox;
 class QGroupBox;
@@ -87,6 +88,13 @@ private:
     void readCard();
     // Redraws the preview from the settings unless it shows what was sent.
     void updatePreview();
+    // Samples per period and rate for the settings now: a loaded shape fixes
+    // the samples per period, else the frequency does.
+    kd7240fp::Timing currentTiming() const;
+    // One period of the group's waveform, standard or loaded, into out.
+    void fillChannel(const kd7240fp_chSet *group, int n, double *out) const;
+    // Why the settings give no timing, in the operator's words; empty when they do.
+    QString timingProblem(const kd7240fp::Timing &timing) const;
     // Empty when every active channel's samples lie within the output
     // limits, else the warning naming each channel that does not.
     QString limitsProblem(const double *const channels[2], int nSam) const;

@@ -1,6 +1,10 @@
 #include "kd7240fp_chset.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,8 +12,12 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "kd7010fp_app.h"
+#include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_icons.h"
 #include "kd7010fp_led.h"
+#include "kd7240fp_shapefile.h"
+#include "kd7240fp_waveform.h"
 
 static const char *const sine_xpm[] = {
     "20 6 2 1",
@@ -72,9 +80,8 @@ static const char *const triangle_xpm[] = {
 // drawing on screens of twice the pixel density). Named for tool tips and
 // screen readers, since it has no text.
 static QPushButton *waveButton(
-    const char *const *xpm, const QString &name, const QString &channel, const char *whatsThis, QWidget *parent)
+    const QPixmap &picture, const QString &name, const QString &channel, const char *whatsThis, QWidget *parent)
 {
-    const QPixmap picture(xpm);
     auto *button = new QPushButton(parent);
     button->setCheckable(true);
     button->setIcon(pixelArtIcon(picture, QStringLiteral(":/wave-%1@2x.png").arg(name.toLower())));
@@ -106,14 +113,24 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     led = new kd7010fp_led(QString(), Qt::green, Qt::magenta, this);
     led->setWhatsThis(QStringLiteral("Shows whether the waveform is being generated on this channel"));
 
-    sineButton = waveButton(
-        sine_xpm, QStringLiteral("Sine"), title, "Selects the Sine waveform to be generated on this channel", this);
-    squareButton = waveButton(square_xpm, QStringLiteral("Square"), title,
+    sineButton = waveButton(QPixmap(sine_xpm), QStringLiteral("Sine"), title, "Selects the Sine waveform to be generated on this channel", this);
+    squareButton = waveButton(QPixmap(square_xpm), QStringLiteral("Square"), title,
         "Selects the Square waveform to be generated on this channel", this);
-    sawButton = waveButton(
-        saw_xpm, QStringLiteral("Saw"), title, "Selects the Saw waveform to be generated on this channel", this);
-    triangleButton = waveButton(triangle_xpm, QStringLiteral("Triangle"), title,
+    sawButton = waveButton(QPixmap(saw_xpm), QStringLiteral("Saw"), title, "Selects the Saw waveform to be generated on this channel", this);
+    triangleButton = waveButton(QPixmap(triangle_xpm), QStringLiteral("Triangle"), title,
         "Selects the Triangle waveform to be generated on this channel", this);
+
+    arbitraryButton = waveButton(QPixmap(QStringLiteral(":/wave-arbitrary.png")), QStringLiteral("Arbitrary"), title,
+                                 "Selects the waveform loaded from a file to be generated on this channel", this);
+    loadButton = new QPushButton(tr("Load…"), this);
+    loadButton->setToolTip(tr("Loads one period of an arbitrary waveform from a CSV, text or WAV file"));
+    loadButton->setWhatsThis(tr("Loads one period of an arbitrary waveform from a file: one number per line (or the\n"
+                                "first column of a CSV file), or a WAV file. The shape is scaled to -1..1 and played\n"
+                                "with this channel's amplitude and offset."));
+    loadButton->setAccessibleName(title + tr(" load arbitrary waveform"));
+    shapeLabel = new QLabel(tr("no file"), this);
+    shapeLabel->setEnabled(false);
+    shapeLabel->setAccessibleName(title + tr(" arbitrary waveform file"));
 
     amplitudeBox = voltBox("Specifies amplitude (in Volts) of the waveform\nto be generated on this channel", this);
     amplitudeLabel = new QLabel(QStringLiteral("Amplitude"), this);
@@ -148,6 +165,11 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     grid->addWidget(offsetBox, 2, 3);
     grid->addWidget(filterLabel, 3, 2);
     grid->addWidget(filterBox, 3, 3);
+    grid->addWidget(arbitraryButton, 4, 0);
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(loadButton);
+    fileRow->addWidget(shapeLabel, 1);
+    grid->addLayout(fileRow, 4, 2, 1, 2);
 
     auto *centred = new QHBoxLayout(this);
     centred->addStretch();
@@ -162,6 +184,8 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
 
     for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
         connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
+    connect(arbitraryButton, &QPushButton::clicked, this, &kd7240fp_chSet::chooseArbitrary);
+    connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadShape);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
     connect(amplitudeBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(offsetBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
@@ -198,24 +222,70 @@ void kd7240fp_chSet::setWave()
 {
     // The button clicked last is checked and differs from the recorded choice,
     // so it wins over the previously chosen one that is still checked.
-    QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton };
+    QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton };
     int chosen = 0;
-    for (int type = 1; type <= 4; ++type) {
+    for (int type = 1; type <= 5; ++type) {
         if (buttons[type - 1]->isChecked() && waveType != type) {
             chosen = type;
             break;
         }
     }
-    for (int type = 1; type <= 4; ++type)
+    for (int type = 1; type <= 5; ++type)
         if (type != chosen)
             buttons[type - 1]->setChecked(false);
     waveType = chosen;
     emit settingsChanged();
 }
 
+void kd7240fp_chSet::chooseArbitrary()
+{
+    if (shape.empty()) {
+        // Nothing to play yet: the click asks for a file, and only a file
+        // that loads changes the channel's waveform.
+        arbitraryButton->setChecked(false);
+        loadShape();
+        return;
+    }
+    setWave();
+}
+
+void kd7240fp_chSet::loadShape()
+{
+    QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
+    const QString folderKey = QStringLiteral("7240/ShapeFolder");
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load Arbitrary Waveform"),
+        settings.value(folderKey).toString(), tr("Waveforms (*.csv *.txt *.wav);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    settings.setValue(folderKey, QFileInfo(path).absolutePath());
+    loadShapeFile(path);
+}
+
+bool kd7240fp_chSet::loadShapeFile(const QString &path)
+{
+    kd7240fp::ShapeFile file = kd7240fp::readShapeFile(path);
+    if (!file.ok) {
+        kd7010fp_app::warningMessage(file.error);
+        return false;
+    }
+    shape = std::move(file.samples);
+    shapePath = path;
+    const QString name = QFileInfo(path).fileName();
+    shapeLabel->setEnabled(true);
+    shapeLabel->setText(shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140));
+    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples").arg(QDir::toNativeSeparators(path)).arg(shape.size()));
+    if (waveType != kd7240fp::waveArbitrary) {
+        arbitraryButton->setChecked(true);
+        setWave();
+    } else {
+        emit settingsChanged();
+    }
+    return true;
+}
+
 void kd7240fp_chSet::resetToDefaults()
 {
-    for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
+    for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton, arbitraryButton })
         button->setChecked(false);
     waveType = 0;
     amplitudeBox->setValue(0);

@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QString>
+#include <vector>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -26,8 +27,12 @@ public:
     int getTerm();
     void getWaveParams(int *type, double *offset, double *amplitude);
     // Back to the choices of a new group: no waveform, 0 V amplitude,
-    // "Bypass". The offset follows the next setLimits.
+    // "Bypass". The offset follows the next setLimits. A loaded shape stays
+    // loaded, but is no longer chosen.
     void resetToDefaults();
+    // Loads one period from a CSV, text or WAV file and chooses it; a file
+    // that cannot be used is reported, and the channel keeps its waveform.
+    bool loadShapeFile(const QString &path);
 
     kd7010fp_led *led;
     QPushButton *sineButton;
@@ -41,8 +46,15 @@ public:
     QComboBox *filterBox;
     QLabel *filterLabel;
     int lastFilter = 0;
-    // 0 none, 1 sine, 2 square, 3 saw, 4 triangle.
+    // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 arbitrary (the loaded shape).
     int waveType = 0;
+    // The shape from a file: its button, the button that loads one, and the
+    // file's name (elided; the full path in the tool tip).
+    QPushButton *arbitraryButton;
+    QPushButton *loadButton;
+    QLabel *shapeLabel;
+    std::vector<double> shape; // normalised to -1..1; empty until a file is loaded
+    QString shapePath;
 
 signals:
     void activated(int indx);
@@ -51,6 +63,9 @@ signals:
 
 private slots:
     void setWave();
+    // Arbitrary with nothing loaded yet asks for a file first.
+    void chooseArbitrary();
+    void loadShape();
 };
 
 #endif

@@ -91,11 +91,17 @@ void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopInde
     *cycles = cyclesBox->value();
 }
 
-void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing)
+void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing, const QString &problem)
 {
     if (!timing.ok) {
-        playedLabel->setText(tr("no sample rate fits"));
-        playedLabel->setToolTip(QString());
+        playedLabel->setText(timing.problem == kd7240fp::Timing::TooFast
+                ? tr("needs %1").arg(clockText(timing.rate))
+                : timing.problem == kd7240fp::Timing::LengthsDiffer ? tr("files differ in length")
+                                                                    : tr("no sample rate fits"));
+        playedLabel->setToolTip(problem);
+        playedLabel->setAccessibleDescription(problem);
+        playedLabel->setStyleSheet(offStyle());
+        playedLabel->setProperty("offFrequency", true);
         return;
     }
     const QString played = QString::number(timing.played, 'f', 2);
@@ -114,12 +120,15 @@ void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing)
                   .arg(asked);
     playedLabel->setToolTip(why);
     playedLabel->setAccessibleDescription(why);
-    // A warm frame that reads in light and dark palettes alike.
-    playedLabel->setStyleSheet(off
-            ? QStringLiteral("QLabel { background-color: #fff1c2; color: #4d3900; "
-                             "border: 1px solid #c99a06; border-radius: 3px; padding: 1px 4px; }")
-            : QString());
+    playedLabel->setStyleSheet(off ? offStyle() : QString());
     playedLabel->setProperty("offFrequency", off);
+}
+
+// A warm frame that reads in light and dark palettes alike.
+QString kd7240fp_comSet::offStyle()
+{
+    return QStringLiteral("QLabel { background-color: #fff1c2; color: #4d3900; border: 1px solid #c99a06; "
+                          "border-radius: 3px; padding: 1px 4px; }");
 }
 
 QString kd7240fp_comSet::clockText(double rate)

@@ -22,7 +22,8 @@ public:
     // Shows what the card plays for the frequency `asked`: the played
     // frequency and the samples per period, highlighted (with the reason as
     // tool tip) when it differs from the asked one by more than 0.1 %.
-    void showPlayed(int asked, const kd7240fp::Timing &timing);
+    // When no timing fits, shows that, with `problem` as the reason.
+    void showPlayed(int asked, const kd7240fp::Timing &timing, const QString &problem = QString());
     // Back to the settings of a new group.
     void resetToDefaults();
     // "1 MHz" or "100 kHz": the card's sample clock as the operator reads it.
@@ -40,6 +41,9 @@ public:
     QLabel *cyclesLabel;
     // Read-only: what the card will play for the frequency in the box.
     QLabel *playedLabel;
+
+private:
+    static QString offStyle();
 
 private slots:
     // The cycles only matter, and are only editable, in the limited mode.

@@ -79,12 +79,9 @@ QString kd7240fp_App::limitsProblem(const double *const channels[2], int nSam) c
 
 void kd7240fp_App::startGeneration()
 {
+    // Amplitudes and offsets are read where the samples are computed.
     const int type1 = chan1->waveType;
-    const double offset1 = chan1->offsetBox->value();
-    const double amplitude1 = chan1->amplitudeBox->value();
     const int type2 = chan2->waveType;
-    const double offset2 = chan2->offsetBox->value();
-    const double amplitude2 = chan2->amplitudeBox->value();
 
     if (type1 == 0 && type2 == 0) {
         warningMessage(QStringLiteral("At least for one channel the waveform type should be choosen"));
@@ -95,14 +92,13 @@ void kd7240fp_App::startGeneration()
     chan2->led->setValue(type2 != 0);
 
     if (!demoMode) {
-        const int freq = commonSettings->frequencyBox->value();
         const int startIndex = commonSettings->startBox->currentIndex();
         const int stopIndex = commonSettings->stopBox->currentIndex();
         const int cycles = commonSettings->cyclesBox->value();
 
-        const kd7240fp::Timing timing = kd7240fp::timingFor(freq);
+        const kd7240fp::Timing timing = currentTiming();
         if (!timing.ok) {
-            warningMessage(QStringLiteral("Wrong output signal frequency has been choosen"));
+            warningMessage(timingProblem(timing));
             abandonStart();
             return;
         }
@@ -127,12 +123,12 @@ void kd7240fp_App::startGeneration()
         // Channel 1 first; with both, channel 2 follows at nSam.
         const double *channels[2] = {};
         if (type1 != 0) {
-            kd7240fp::synthesize(type1, nSam, amplitude1, offset1, buffer);
+            fillChannel(chan1, nSam, buffer);
             channels[0] = buffer;
         }
         if (type2 != 0) {
             double *out = type1 != 0 ? buffer + nSam : buffer;
-            kd7240fp::synthesize(type2, nSam, amplitude2, offset2, out);
+            fillChannel(chan2, nSam, out);
             channels[1] = out;
         }
         // What the card cannot play is refused here, in the operator's

@@ -114,15 +114,40 @@ void sampleRange(const double *samples, int n, double *lowest, double *highest)
     *highest = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
 }
 
-Timing timingFor(int freq)
+Timing timingFor(int freq, int shapeSamples1, int shapeSamples2)
 {
     Timing t;
-    if (!sampleTiming(freq, &t.uTime, &t.nSam))
+    if (shapeSamples1 > 0 && shapeSamples2 > 0 && shapeSamples1 != shapeSamples2) {
+        t.problem = Timing::LengthsDiffer;
         return t;
+    }
+    const int shape = shapeSamples1 > 0 ? shapeSamples1 : shapeSamples2;
+    if (shape > 0) {
+        if (freq <= 0)
+            return t;
+        t.nSam = shape;
+        t.rate = double(freq) * shape;
+        if (t.rate > maxRate) {
+            t.problem = Timing::TooFast;
+            t.channel = shapeSamples1 > 0 ? 1 : 2;
+            return t;
+        }
+        t.uTime = 1.0 / t.rate;
+    } else {
+        if (!sampleTiming(freq, &t.uTime, &t.nSam))
+            return t;
+        t.rate = 1.0 / t.uTime;
+    }
     t.ok = true;
-    t.rate = 1.0 / t.uTime;
+    t.problem = Timing::None;
     t.played = t.rate / t.nSam;
     return t;
+}
+
+void playShape(const double *shape, int n, double amplitude, double offset, double *out)
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = shape[i] * amplitude + offset;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)

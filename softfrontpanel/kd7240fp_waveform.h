@@ -6,7 +6,7 @@
 
 namespace kd7240fp {
 
-enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4 };
+enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4, waveArbitrary = 5 };
 
 // Samples per channel must stay below this.
 constexpr int sampleLimit = 0x40000;
@@ -22,14 +22,29 @@ bool sampleTiming(int freq, double *uTime, int *nSam);
 // samples in one period exactly as Start derives them, and the frequency
 // that follows, rate / nSam (not the one asked for: a period holds a whole
 // number of samples of the card's fixed clock).
+//
+// A channel playing a shape from a file fixes the samples per period to the
+// file's n, and the rate to freq x n; a standard waveform beside it is then
+// drawn with the same n. shapeSamples1/2: the file's n for a channel playing
+// one, else 0.
 struct Timing {
-    bool ok = false; // false: no usable sample period
+    enum Problem { None, NoPeriod, TooFast, LengthsDiffer };
+    bool ok = false; // false: see problem
+    Problem problem = NoPeriod;
+    int channel = 0; // TooFast: the channel (1 or 2) whose file needs the rate
     double uTime = 0; // seconds
-    double rate = 0;  // 1.0 / uTime, Hz
+    double rate = 0;  // 1.0 / uTime, Hz; for TooFast the rate that would be needed
     int nSam = 0;
     double played = 0; // rate / nSam, Hz
 };
-Timing timingFor(int freq);
+Timing timingFor(int freq, int shapeSamples1 = 0, int shapeSamples2 = 0);
+
+// The card's fastest sample rate.
+constexpr double maxRate = 1e6;
+
+// One period of a shape (normalised samples) as the card plays it:
+// out[i] = shape[i] x amplitude + offset, like the standard waveforms.
+void playShape(const double *shape, int n, double amplitude, double offset, double *out);
 
 // The smallest and largest of n samples (n >= 1), as the card's limits check
 // needs them: exact, and fast enough to run at every start.

@@ -98,7 +98,8 @@ void drawEmblem(QPainter &p, const QRectF &box, const QColor &color, qreal strok
     p.restore();
 }
 
-// One of the four waveforms of the card, `box` holding one period.
+// One of the four waveforms of the card, or (4) an irregular shape such as
+// a file may hold; `box` holding one period.
 void drawWaveform(QPainter &p, const QRectF &box, int type)
 {
     auto at = [&box](qreal t, qreal v) {
@@ -122,12 +123,20 @@ void drawWaveform(QPainter &p, const QRectF &box, int type)
         path.lineTo(at(1, 1));
         path.lineTo(at(1, -1));
         break;
-    default: // triangle
+    case 3: // triangle
         path.moveTo(at(0, 0));
         path.lineTo(at(0.25, 1));
         path.lineTo(at(0.75, -1));
         path.lineTo(at(1, 0));
         break;
+    default: { // arbitrary
+        const QPointF points[] = { { 0, -0.2 }, { 0.14, 1 }, { 0.26, 0.1 }, { 0.38, 0.55 }, { 0.5, -0.4 },
+                                   { 0.62, 0.05 }, { 0.76, -1 }, { 0.9, 0.35 }, { 1, -0.2 } };
+        path.moveTo(at(points[0].x(), points[0].y()));
+        for (const QPointF &q : points)
+            path.lineTo(at(q.x(), q.y()));
+        break;
+    }
     }
     p.drawPath(path);
 }
@@ -303,15 +312,17 @@ QImage cardPicture(int scale = 1)
     }, scale);
 }
 
-// The waveform buttons' pictures at twice their size, for 200 % screens:
-// one period in a 1-pixel black line (2 pixels here), as the small ones.
-QImage waveButtonPicture(int type, QSize size)
+// A waveform button's picture: one period in a 1-pixel black line, like
+// the button pictures the panel carries; at scale 1 without smoothing, so
+// it stays as sharp as they are.
+QImage waveButtonPicture(int type, QSize size, int scale)
 {
-    return draw(size, QImage::Format_ARGB32, [type, size](QPainter &p) {
+    return draw(size, QImage::Format_ARGB32, [type, size, scale](QPainter &p) {
+        p.setRenderHint(QPainter::Antialiasing, scale > 1);
         p.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         p.setBrush(Qt::NoBrush);
         drawWaveform(p, QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), type);
-    }, 2);
+    }, scale);
 }
 
 // The application icon: one period of a sine in the panel's light blue on
@@ -389,9 +400,12 @@ int main(int argc, char *argv[])
         const char *name;
         QSize size;
     } waves[] = { { "wave-sine@2x.png", { 20, 6 } }, { "wave-square@2x.png", { 21, 9 } },
-                  { "wave-saw@2x.png", { 21, 9 } }, { "wave-triangle@2x.png", { 21, 9 } } };
-    for (int type = 0; type < 4; ++type)
-        ok = ok && save(waveButtonPicture(type, waves[type].size), card, waves[type].name, "PNG");
+                  { "wave-saw@2x.png", { 21, 9 } }, { "wave-triangle@2x.png", { 21, 9 } },
+                  { "wave-arbitrary@2x.png", { 21, 9 } } };
+    for (int type = 0; type < 5; ++type)
+        ok = ok && save(waveButtonPicture(type, waves[type].size, 2), card, waves[type].name, "PNG");
+    // The four standard pictures are the panel's own; the arbitrary one is drawn here.
+    ok = ok && save(waveButtonPicture(4, { 21, 9 }, 1), card, "wave-arbitrary.png", "PNG");
     bool iconsOk = ok;
     for (const int size : { 16, 32, 48, 64, 128, 256 }) {
         const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);

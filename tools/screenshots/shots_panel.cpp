@@ -6,13 +6,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
 #include <QTreeWidget>
 
 #include "kd7010fp_about.h"
@@ -130,6 +133,25 @@ void shotsPanel(const QString &dir)
     panel.startButton->click();
     panel.chan1->amplitudeBox->setValue(4);
     panel.chan1->offsetBox->setValue(0);
+
+    // A shape from a file on channel 2: a pulse that rings out, 500 samples.
+    QTemporaryDir folder;
+    QFile shape(folder.filePath(QStringLiteral("ringing-pulse.csv")));
+    if (shape.open(QIODevice::WriteOnly)) {
+        shape.write("volts\n");
+        for (int i = 0; i < 500; ++i) {
+            const double t = i / 500.0;
+            shape.write(QByteArray::number(std::exp(-3 * t) * std::sin(2 * M_PI * 5 * t) + (i < 25 ? 0.6 : 0)) + '\n');
+        }
+        shape.close();
+        panel.chan2->loadShapeFile(shape.fileName());
+        panel.chan2->amplitudeBox->setValue(3);
+        panel.commonSettings->frequencyBox->setValue(1000);
+        saveWidget(&panel, dir, QStringLiteral("panel-arbitrary.png"));
+        panel.tabs->setCurrentWidget(panel.preview);
+        saveWidget(&panel, dir, QStringLiteral("panel-preview-arbitrary.png"));
+        panel.tabs->setCurrentIndex(0);
+    }
 
     if (auto *about = panel.findChild<kd7010fp_About *>()) {
         about->show();
