@@ -13,6 +13,7 @@
 
 #include "kd7240fp_preview.h"
 #include "kd7240fp_waveform.h"
+#include "benchsupport.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int n = 262143;
 constexpr int runs = 21;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 

@@ -16,6 +16,7 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
 #include "kd7240fp_chset.h"
+#include "benchsupport.h"
 #include "kdsim.h"
 
 namespace {
@@ -23,16 +24,6 @@ namespace {
 const char oneCard[] = R"({ "resources": [ { "descriptor": "VXI0::8::INSTR", "slot": 5,
     "carrier": { "model": 12345, "cards": [ { "model": "0x7240" } ] } } ] })";
 
-double residentMB()
-{
-    long pages = 0, resident = 0;
-    if (std::FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // Start, a few polls, Stop: `cycles` times.
 void startStop(kd7240fp_App &panel, int cycles)

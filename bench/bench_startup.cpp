@@ -20,6 +20,7 @@
 
 #define main kd7240fp_programMain
 #include "../softfrontpanel/main.cpp"
+#include "benchsupport.h"
 #undef main
 
 namespace {
@@ -31,16 +32,6 @@ double nowMs()
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-double residentMB()
-{
-    long pages = 0, resident = 0;
-    if (std::FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // In a child: notes when the first window is exposed, and once the window
 // that counts is up (`finalClass`, or any for the bare program) prints both
@@ -111,11 +102,6 @@ bool runChild(const char *which, Sample &sample)
     return true;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
+#include <memory>
 #include <QTreeWidget>
 
 #include "kd7010fp_about.h"
@@ -70,18 +71,26 @@ void answerConnection(QTimer &timer)
     timer.start(20);
 }
 
+// The panel connected as the operator would, shown in the middle of the screen.
+std::unique_ptr<kd7240fp_App> connectedPanel(kd7240_fc &card)
+{
+    QTimer answer;
+    answerConnection(answer);
+    auto panel = std::make_unique<kd7240fp_App>(&card);
+    answer.stop();
+    panel->adjustSize();
+    centerOnScreen(panel.get());
+    panel->show();
+    return panel;
+}
+
 } // namespace
 
 void shotsPanel(const QString &dir)
 {
     kd7240_fc card;
-    QTimer answer;
-    answerConnection(answer);
-    kd7240fp_App panel(&card);
-    answer.stop();
-    panel.adjustSize();
-    centerOnScreen(&panel);
-    panel.show();
+    const std::unique_ptr<kd7240fp_App> shown = connectedPanel(card);
+    kd7240fp_App &panel = *shown;
 
     // The operator's settings: a sine on channel 1, a triangle on channel 2,
     // five cycles after each trigger.
@@ -164,12 +173,8 @@ void shotsPanel(const QString &dir)
 void shotsPanelDoubleDensity(const QString &dir)
 {
     kd7240_fc card;
-    QTimer answer;
-    answerConnection(answer);
-    kd7240fp_App panel(&card);
-    answer.stop();
-    panel.adjustSize();
-    panel.show();
+    const std::unique_ptr<kd7240fp_App> shown = connectedPanel(card);
+    kd7240fp_App &panel = *shown;
     panel.chan1->sineButton->click();
     panel.chan1->amplitudeBox->setValue(4);
     panel.chan2->squareButton->click();
