@@ -67,8 +67,9 @@ screenshots: deps
 # system's library, the desktop entry, the AppStream data, icons, man page.
 PREFIX ?= /usr/local
 install: deps-run $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target kd7240fp
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target kd7240fp compressed_docs
+	@if [ -w "$(PREFIX)" ] || [ "$$(id -u)" -eq 0 ]; then cmake --install $(BUILD) --prefix $(PREFIX); \
+	else echo "make install: $(PREFIX) needs root; installing with sudo"; sudo cmake --install $(BUILD) --prefix $(PREFIX); fi
 
 # A .deb of a Release build, in build-package/.
 package: deps

@@ -47,6 +47,11 @@ done
 echo "install-deps: installing ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "install-deps: these packages are missing and only root can install them: ${missing[*]}" >&2
+        echo "install-deps: run this script as root, or install sudo" >&2
+        exit 1
+    fi
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -20,9 +20,13 @@ started=$(date +%s)
 say() { echo "package-check: $*"; }
 
 sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { say "needs root (debootstrap, chroot, mounts): run it as root or install sudo"; exit 1; }
+    sudo="sudo"
+fi
 for tool in debootstrap tesseract convert mountpoint; do
     if ! command -v "$tool" >/dev/null; then
+        $sudo apt-get update -qq
         $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap tesseract-ocr imagemagick >/dev/null
         break
     fi
@@ -66,8 +70,8 @@ say "kd7240fp --version: $version"
 [[ "$version" == "kd7240fp "* ]] || { say "unexpected version output"; exit 1; }
 
 # What a user needs to start it without a screen, and to look at it.
-in_root apt-get install -y -qq xvfb xauth xdotool >/dev/null 2>&1
-in_root apt-get install -y -qq --no-install-recommends imagemagick >/dev/null 2>&1
+{ in_root apt-get install -y -qq xvfb xauth xdotool && in_root apt-get install -y -qq --no-install-recommends imagemagick; } \
+    >"$folder/tools-install.log" 2>&1 || { tail -n 20 "$folder/tools-install.log"; exit 1; }
 say "starting the panel under xvfb-run"
 # The box is looked for by its title, then photographed a few times, until
 # its text can be read off the screen.

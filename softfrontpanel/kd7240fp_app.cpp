@@ -1,5 +1,6 @@
 #include "kd7240fp_app.h"
 
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -277,7 +278,10 @@ int kd7240fp_App::calibrate()
 
 void kd7240fp_App::timerCallback()
 {
-    if (demoMode || pollReportOpen)
+    // No poll while any box waits for the operator (a report, the reset
+    // question...): its report would stack another box on it. The poll
+    // catches up once the box is answered.
+    if (demoMode || QApplication::activeModalWidget())
         return;
     // Unknown counts as still generating: only the card's own word that the
     // burst has ended returns the window to idle.
@@ -290,9 +294,7 @@ void kd7240fp_App::timerCallback()
         pollFailing = false;
     } else if (!pollFailing) {
         pollFailing = true;
-        pollReportOpen = true;
         report(status, "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
-        pollReportOpen = false;
     }
     if (status < 0 || stat != 0)
         return;
@@ -361,7 +363,7 @@ void kd7240fp_App::updatePreview()
         return;
     const kd7240fp::Timing timing = currentTiming();
     if (!timing.ok) {
-        preview->showPeriod(nullptr, nullptr, 0, 1e-6, 0, lowLimit, hiLimit);
+        preview->showProblem(timingProblem(timing));
         return;
     }
     // The same samples Start computes, by the same calls.
@@ -388,7 +390,11 @@ int kd7240fp_App::resetDevice()
         return 0;
 
     // The window goes back to idle first; the card's reset ends any burst.
+    // A burst is stopped on the old session all the same: should the card
+    // not open again, it must not go on playing with nobody to stop it.
     timer->stop();
+    if (!demoMode && generating)
+        report(kd7240_stopBurst(session), "kd7240_stopBurst(d_vi)");
     generating = false;
     if (pauseButton->isChecked()) {
         const QSignalBlocker quiet(pauseButton);

@@ -99,9 +99,6 @@ private:
     // limits, else the warning naming each channel that does not.
     QString limitsProblem(const double *const channels[2], int nSam) const;
 
-    // Set while a poll's report is open: the timer keeps running under a
-    // modal box, and each timeout must not stack another box on it.
-    bool pollReportOpen = false;
     // Set from a poll that did not succeed until one that does.
     bool pollFailing = false;
     bool generating = false;

@@ -108,9 +108,11 @@ void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing, cons
     playedLabel->setText(tr("plays %1 Hz, %2 samples").arg(played).arg(timing.nSam));
     const QString clock = clockText(timing.rate);
     const double deviation = (timing.played - asked) / asked;
-    QString why = tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
-                      .arg(timing.nSam)
-                      .arg(clock, played);
+    QString why = timing.fromShape
+        ? tr("One period is the file's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
+              .arg(timing.nSam)
+              .arg(clock, played)
+        : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.").arg(timing.nSam).arg(clock, played);
     const bool off = std::fabs(deviation) > 0.001;
     if (off)
         why += QLatin1Char(' ')
@@ -133,7 +135,11 @@ QString kd7240fp_comSet::offStyle()
 
 QString kd7240fp_comSet::clockText(double rate)
 {
-    return rate >= 999999.5 ? tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6) : tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
+    if (rate >= 999999.5)
+        return tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6);
+    if (rate >= 999.5)
+        return tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
+    return tr("%1 Hz").arg(rate, 0, 'g', 6);
 }
 
 void kd7240fp_comSet::resetToDefaults()

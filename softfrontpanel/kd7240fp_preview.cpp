@@ -78,11 +78,20 @@ void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2
         else
             samples[k].clear();
     }
+    problem.clear();
     n = count;
     uTime = period;
     played = playedHz;
     low = lowLimit;
     high = highLimit;
+    if (chart)
+        redraw();
+}
+
+void kd7240fp_preview::showProblem(const QString &reason)
+{
+    showPeriod(nullptr, nullptr, 0, 1e-6, 0, low, high);
+    problem = reason;
     if (chart)
         redraw();
 }
@@ -174,7 +183,9 @@ void kd7240fp_preview::redraw()
     voltAxis->setRange(lowest - margin, highest + margin);
     voltAxis->applyNiceNumbers();
 
-    if (!active[0] && !active[1])
+    if (!problem.isEmpty())
+        chart->setTitle(problem);
+    else if (!active[0] && !active[1])
         chart->setTitle(tr("No waveform chosen"));
     else
         chart->setTitle(tr("One period: plays %1 Hz, %2 samples at %3")

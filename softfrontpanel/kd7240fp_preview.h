@@ -30,6 +30,9 @@ public:
     void showPeriod(const double *channel1, const double *channel2, int n, double uTime, double played, double low,
                     double high);
 
+    // No period to show: the settings give none, for the reason shown.
+    void showProblem(const QString &reason);
+
     // The points that draw n samples spaced dt apart in `columns` pixel
     // columns: each sample held for its period while they fit, else the
     // minimum and maximum of each column, joined into one continuous trace.
@@ -54,6 +57,7 @@ private:
     double played = 0;
     double low = -10;
     double high = 10;
+    QString problem; // shown instead of a period when not empty
     QLineSeries *limitSeries[2] = {};
     QValueAxis *timeAxis = nullptr;
     QValueAxis *voltAxis = nullptr;

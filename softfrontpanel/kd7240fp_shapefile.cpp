@@ -53,10 +53,13 @@ QString tooMany(const QString &name)
 }
 
 // One number per line, or the first column of lines separated by commas,
-// semicolons or tabs. Blank lines and "#" comments are skipped, and so is
-// one heading line before the first number.
+// semicolons or tabs. A file whose lines are separated by semicolons or tabs
+// may write decimal commas ("0,5;1"), as spreadsheets do in many languages.
+// Blank lines and "#" comments are skipped, and so is one heading line
+// before the first number.
 ShapeFile parseText(const QByteArray &bytes, const QString &name)
 {
+    const bool decimalComma = bytes.contains(';') || bytes.contains('\t');
     std::vector<double> samples;
     bool headingSkipped = false;
     qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a UTF-8 byte order mark
@@ -75,10 +78,12 @@ ShapeFile parseText(const QByteArray &bytes, const QString &name)
         qsizetype cut = line.size();
         for (const char separator : { ',', ';', '\t' }) {
             const qsizetype at = line.indexOf(separator);
-            if (at >= 0 && at < cut)
+            if (at >= 0 && at < cut && !(separator == ',' && decimalComma))
                 cut = at;
         }
-        const QByteArray field = line.left(cut).trimmed();
+        QByteArray field = line.left(cut).trimmed();
+        if (decimalComma)
+            field.replace(',', '.');
         bool isNumber = false;
         const double value = field.toDouble(&isNumber);
         if (!isNumber) {
@@ -204,15 +209,20 @@ ShapeFile parseShape(const QByteArray &bytes, const QString &name)
 
 ShapeFile readShapeFile(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    // A pipe or a device would never end (or never start) reading.
+    if (info.exists() && !info.isFile())
+        return failed(tr("Cannot read \"%1\": it is not a file.").arg(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failed(tr("Cannot read \"%1\": %2.").arg(name, file.errorString()));
-    // No period needs more; a larger file is refused before it is read.
+    // No period needs more; a larger file is refused, not read on and on.
     constexpr qint64 largest = 64 * 1024 * 1024;
-    if (file.size() > largest)
+    const QByteArray bytes = file.read(largest + 1);
+    if (bytes.size() > largest)
         return failed(tr("\"%1\" is larger than 64 MB, far more than one period of samples.").arg(name));
-    return parseShape(file.readAll(), name);
+    return parseShape(bytes, name);
 }
 
 } // namespace kd7240fp

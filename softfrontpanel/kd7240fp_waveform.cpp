@@ -126,6 +126,7 @@ Timing timingFor(int freq, int shapeSamples1, int shapeSamples2)
         if (freq <= 0)
             return t;
         t.nSam = shape;
+        t.fromShape = true;
         t.rate = double(freq) * shape;
         if (t.rate > maxRate) {
             t.problem = Timing::TooFast;

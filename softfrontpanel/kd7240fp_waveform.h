@@ -32,6 +32,7 @@ struct Timing {
     bool ok = false; // false: see problem
     Problem problem = NoPeriod;
     int channel = 0; // TooFast: the channel (1 or 2) whose file needs the rate
+    bool fromShape = false; // the samples per period come from a file
     double uTime = 0; // seconds
     double rate = 0;  // 1.0 / uTime, Hz; for TooFast the rate that would be needed
     int nSam = 0;

@@ -29,6 +29,19 @@ static int answerCommandLine(int argc, char *argv[])
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    // Qt's own options ("-platform xcb", "-style Fusion", the session manager's
+    // "-session id") are accepted here and left to the application.
+    for (const char *name : { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+             "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry" }) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : { "reverse", "widgetcount", "sync", "nograb", "dograb" }) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
     QString error;
     if (!parser.parse(QCoreApplication::arguments()))
         error = parser.errorText();

@@ -406,6 +406,12 @@ void tst_frontpanel::resetDevice()
         if (initFails) {
             QVERIFY(script.seen[1].text.startsWith(QStringLiteral("kd7240_init(")));
             QVERIFY(!kdsim::cardState(before).open);
+            // Nobody can stop the card any more, so it must have stopped.
+            ViSession probe = 0;
+            QCOMPARE(kd7240_init(const_cast<ViRsrc>("VXI0::8::INSTR"), ViUInt16(panel->fcNumbers[0]), 1, 0, &probe),
+                     VI_SUCCESS);
+            QVERIFY(!kdsim::cardState(probe).generating);
+            kd7240_close(probe);
         }
         // From now on the driver is left alone.
         kdsim::clearCalls();
@@ -425,7 +431,7 @@ void tst_frontpanel::resetDevice()
     QCOMPARE(card.filter[1], 0);
     QCOMPARE(card.term[1], 0);
     QCOMPARE(card.itriSource, 0);
-    const QJsonObject init = callArgs(kdsim::calls("kd7240_init").front());
+    const QJsonObject init = callArgs(firstCall("kd7240_init"));
     QCOMPARE(init.value(QLatin1String("reset")).toInt(), 1);
     QCOMPARE(init.value(QLatin1String("idQuery")).toInt(), 1);
     QCOMPARE(init.value(QLatin1String("fcNumber")).toInt(), panel->fcNumbers[0]);

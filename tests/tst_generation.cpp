@@ -92,6 +92,7 @@ private slots:
     void limitedBurstEndsThroughThePoll();
     void stopWhilePaused();
     void failingPollReportedOncePerStreak();
+    void pollWaitsWhileABoxIsOpen();
     void failedStopKeepsGenerating_data();
     void failedStopKeepsGenerating();
     void failedStateReadStillStops();
@@ -168,11 +169,11 @@ void tst_generation::start()
     const bool both = ch1.type && ch2.type;
     const std::string generate = both ? "kd7240_generateWaveforms" : "kd7240_generateWaveform";
     QCOMPARE(driverCalls(), (QStringList { "kd7240_setITRI", QString::fromStdString(generate) }));
-    const QJsonObject itri = callArgs(kdsim::calls("kd7240_setITRI").front());
+    const QJsonObject itri = callArgs(firstCall("kd7240_setITRI"));
     QCOMPARE(itri.value(QLatin1String("source")).toInt(), startIndex ? kd7240_ITRI_SRC_BOTH : 0);
     QCOMPARE(itri.value(QLatin1String("pulse")).toInt(), 0);
 
-    const kdsim::Call call = kdsim::calls(generate).front();
+    const kdsim::Call call = firstCall(generate);
     QCOMPARE(call.status, 0);
     const QJsonObject args = callArgs(call);
     QCOMPARE(args.value(QLatin1String("session")).toInteger(), qint64(panel->session));
@@ -351,6 +352,33 @@ void tst_generation::failingPollReportedOncePerStreak()
     QVERIFY(!kdsim::cardState(panel->session).generating);
 }
 
+// A box that waits for the operator holds the poll back, so a failing poll
+// never stacks its report on it; it reports once the box is answered.
+void tst_generation::pollWaitsWhileABoxIsOpen()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->startButton->click();
+    kdsim::addFault("kd7240_pulseITRI", driverError, 1);
+    kdsim::addFault("kd7240_getBurstStatus", driverError, -1);
+    int boxesWhileOpen = -1;
+    ModalScript script;
+    script.act([&](QWidget *box) {
+        QTimer::singleShot(350, box, [&, box] {
+            boxesWhileOpen = int(openBoxes().size());
+            ModalScript::clickButton(box, QStringLiteral("No"));
+        });
+    });
+    script.answer(QStringLiteral("No"));
+    panel->triggerButton->click();
+    QCOMPARE(boxesWhileOpen, 1);
+    QTRY_COMPARE(script.seen.size(), 2);
+    QVERIFY(script.seen[1].text.startsWith(QStringLiteral("kd7240_getBurstStatus(d_vi, &stat")));
+    kdsim::clearFaults();
+    panel->startButton->click();
+}
+
 // A stop the card refused leaves the window generating, paused or not, and
 // Stop can be pressed again.
 void tst_generation::failedStopKeepsGenerating_data()
@@ -459,7 +487,7 @@ void tst_generation::readoutMatchesWhatIsSent()
     QCOMPARE(readout->toolTip().contains(QLatin1String("only whole samples")), highlighted);
 
     panel->startButton->click();
-    const QJsonObject args = callArgs(kdsim::calls("kd7240_generateWaveform").front());
+    const QJsonObject args = callArgs(firstCall("kd7240_generateWaveform"));
     const double rate = args.value(QLatin1String("rate")).toDouble();
     const int nSam = args.value(QLatin1String("nSam")).toInt();
     QCOMPARE(QStringLiteral("plays %1 Hz, %2 samples").arg(rate / nSam, 0, 'f', 2).arg(nSam), text);

@@ -91,7 +91,7 @@ void tst_preview::showsWhatStartSends()
     QCOMPARE(preview->beyondSeries->count(), 0);
 
     panel->startButton->click();
-    const kdsim::Call sent = kdsim::calls("kd7240_generateWaveforms").front();
+    const kdsim::Call sent = firstCall("kd7240_generateWaveforms");
     for (int k = 0; k < 2; ++k) {
         const std::vector<double> &data = k == 0 ? sent.data1 : sent.data2;
         const QList<QPointF> points = preview->channelSeries[k]->points();

@@ -382,19 +382,24 @@ void tst_Search::guiStaysLiveDuringNetworkSearch()
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(20);
+    // Escape as soon as the progress box is up.
     bool progressShownAfterEscape = false;
-    QTimer::singleShot(300, [&] {
-        QWidget *progress = QApplication::activeModalWidget();
-        if (!qobject_cast<QProgressDialog *>(progress))
+    QTimer escape;
+    connect(&escape, &QTimer::timeout, [&] {
+        auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        if (!progress || !progress->isVisible())
             return;
+        escape.stop();
         QTest::keyClick(progress, Qt::Key_Escape);
         progressShownAfterEscape = progress->isVisible();
     });
+    escape.start(20);
     kd7010fp_fcSelect dialog(&card, 0);
     QCOMPARE(dialog.searchResources(), 8);
     ticker.stop();
 
-    QVERIFY2(ticks >= 25, qPrintable(QString::number(ticks)));
+    // A second of search: about 50 ticks when the GUI runs on, 1 when it hangs.
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     QVERIFY(progressShownAfterEscape);
     QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), globalThreads);
 }

@@ -112,6 +112,7 @@ void tst_shapefile::parse_data()
     QTest::newRow("heading, comments, blanks") << QByteArray("volts\n# scope capture\n\n-2\n-1 # low\n1\n\n2\n") << ramp << "";
     QTest::newRow("first column of CSV") << QByteArray("v,t\n-2,0\n-1,1\n1,2\n2,3\n") << ramp << "";
     QTest::newRow("semicolons and tabs") << QByteArray("-2;9\n-1\t9\n1;9\n2\t9\n") << ramp << "";
+    QTest::newRow("decimal commas beside semicolons") << QByteArray("-0,2;9\n-0,1;9\n0,1;9\n0,2;9\n") << ramp << "";
     QTest::newRow("any unit, all zeros stay") << QByteArray("0\n0\n0\n") << QList<double> { 0, 0, 0 } << "";
     QTest::newRow("exponents") << QByteArray("-2e-3\n-1e-3\n1e-3\n2E-3\n") << ramp << "";
     QTest::newRow("second heading") << QByteArray("a\n1\nb\n2\n") << QList<double> {} << "\"s.csv\", line 3: \"b\" is not a number.";
@@ -211,7 +212,7 @@ void tst_shapefile::playsThroughThePanel()
         return;
     }
     const bool both = samples2 >= 0;
-    const kdsim::Call call = kdsim::calls(both ? "kd7240_generateWaveforms" : "kd7240_generateWaveform").front();
+    const kdsim::Call call = firstCall(both ? "kd7240_generateWaveforms" : "kd7240_generateWaveform");
     const QJsonObject args = callArgs(call);
     QCOMPARE(args.value(QLatin1String("nSam")).toInt(), n);
     QCOMPARE(args.value(QLatin1String("rate")).toDouble(), double(freq) * n);
@@ -242,7 +243,10 @@ void tst_shapefile::badFileKeepsTheWaveform()
     script.answer(QStringLiteral("OK")).answer(QStringLiteral("OK"));
     QVERIFY(!panel->chan1->loadShapeFile(writeFile(dir, QStringLiteral("broken.csv"), "1\n2\nthree\n")));
     QVERIFY(!panel->chan1->loadShapeFile(dir.filePath(QStringLiteral("missing.wav"))));
-    QCOMPARE(script.seen.size(), 2);
+    script.answer(QStringLiteral("OK"));
+    QVERIFY(!panel->chan1->loadShapeFile(dir.path())); // no file to read, and never ending ones alike
+    QCOMPARE(script.seen.size(), 3);
+    QCOMPARE(script.seen[2].text, QStringLiteral("Cannot read \"%1\": it is not a file.").arg(QFileInfo(dir.path()).fileName()));
     QCOMPARE(script.seen[0].text, QStringLiteral("\"broken.csv\", line 3: \"three\" is not a number."));
     QVERIFY(script.seen[1].text.startsWith(QStringLiteral("Cannot read \"missing.wav\"")));
     QCOMPARE(panel->chan1->waveType, int(kd7240fp::waveSaw));

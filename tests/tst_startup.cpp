@@ -190,6 +190,8 @@ void tst_startup::commandLine_data()
     QTest::newRow("--version") << QStringList { "--version" } << 0 << "kd7240fp " SFP_VERSION "\n";
     QTest::newRow("unknown option") << QStringList { "--frobnicate" } << 1 << "kd7240fp: Unknown option 'frobnicate'.";
     QTest::newRow("argument") << QStringList { "VXI0::8::INSTR" } << 1 << "Unexpected argument 'VXI0::8::INSTR'";
+    // Qt's own options pass on to the application (which here finds no display).
+    QTest::newRow("Qt's option") << QStringList { "-style", "Fusion", "--version" } << 0 << "kd7240fp " SFP_VERSION;
 }
 
 void tst_startup::commandLine()

@@ -73,6 +73,14 @@ inline QJsonObject callArgs(const kdsim::Call &call)
     return QJsonDocument::fromJson(QByteArray::fromStdString(call.args)).object();
 }
 
+// The first call of that name, or an empty record when there was none, so a
+// missing call fails the comparisons that follow instead of crashing them.
+inline kdsim::Call firstCall(const std::string &name)
+{
+    const std::vector<kdsim::Call> found = kdsim::calls(name);
+    return found.empty() ? kdsim::Call() : found.front();
+}
+
 inline QStringList callNames(const std::vector<kdsim::Call> &calls)
 {
     QStringList names;
