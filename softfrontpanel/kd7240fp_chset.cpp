@@ -2,15 +2,15 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSettings>
-#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 
 #include "kd7010fp_app.h"
 #include "kd7010fp_fcenteraddress.h"
@@ -113,15 +113,17 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     led = new kd7010fp_led(QString(), Qt::green, Qt::magenta, this);
     led->setWhatsThis(QStringLiteral("Shows whether the waveform is being generated on this channel"));
 
-    sineButton = waveButton(QPixmap(sine_xpm), QStringLiteral("Sine"), title, "Selects the Sine waveform to be generated on this channel", this);
+    sineButton = waveButton(QPixmap(sine_xpm), QStringLiteral("Sine"), title,
+        "Selects the Sine waveform to be generated on this channel", this);
     squareButton = waveButton(QPixmap(square_xpm), QStringLiteral("Square"), title,
         "Selects the Square waveform to be generated on this channel", this);
-    sawButton = waveButton(QPixmap(saw_xpm), QStringLiteral("Saw"), title, "Selects the Saw waveform to be generated on this channel", this);
+    sawButton = waveButton(QPixmap(saw_xpm), QStringLiteral("Saw"), title,
+        "Selects the Saw waveform to be generated on this channel", this);
     triangleButton = waveButton(QPixmap(triangle_xpm), QStringLiteral("Triangle"), title,
         "Selects the Triangle waveform to be generated on this channel", this);
 
     arbitraryButton = waveButton(QPixmap(QStringLiteral(":/wave-arbitrary.png")), QStringLiteral("Arbitrary"), title,
-                                 "Selects the waveform loaded from a file to be generated on this channel", this);
+        "Selects the waveform loaded from a file to be generated on this channel", this);
     loadButton = new QPushButton(tr("Load…"), this);
     loadButton->setToolTip(tr("Loads one period of an arbitrary waveform from a CSV, text or WAV file"));
     loadButton->setWhatsThis(tr("Loads one period of an arbitrary waveform from a file: one number per line (or the\n"

@@ -94,10 +94,9 @@ void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopInde
 void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing, const QString &problem)
 {
     if (!timing.ok) {
-        playedLabel->setText(timing.problem == kd7240fp::Timing::TooFast
-                ? tr("needs %1").arg(clockText(timing.rate))
-                : timing.problem == kd7240fp::Timing::LengthsDiffer ? tr("files differ in length")
-                                                                    : tr("no sample rate fits"));
+        playedLabel->setText(timing.problem == kd7240fp::Timing::TooFast ? tr("needs %1").arg(clockText(timing.rate))
+                : timing.problem == kd7240fp::Timing::LengthsDiffer      ? tr("files differ in length")
+                                                                         : tr("no sample rate fits"));
         playedLabel->setToolTip(problem);
         playedLabel->setAccessibleDescription(problem);
         playedLabel->setStyleSheet(offStyle());
@@ -112,7 +111,9 @@ void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing, cons
         ? tr("One period is the file's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
               .arg(timing.nSam)
               .arg(clock, played)
-        : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.").arg(timing.nSam).arg(clock, played);
+        : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
+              .arg(timing.nSam)
+              .arg(clock, played);
     const bool off = std::fabs(deviation) > 0.001;
     if (off)
         why += QLatin1Char(' ')

@@ -27,8 +27,8 @@ public:
     // One period of n samples per channel (null for a silent channel), played
     // every uTime seconds, against the output limits low..high. The samples
     // are copied; the chart is built when the tab is first shown.
-    void showPeriod(const double *channel1, const double *channel2, int n, double uTime, double played, double low,
-                    double high);
+    void showPeriod(
+        const double *channel1, const double *channel2, int n, double uTime, double played, double low, double high);
 
     // No period to show: the settings give none, for the reason shown.
     void showProblem(const QString &reason);

@@ -12,10 +12,7 @@ namespace kd7240fp {
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("kd7240fp_shapefile", text);
-}
+QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_shapefile", text); }
 
 ShapeFile failed(const QString &error)
 {
@@ -159,7 +156,8 @@ ShapeFile parseWav(const QByteArray &bytes, const QString &name)
                           .arg(format)
                           .arg(bits));
     if (channels < 1 || blockAlign != channels * (bits / 8))
-        return bad(tr("its frames of %1 bytes do not fit %2 channels of %3 bits").arg(blockAlign).arg(channels).arg(bits));
+        return bad(
+            tr("its frames of %1 bytes do not fit %2 channels of %3 bits").arg(blockAlign).arg(channels).arg(bits));
     const qsizetype frames = dataSize / blockAlign;
     if (frames > maxShapeSamples)
         return failed(tooMany(name));

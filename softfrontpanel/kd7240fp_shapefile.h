@@ -15,10 +15,11 @@ namespace kd7240fp {
 constexpr int minShapeSamples = 2;
 constexpr int maxShapeSamples = 262143;
 
-struct ShapeFile {
+struct ShapeFile
+{
     bool ok = false;
     std::vector<double> samples; // normalised: the largest magnitude is 1 (all zeros stay zeros)
-    QString error;               // what is wrong, naming the file and the line or the reason
+    QString error; // what is wrong, naming the file and the line or the reason
 };
 
 // Reads one period from the bytes of a file named `name` (for messages). A

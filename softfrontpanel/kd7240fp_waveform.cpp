@@ -18,8 +18,8 @@ namespace {
 // one rounding lands on the same double as the division.
 //
 // Each ramp writes out[j] for j = 0 .. count-1 from k = k0 + step * j.
-void rampByDivision(double *out, int count, int k0, int step, double scale, double last, double amplitude,
-                    double offset)
+void rampByDivision(
+    double *out, int count, int k0, int step, double scale, double last, double amplitude, double offset)
 {
     for (int j = 0; j < count; ++j)
         out[j] = ((scale * (k0 + step * j)) / last - 1) * amplitude + offset;
@@ -35,8 +35,8 @@ void rampByDivision(double *out, int count, int k0, int step, double scale, doub
 // never called: ramp() only comes here when the processor has FMA.
 #define KD7240FP_FMA_TARGETS __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #endif
-KD7240FP_FMA_TARGETS void rampByReciprocal(double *out, int count, int k0, int step, double scale, double last,
-                                           double amplitude, double offset)
+KD7240FP_FMA_TARGETS void rampByReciprocal(
+    double *out, int count, int k0, int step, double scale, double last, double amplitude, double offset)
 {
     const double reciprocal = 1.0 / last;
     // scale * k is a whole number below 2^21, so forming it as a0 + da * j is exact.

@@ -27,14 +27,15 @@ bool sampleTiming(int freq, double *uTime, int *nSam);
 // file's n, and the rate to freq x n; a standard waveform beside it is then
 // drawn with the same n. shapeSamples1/2: the file's n for a channel playing
 // one, else 0.
-struct Timing {
+struct Timing
+{
     enum Problem { None, NoPeriod, TooFast, LengthsDiffer };
     bool ok = false; // false: see problem
     Problem problem = NoPeriod;
     int channel = 0; // TooFast: the channel (1 or 2) whose file needs the rate
     bool fromShape = false; // the samples per period come from a file
     double uTime = 0; // seconds
-    double rate = 0;  // 1.0 / uTime, Hz; for TooFast the rate that would be needed
+    double rate = 0; // 1.0 / uTime, Hz; for TooFast the rate that would be needed
     int nSam = 0;
     double played = 0; // rate / nSam, Hz
 };

@@ -23,9 +23,8 @@ static int answerCommandLine(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kd7240fp"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SFP_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Soft front panel of the Vantix 7240 waveform generator card.\n"
-                       "Without options it starts and asks how to connect to the card."));
+    parser.setApplicationDescription(QStringLiteral("Soft front panel of the Vantix 7240 waveform generator card.\n"
+                                                    "Without options it starts and asks how to connect to the card."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
