@@ -12,7 +12,7 @@ set -euo pipefail
 # systemd...): the first `make run` should not wait for them.
 run_packages=(
     g++ make cmake ninja-build
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
     nlohmann-json3-dev
     fonts-dejavu-core xvfb xauth
 )
