@@ -24,10 +24,11 @@ if [ "$(id -u)" -ne 0 ]; then
     command -v sudo >/dev/null || { say "needs root (debootstrap, chroot, mounts): run it as root or install sudo"; exit 1; }
     sudo="sudo"
 fi
-for tool in debootstrap tesseract convert mountpoint; do
+for tool in debootstrap tesseract convert mountpoint desktop-file-validate appstreamcli; do
     if ! command -v "$tool" >/dev/null; then
         $sudo apt-get update -qq
-        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap tesseract-ocr imagemagick >/dev/null
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap tesseract-ocr imagemagick \
+            desktop-file-utils appstream >/dev/null
         break
     fi
 done
@@ -64,6 +65,14 @@ say "apt-get install ./$(basename "$deb")"
 in_root apt-get update -qq
 in_root apt-get install -y -qq "./tmp/$(basename "$deb")" >"$folder/package-install.log" 2>&1 \
     || { tail -n 20 "$folder/package-install.log"; exit 1; }
+
+# The desktop entry and the AppStream data as the package installed them.
+desktop-file-validate "$root/usr/share/applications/com.keldor.kd7240fp.desktop"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.keldor.kd7240fp.metainfo.xml" >/dev/null \
+    || { appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.keldor.kd7240fp.metainfo.xml"; exit 1; }
+say "desktop entry and AppStream data valid"
+man -l "$root/usr/share/man/man1/kd7240fp.1.gz" >/dev/null 2>&1 || zcat "$root/usr/share/man/man1/kd7240fp.1.gz" | grep -q '^.TH KD7240FP' \
+    || { say "no man page kd7240fp(1)"; exit 1; }
 
 version=$(in_root kd7240fp --version)
 say "kd7240fp --version: $version"
