@@ -329,7 +329,7 @@ ResourceConfig parseResource(const json &j, const std::string &where)
 FaultConfig parseFault(const json &j, const std::string &where, const SystemConfig &system)
 {
     requireObject(j, where);
-    allowKeys(j, where, {"call", "status", "count", "descriptor"});
+    allowKeys(j, where, {"call", "status", "count", "after", "descriptor"});
     FaultConfig f;
     f.call = text(required(j, where, "call"), join(where, "call"), 64);
     if (!isKnownCall(f.call))
@@ -339,6 +339,8 @@ FaultConfig parseFault(const json &j, const std::string &where, const SystemConf
         integer(required(j, where, "status"), join(where, "status"), -2147483648LL, 0xFFFFFFFFLL)));
     if (const json *v = member(j, "count"))
         f.count = static_cast<int>(integer(*v, join(where, "count"), 1, std::numeric_limits<int>::max()));
+    if (const json *v = member(j, "after"))
+        f.passFirst = static_cast<int>(integer(*v, join(where, "after"), 0, std::numeric_limits<int>::max()));
     if (const json *v = member(j, "descriptor")) {
         const std::string d = text(*v, join(where, "descriptor"), VI_FIND_BUFLEN - 1);
         f.resource = parseDescriptor(d).normalised;

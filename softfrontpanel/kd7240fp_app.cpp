@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -21,9 +22,11 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_preview.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_shapeloader.h"
 
 namespace {
+
+constexpr int dacTab = 1;
 
 QString dacWhatsThis(int channel)
 {
@@ -128,6 +131,13 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     tabs->addTab(preview, tr("Preview"));
 
     timer = new QTimer(this);
+    generator = new kd7240fp_generator(
+        timer, [this](int count) { return sampleRoom(count); }, this);
+    generator->attach(session, link());
+    // Many settings change at once (a reset, the limits): draw once, after them.
+    previewTimer = new QTimer(this);
+    previewTimer->setSingleShot(true);
+    previewTimer->setInterval(0);
 
     connect(triggerButton, &QPushButton::clicked, this, &kd7240fp_App::pulseITRI);
     connect(startButton, &QPushButton::clicked, this, &kd7240fp_App::start);
@@ -139,95 +149,101 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     connect(calibrateButton, &QPushButton::clicked, this, &kd7240fp_App::calibrate);
     connect(timer, &QTimer::timeout, this, &kd7240fp_App::timerCallback);
     connect(this, &kd7010fp_app::resetPressed, this, &kd7240fp_App::resetDevice);
-    connect(chan1, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
-    connect(chan2, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
+    connect(generator, &kd7240fp_generator::stateChanged, this, &kd7240fp_App::showState);
+    // While generating, the preview shows what was sent.
+    connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showPlan);
+    for (kd7240fp_chSet *group : { chan1, chan2 }) {
+        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
+        connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
+            if (auto shape = kd7240fp_shapeLoader::ask(this))
+                group->setShape(std::move(shape->samples), shape->path);
+        });
+    }
     connect(commonSettings->frequencyBox, &QSpinBox::valueChanged, this, &kd7240fp_App::settingsChanged);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
+    connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
 
     readCard();
 
     buffer = nullptr;
     bufferSize = 0;
-
-    if (demoMode) {
-        aboutDialog->addHardwarePage(QStringLiteral("62089481 (DEMO)"), QStringLiteral("1.0.1.0 (DEMO)"),
-            QStringLiteral("7240-AA (DEMO)"), QString(), QString());
-    } else {
-        ViUInt32 serial = 0;
-        char subtype[kd7240_SUBTYPE_LEN] = {};
-        report(kd7240_readSerialNo(session, &serial, subtype), "kd7240_readSerialNo(d_vi, &serialNumber, subtype)");
-        subtype[sizeof subtype - 1] = '\0';
-        char revision[kd7240_INSTR_REVISION_LEN] = {};
-        kd7240_revision_query(session, nullptr, revision);
-        revision[sizeof revision - 1] = '\0';
-        aboutDialog->addHardwarePage(QString::asprintf("%08x", serial), QString::fromLatin1(revision),
-            QStringLiteral("7240-%1").arg(QString::fromLatin1(subtype), 0, QChar(' ')), QString(), QString());
-    }
+    showIdentity();
+    showState(generator->state());
 }
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
 
+kd7240fp_generator::Link kd7240fp_App::link() const
+{
+    return cardLost ? kd7240fp_generator::WithoutCard
+        : demoMode  ? kd7240fp_generator::Demo
+                    : kd7240fp_generator::WithCard;
+}
+
+kd7240fp::Settings kd7240fp_App::settings()
+{
+    kd7240fp::Settings s;
+    s.channel[0] = chan1->settings();
+    s.channel[1] = chan2->settings();
+    s.common = commonSettings->settings();
+    return s;
+}
+
+double *kd7240fp_App::allocateSamples(int count)
+{
+    return static_cast<double *>(std::calloc(static_cast<size_t>(count), sizeof(double)));
+}
+
+double *kd7240fp_App::sampleRoom(int count)
+{
+    // The buffer is kept from start to start and only ever grows.
+    if (count > bufferSize) {
+        std::free(buffer);
+        bufferSize = 0;
+        buffer = allocateSamples(count);
+        if (buffer)
+            bufferSize = count;
+    }
+    return buffer;
+}
+
 void kd7240fp_App::readCard()
 {
-    if (!demoMode) {
-        double low = lowLimit;
-        double high = hiLimit;
-        if (report(kd7240_getOutputLimits(session, &low, &high), "kd7240_getOutputLimits(d_vi, &lowLimit, &hiLimit)")
-            >= 0) {
-            lowLimit = low;
-            hiLimit = high;
-        }
-        // The card's front ends get the groups' initial filter.
-        setFilt();
+    double low = lowLimit;
+    double high = hiLimit;
+    if (generator->readLimits(&low, &high)) {
+        lowLimit = low;
+        hiLimit = high;
     }
+    // The card's front ends get the groups' initial filter.
+    setFilt();
     chan1->setLimits(lowLimit, hiLimit);
     chan2->setLimits(lowLimit, hiLimit);
-    dac1Box->setRange(lowLimit, hiLimit);
-    dac1Box->setSingleStep(0.1);
-    dac2Box->setRange(lowLimit, hiLimit);
-    dac2Box->setSingleStep(0.1);
+    // Each box offers only what it can show within the card's range.
+    const kd7240fp::Limits dacRange = kd7240fp::shownLimits(lowLimit, hiLimit, dac1Box->decimals());
+    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
+        box->setRange(dacRange.low, dacRange.high);
+        box->setSingleStep(0.1);
+    }
+    generator->setLimits(kd7240fp::shownLimits(lowLimit, hiLimit, chan1->offsetBox->decimals()));
 
     // Each setValue that changes a box writes both channels through setDac.
-    if (!demoMode) {
-        dac1Box->setValue(readDac(kd7240_CH1, dac1Box->value()));
-        dac2Box->setValue(readDac(kd7240_CH2, dac2Box->value()));
-    }
+    dac1Box->setValue(generator->readDac(kd7240_CH1, dac1Box->value()));
+    dac2Box->setValue(generator->readDac(kd7240_CH2, dac2Box->value()));
     settingsChanged();
 }
 
-ViStatus kd7240fp_App::report(ViStatus status, const char *callText)
+void kd7240fp_App::showIdentity()
 {
-    if (status == VI_SUCCESS)
-        return status;
-    char message[kd7240_ERROR_MESSAGE_LEN] = {};
-    if (kd7240_error_message(0, status, message) < 0 || message[0] == '\0')
-        std::snprintf(message, sizeof message, "Unknown status 0x%08X", static_cast<unsigned>(status));
-    message[sizeof message - 1] = '\0';
-    if (status < 0)
-        errorMessage(QString::asprintf("%s failed due to [%s]", callText, message));
-    else
-        warningMessage(QString::asprintf("Warning: [%s]", message));
-    return status;
-}
-
-double kd7240fp_App::readDac(int channel, double current)
-{
-    // A failed read leaves the box as it is rather than showing a value the
-    // card never sent.
-    double value = current;
-    const ViStatus status = report(kd7240_getDACval(session, channel, &value),
-        channel == kd7240_CH1 ? "kd7240_getDACval(d_vi, kd7240_CH1, &dac_val)"
-                              : "kd7240_getDACval(d_vi, kd7240_CH2, &dac_val)");
-    return status < 0 ? current : value;
+    if (cardLost)
+        return;
+    const kd7240fp_generator::Identity id = generator->readIdentity();
+    aboutDialog->addHardwarePage(id.serialNumber, id.revision, id.model, QString(), QString());
 }
 
 int kd7240fp_App::setDac(double)
 {
-    const double dac1 = dac1Box->value();
-    const double dac2 = dac2Box->value();
-    if (demoMode)
-        return 0;
-    report(kd7240_writeChannels(session, dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)");
+    generator->writeDacs(dac1Box->value(), dac2Box->value());
     return 0;
 }
 
@@ -235,150 +251,118 @@ int kd7240fp_App::setFilt()
 {
     if (demoMode)
         return 0;
-    report(kd7240_setFEConfig(session, kd7240_CH1, chan1->getFilt(), chan1->getTerm()),
-        "kd7240_setFEConfig(d_vi, kd7240_CH1, chan1->getFilt(), chan1->getTerm())");
-    report(kd7240_setFEConfig(session, kd7240_CH2, chan2->getFilt(), chan2->getTerm()),
-        "kd7240_setFEConfig(d_vi, kd7240_CH2, chan2->getFilt(), chan2->getTerm())");
+    const int filter1 = chan1->getFilt();
+    const int term1 = chan1->getTerm();
+    const int filter2 = chan2->getFilt();
+    const int term2 = chan2->getTerm();
+    generator->setFilters(filter1, term1, filter2, term2);
     return 0;
 }
 
 int kd7240fp_App::pulseITRI()
 {
-    if (demoMode)
-        return 0;
-    report(kd7240_pulseITRI(session, kd7240_ITRI_PULSE), "kd7240_pulseITRI(d_vi, kd7240_ITRI_PULSE)");
+    generator->trigger();
+    return 0;
+}
+
+int kd7240fp_App::start()
+{
+    // The button is already checked for a start, unchecked for a stop.
+    if (startButton->isChecked())
+        generator->start(settings());
+    else
+        generator->stop();
+    showState(generator->state());
     return 0;
 }
 
 int kd7240fp_App::pause(bool checked)
 {
-    // Also in demo mode: the driver answers session 0 with an error, which
-    // is not shown.
-    if (checked) {
-        pauseButton->setText(QStringLiteral("Resume"));
-        kd7240_pause(session);
-    } else {
-        pauseButton->setText(QStringLiteral("Pause"));
-        kd7240_resume(session);
-    }
+    pauseButton->setText(checked ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    if (checked)
+        generator->pause();
+    else
+        generator->resume();
+    showState(generator->state());
     return 0;
 }
 
 int kd7240fp_App::calibrate()
 {
     setCursor(Qt::WaitCursor);
-    if (!demoMode && report(kd7240_calibrate(session), "kd7240_calibrate(d_vi)") < 0) {
-        setCursor(Qt::ArrowCursor);
-        return 0;
-    }
-    infoMessage(QStringLiteral("Calibration procedure completed successfully."));
+    generator->calibrate();
     setCursor(Qt::ArrowCursor);
     return 0;
 }
 
-void kd7240fp_App::timerCallback()
+void kd7240fp_App::timerCallback() { generator->poll(); }
+
+void kd7240fp_App::showState(kd7240fp_generator::State state)
 {
-    // No poll while any box waits for the operator (a report, the reset
-    // question...): its report would stack another box on it. The poll
-    // catches up once the box is answered.
-    if (demoMode || QApplication::activeModalWidget())
-        return;
-    // Unknown counts as still generating: only the card's own word that the
-    // burst has ended returns the window to idle.
-    ViInt32 stat = 1;
-    const ViStatus status = kd7240_getBurstStatus(session, &stat, nullptr, nullptr, nullptr);
-    // A poll that keeps failing is reported once per streak, not every
-    // 100 ms: otherwise the box returns after each answer and Stop can
-    // hardly be reached. The first clean poll ends the streak.
-    if (status == VI_SUCCESS) {
-        pollFailing = false;
-    } else if (!pollFailing) {
-        pollFailing = true;
-        report(status, "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
+    const bool running = state == kd7240fp_generator::Generating || state == kd7240fp_generator::Paused;
+    const bool card = state != kd7240fp_generator::NoCard;
+    startButton->setChecked(running);
+    startButton->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    {
+        // Only the operator's click pauses or resumes the card.
+        const QSignalBlocker quiet(pauseButton);
+        pauseButton->setChecked(state == kd7240fp_generator::Paused);
     }
-    if (status < 0 || stat != 0)
-        return;
-    timer->stop();
-    startButton->setChecked(false);
-    start();
-}
-
-kd7240fp::Timing kd7240fp_App::currentTiming() const
-{
-    auto shapeSamples = [](const kd7240fp_chSet *group) {
-        return group->waveType == kd7240fp::waveArbitrary ? int(group->shape.size()) : 0;
-    };
-    return kd7240fp::timingFor(commonSettings->frequencyBox->value(), shapeSamples(chan1), shapeSamples(chan2));
-}
-
-void kd7240fp_App::fillChannel(const kd7240fp_chSet *group, int n, double *out) const
-{
-    const double amplitude = group->amplitudeBox->value();
-    const double offset = group->offsetBox->value();
-    if (group->waveType == kd7240fp::waveArbitrary)
-        kd7240fp::playShape(group->shape.data(), n, amplitude, offset, out);
-    else
-        kd7240fp::synthesize(group->waveType, n, amplitude, offset, out);
-}
-
-QString kd7240fp_App::timingProblem(const kd7240fp::Timing &timing) const
-{
-    switch (timing.problem) {
-    case kd7240fp::Timing::None:
-        return QString();
-    case kd7240fp::Timing::TooFast:
-        return tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most 1 MHz")
-            .arg(timing.channel)
-            .arg(timing.nSam)
-            .arg(commonSettings->frequencyBox->value())
-            .arg(kd7240fp_comSet::clockText(timing.rate));
-    case kd7240fp::Timing::LengthsDiffer:
-        return tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period together, so their "
-                  "files must hold the same number of samples.")
-            .arg(chan1->shape.size())
-            .arg(chan2->shape.size());
-    case kd7240fp::Timing::NoPeriod:
-        break;
-    }
-    return QStringLiteral("Wrong output signal frequency has been choosen");
+    pauseButton->setText(state == kd7240fp_generator::Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    pauseButton->setEnabled(running);
+    chan1->setEnabled(!running);
+    chan2->setEnabled(!running);
+    commonSettings->setEnabled(!running);
+    tabs->setTabEnabled(dacTab, !running);
+    // Without a card nothing can be started, triggered, written or
+    // calibrated; the settings and the preview still can be used.
+    startButton->setEnabled(card);
+    triggerButton->setEnabled(card);
+    dacGroup->setEnabled(card);
+    calibrateButton->setEnabled(card);
+    chan1->led->setValue(generator->channelActive(0));
+    chan2->led->setValue(generator->channelActive(1));
+    if (!running)
+        settingsChanged();
 }
 
 void kd7240fp_App::settingsChanged()
 {
-    const kd7240fp::Timing timing = currentTiming();
-    commonSettings->showPlayed(commonSettings->frequencyBox->value(), timing, timingProblem(timing));
-    // Many settings change at once (a reset, the limits): draw once, after them.
-    if (previewPending)
-        return;
-    previewPending = true;
-    QTimer::singleShot(0, this, &kd7240fp_App::updatePreview);
+    const kd7240fp::Plan plan = kd7240fp::planFor(settings(), generator->limits());
+    commonSettings->showReadout(plan.readout, plan.readoutTip, plan.readoutOff);
+    previewTimer->start();
 }
 
 void kd7240fp_App::updatePreview()
 {
-    previewPending = false;
     // While generating the preview keeps what was sent at Start; while it
     // is out of sight it is drawn when its tab is chosen.
-    if (generating || tabs->currentWidget() != preview)
+    if (generator->running() || tabs->currentWidget() != preview)
         return;
-    const kd7240fp::Timing timing = currentTiming();
-    if (!timing.ok) {
-        preview->showProblem(timingProblem(timing));
+    // The same samples Start computes, by the same plan.
+    showPlan(kd7240fp::planFor(settings(), generator->limits(), [this](int count) {
+        previewSamples.resize(size_t(count));
+        return previewSamples.data();
+    }));
+}
+
+void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
+{
+    if (!plan.timing.ok) {
+        preview->showProblem(plan.timingText);
         return;
     }
-    // The same samples Start computes, by the same calls.
-    const int n = timing.nSam;
-    previewSamples.resize(2 * size_t(n));
-    const double *channels[2] = {};
-    const kd7240fp_chSet *groups[2] = { chan1, chan2 };
-    for (int k = 0; k < 2; ++k) {
-        if (groups[k]->waveType == 0)
-            continue;
-        double *out = previewSamples.data() + k * n;
-        fillChannel(groups[k], n, out);
-        channels[k] = out;
-    }
-    preview->showPeriod(channels[0], channels[1], n, timing.uTime, timing.played, lowLimit, hiLimit);
+    preview->showPeriod(plan.samples[0], plan.samples[1], plan.timing.nSam, plan.timing.uTime, plan.timing.played,
+        plan.limits.low, plan.limits.high);
+}
+
+bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
+{
+    auto shape = kd7240fp_shapeLoader::load(path);
+    if (!shape)
+        return false;
+    group->setShape(std::move(shape->samples), shape->path);
+    return true;
 }
 
 int kd7240fp_App::resetDevice()
@@ -390,45 +374,14 @@ int kd7240fp_App::resetDevice()
         return 0;
 
     // The window goes back to idle first; the card's reset ends any burst.
-    // A burst is stopped on the old session all the same: should the card
-    // not open again, it must not go on playing with nobody to stop it.
-    timer->stop();
-    if (!demoMode && generating)
-        report(kd7240_stopBurst(session), "kd7240_stopBurst(d_vi)");
-    generating = false;
-    if (pauseButton->isChecked()) {
-        const QSignalBlocker quiet(pauseButton);
-        pauseButton->setChecked(false);
-        pauseButton->setText(QStringLiteral("Pause"));
-    }
-    startButton->setChecked(false);
-    chan1->led->setValue(false);
-    chan2->led->setValue(false);
-    showGenerating(false);
-
-    if (!demoMode) {
-        report(kd7240_close(session), "kd7240_close(d_vi)");
-        session = 0;
-        // Open the same card again with a reset: a VXIplug&play init with
-        // reset puts the instrument into its power-on state.
-        const QByteArray descriptor = resourceDescriptor.toLatin1();
-        ViSession reopened = 0;
-        const ViStatus status
-            = kd7240_init(const_cast<ViRsrc>(descriptor.constData()), ViUInt16(fcNumbers[0]), 1, 1, &reopened);
-        report(status, "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
-        if (status == VI_SUCCESS) {
-            session = reopened;
-        } else {
-            // No session to talk to: go on as in demo mode rather than call
-            // the driver with a dead one.
-            if (reopened != 0)
-                kd7240_close(reopened);
-            demoMode = 1;
-            setDemoMode(true);
-            setSystemLabel(tr("No card"), QString());
-            setFcLabel(QString(), QString());
-        }
-    }
+    generator->abandon();
+    // Open the same card again with a reset: a VXIplug&play init with reset
+    // puts the instrument into its power-on state. A card lost before is
+    // tried again; demo mode has nothing to open.
+    const bool reopened = !demoMode || cardLost;
+    if (reopened)
+        generator->report(reopenCard(true), "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
+    generator->attach(session, link());
 
     chan1->resetToDefaults();
     chan2->resetToDefaults();
@@ -441,5 +394,7 @@ int kd7240fp_App::resetDevice()
         box->setValue(0);
     }
     readCard();
+    if (reopened)
+        showIdentity();
     return 0;
 }

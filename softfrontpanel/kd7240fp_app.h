@@ -1,13 +1,16 @@
 // The main window of the 7240 panel: waveform generation on the first tab,
-// immediate DAC values and calibration on the second. Every driver call goes
-// through the session the panel base opened and is reported the same way.
+// immediate DAC values and calibration on the second, the preview on the
+// third. Widgets and wiring only: what the groups hold becomes settings, the
+// plan turns them into what the card gets (readout, preview and Start alike),
+// and the generator makes every driver call on the base's session.
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
 #include <vector>
 
 #include "kd7010fp_appfc.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_generator.h"
+#include "kd7240fp_plan.h"
 
 class QDoubleSpinBox;
 class QGroupBox;
@@ -47,11 +50,19 @@ public:
     QTimer *timer;
     // Third tab: one period of each channel as Start sends it.
     kd7240fp_preview *preview;
+    // The card's session: generation and every driver call of the panel.
+    kd7240fp_generator *generator;
     // Defined before the card is asked, so a failed read leaves the demo range.
     double lowLimit = -10;
     double hiLimit = 10;
     double *buffer = nullptr; // samples of both channels, malloc family
     int bufferSize = 0; // doubles that buffer holds
+
+    // What the generation tab holds now, as one value.
+    kd7240fp::Settings settings();
+    // Loads one period from a file into a channel group and chooses it; a
+    // file that cannot be used is reported, and the group keeps its waveform.
+    bool loadShapeFile(kd7240fp_chSet *group, const QString &path);
 
 public slots:
     int setFilt();
@@ -63,46 +74,33 @@ private slots:
     int pause(bool checked);
     int setDac(double);
     int pulseITRI();
-    // Reset Device: asks, then closes the session and opens it again with
-    // reset, and returns the panel to its start-up state.
+    // Reset Device: asks, then opens the card again with reset (or tries to,
+    // when it was lost) and returns the panel to its start-up state.
     int resetDevice();
     // The played-frequency readout and the preview follow the settings.
     void settingsChanged();
+    // The one place the window shows the generator's state: the buttons,
+    // LEDs, and which groups and tabs can be used.
+    void showState(kd7240fp_generator::State state);
 
 protected:
     // Zero-filled room for `count` doubles, or null; released with std::free.
     virtual double *allocateSamples(int count);
 
 private:
-    // Shows a failed call (negative status) in the error box and a warning
-    // (positive) in the warning box; 0 shows nothing. Returns `status`.
-    ViStatus report(ViStatus status, const char *callText);
-    void startGeneration();
-    void stopGeneration();
-    // Back to idle before anything reached the card: Start released, LEDs off.
-    void abandonStart();
-    // Enables the controls of the generating (true) or idle (false) state.
-    void showGenerating(bool on);
-    double readDac(int channel, double current);
+    // The sample buffer, grown (never shrunk) to hold `count` doubles; null
+    // when it cannot be.
+    double *sampleRoom(int count);
     // Limits, filters and DAC values read from the card, as at start-up.
     void readCard();
+    // The card's identity on About's hardware page.
+    void showIdentity();
     // Redraws the preview from the settings unless it shows what was sent.
     void updatePreview();
-    // Samples per period and rate for the settings now: a loaded shape fixes
-    // the samples per period, else the frequency does.
-    kd7240fp::Timing currentTiming() const;
-    // One period of the group's waveform, standard or loaded, into out.
-    void fillChannel(const kd7240fp_chSet *group, int n, double *out) const;
-    // Why the settings give no timing, in the operator's words; empty when they do.
-    QString timingProblem(const kd7240fp::Timing &timing) const;
-    // Empty when every active channel's samples lie within the output
-    // limits, else the warning naming each channel that does not.
-    QString limitsProblem(const double *const channels[2], int nSam) const;
+    void showPlan(const kd7240fp::Plan &plan);
+    kd7240fp_generator::Link link() const;
 
-    // Set from a poll that did not succeed until one that does.
-    bool pollFailing = false;
-    bool generating = false;
-    bool previewPending = false;
+    QTimer *previewTimer;
     std::vector<double> previewSamples;
 };
 

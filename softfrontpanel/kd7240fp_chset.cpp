@@ -3,20 +3,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSettings>
+#include <QSignalBlocker>
 
-#include "kd7010fp_app.h"
-#include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_icons.h"
 #include "kd7010fp_led.h"
-#include "kd7240fp_shapefile.h"
+#include "kd7240fp_plan.h"
 #include "kd7240fp_waveform.h"
 
 static const char *const sine_xpm[] = {
@@ -187,7 +184,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
         connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
     connect(arbitraryButton, &QPushButton::clicked, this, &kd7240fp_chSet::chooseArbitrary);
-    connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadShape);
+    connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadRequested);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
     connect(amplitudeBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(offsetBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
@@ -196,10 +193,13 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
 
 void kd7240fp_chSet::setLimits(double low, double high)
 {
-    offsetBox->setRange(low, high);
+    // A box rounds its range to its decimals, outward as often as not: a
+    // card's -9.9951 V would offer -10.00, which the card cannot play.
+    const kd7240fp::Limits shown = kd7240fp::shownLimits(low, high, offsetBox->decimals());
+    offsetBox->setRange(shown.low, shown.high);
     offsetBox->setSingleStep(0.1);
     offsetBox->setValue((low + high) * 0.5);
-    amplitudeBox->setRange(0, (high - low) * 0.5);
+    amplitudeBox->setRange(0, kd7240fp::shownLimits(0, (shown.high - shown.low) * 0.5, amplitudeBox->decimals()).high);
     amplitudeBox->setSingleStep(0.1);
 }
 
@@ -242,47 +242,74 @@ void kd7240fp_chSet::setWave()
 void kd7240fp_chSet::chooseArbitrary()
 {
     if (shape.empty()) {
-        // Nothing to play yet: the click asks for a file, and only a file
+        // Nothing to play yet: the click asks for a file, and only a shape
         // that loads changes the channel's waveform.
         arbitraryButton->setChecked(false);
-        loadShape();
+        emit loadRequested();
         return;
     }
     setWave();
 }
 
-void kd7240fp_chSet::loadShape()
+void kd7240fp_chSet::setShape(std::vector<double> samples, const QString &source)
 {
-    QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
-    const QString folderKey = QStringLiteral("7240/ShapeFolder");
-    const QString path = QFileDialog::getOpenFileName(this, tr("Load Arbitrary Waveform"),
-        settings.value(folderKey).toString(), tr("Waveforms (*.csv *.txt *.wav);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    settings.setValue(folderKey, QFileInfo(path).absolutePath());
-    loadShapeFile(path);
-}
-
-bool kd7240fp_chSet::loadShapeFile(const QString &path)
-{
-    kd7240fp::ShapeFile file = kd7240fp::readShapeFile(path);
-    if (!file.ok) {
-        kd7010fp_app::warningMessage(file.error);
-        return false;
-    }
-    shape = std::move(file.samples);
-    shapePath = path;
-    const QString name = QFileInfo(path).fileName();
-    shapeLabel->setEnabled(true);
-    shapeLabel->setText(shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140));
-    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples").arg(QDir::toNativeSeparators(path)).arg(shape.size()));
+    shape = std::move(samples);
+    shapePath = source;
+    showShapeSource();
     if (waveType != kd7240fp::waveArbitrary) {
         arbitraryButton->setChecked(true);
         setWave();
     } else {
         emit settingsChanged();
     }
-    return true;
+}
+
+void kd7240fp_chSet::showShapeSource()
+{
+    if (shape.empty()) {
+        shapeLabel->setEnabled(false);
+        shapeLabel->setText(tr("no file"));
+        shapeLabel->setToolTip(QString());
+        return;
+    }
+    const QString name = QFileInfo(shapePath).fileName();
+    shapeLabel->setEnabled(true);
+    shapeLabel->setText(shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140));
+    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples").arg(QDir::toNativeSeparators(shapePath)).arg(shape.size()));
+}
+
+kd7240fp::ChannelSettings kd7240fp_chSet::settings()
+{
+    kd7240fp::ChannelSettings s;
+    s.waveType = waveType;
+    s.amplitude = amplitudeBox->value();
+    s.offset = offsetBox->value();
+    s.filterIndex = filterBox->currentIndex();
+    getFilt(); // what the filter box shows now is what the card gets
+    s.lastFilter = lastFilter;
+    s.shape = shape;
+    s.shapeName = shapePath;
+    return s;
+}
+
+void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
+{
+    {
+        // One change, told once.
+        const QSignalBlocker quiet(this);
+        QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton };
+        for (int type = 1; type <= 5; ++type)
+            buttons[type - 1]->setChecked(type == s.waveType);
+        waveType = s.waveType;
+        amplitudeBox->setValue(s.amplitude);
+        offsetBox->setValue(s.offset);
+        filterBox->setCurrentIndex(s.filterIndex);
+        lastFilter = s.lastFilter;
+        shape = s.shape;
+        shapePath = s.shapeName;
+        showShapeSource();
+    }
+    emit settingsChanged();
 }
 
 void kd7240fp_chSet::resetToDefaults()

@@ -7,6 +7,8 @@
 #include <QString>
 #include <vector>
 
+#include "kd7240fp_settings.h"
+
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -19,7 +21,9 @@ class kd7240fp_chSet : public QGroupBox
 public:
     kd7240fp_chSet(QString title, QWidget *parent);
 
-    // Offset range [low, high] centred; amplitude up to half the span.
+    // Offset range [low, high] centred; amplitude up to half the span. Both
+    // boxes offer only what they can show within the range (ends rounded
+    // inward to their decimals).
     void setLimits(double low, double high);
     // Filter code 0..3; a grounded channel keeps reporting its previous filter.
     int getFilt();
@@ -30,9 +34,12 @@ public:
     // "Bypass". The offset follows the next setLimits. A loaded shape stays
     // loaded, but is no longer chosen.
     void resetToDefaults();
-    // Loads one period from a CSV, text or WAV file and chooses it; a file
-    // that cannot be used is reported, and the channel keeps its waveform.
-    bool loadShapeFile(const QString &path);
+    // What the group holds, as the plan takes it (reads the filter as getFilt does).
+    kd7240fp::ChannelSettings settings();
+    // Shows `settings`: waveform, values, filter and shape.
+    void setSettings(const kd7240fp::ChannelSettings &settings);
+    // Takes a shape (normalised samples) from `source` (a file's path) and chooses it.
+    void setShape(std::vector<double> samples, const QString &source);
 
     kd7010fp_led *led;
     QPushButton *sineButton;
@@ -54,18 +61,23 @@ public:
     QPushButton *loadButton;
     QLabel *shapeLabel;
     std::vector<double> shape; // normalised to -1..1; empty until a file is loaded
-    QString shapePath;
+    QString shapePath; // where the shape came from
 
 signals:
     void activated(int indx);
     // Any setting of the group changed (waveform, amplitude, offset, filter).
     void settingsChanged();
+    // The operator asked for a shape from a file (Load…, or Arbitrary with
+    // nothing loaded yet).
+    void loadRequested();
 
 private slots:
     void setWave();
     // Arbitrary with nothing loaded yet asks for a file first.
     void chooseArbitrary();
-    void loadShape();
+
+private:
+    void showShapeSource();
 };
 
 #endif

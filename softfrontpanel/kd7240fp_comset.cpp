@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QSpinBox>
 
-#include <cmath>
-
 static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
 {
     auto *box = new QSpinBox(parent);
@@ -91,38 +89,25 @@ void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopInde
     *cycles = cyclesBox->value();
 }
 
-void kd7240fp_comSet::showPlayed(int asked, const kd7240fp::Timing &timing, const QString &problem)
+kd7240fp::CommonSettings kd7240fp_comSet::settings() const
 {
-    if (!timing.ok) {
-        playedLabel->setText(timing.problem == kd7240fp::Timing::TooFast ? tr("needs %1").arg(clockText(timing.rate))
-                : timing.problem == kd7240fp::Timing::LengthsDiffer      ? tr("files differ in length")
-                                                                         : tr("no sample rate fits"));
-        playedLabel->setToolTip(problem);
-        playedLabel->setAccessibleDescription(problem);
-        playedLabel->setStyleSheet(offStyle());
-        playedLabel->setProperty("offFrequency", true);
-        return;
-    }
-    const QString played = QString::number(timing.played, 'f', 2);
-    playedLabel->setText(tr("plays %1 Hz, %2 samples").arg(played).arg(timing.nSam));
-    const QString clock = clockText(timing.rate);
-    const double deviation = (timing.played - asked) / asked;
-    QString why = timing.fromShape
-        ? tr("One period is the file's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
-              .arg(timing.nSam)
-              .arg(clock, played)
-        : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
-              .arg(timing.nSam)
-              .arg(clock, played);
-    const bool off = std::fabs(deviation) > 0.001;
-    if (off)
-        why += QLatin1Char(' ')
-            + tr("A period holds only whole samples, so the card plays %1 % %2 the %3 Hz set.")
-                  .arg(std::fabs(deviation) * 100, 0, 'f', 2)
-                  .arg(deviation > 0 ? tr("above") : tr("below"))
-                  .arg(asked);
-    playedLabel->setToolTip(why);
-    playedLabel->setAccessibleDescription(why);
+    return { frequencyBox->value(), startBox->currentIndex(), stopBox->currentIndex(), cyclesBox->value() };
+}
+
+void kd7240fp_comSet::setSettings(const kd7240fp::CommonSettings &s)
+{
+    frequencyBox->setValue(s.frequency);
+    startBox->setCurrentIndex(s.startIndex);
+    stopBox->setCurrentIndex(s.stopIndex);
+    cyclesBox->setValue(s.cycles);
+    setwLenVis(s.stopIndex);
+}
+
+void kd7240fp_comSet::showReadout(const QString &text, const QString &explanation, bool off)
+{
+    playedLabel->setText(text);
+    playedLabel->setToolTip(explanation);
+    playedLabel->setAccessibleDescription(explanation);
     playedLabel->setStyleSheet(off ? offStyle() : QString());
     playedLabel->setProperty("offFrequency", off);
 }
@@ -134,23 +119,7 @@ QString kd7240fp_comSet::offStyle()
                           "border-radius: 3px; padding: 1px 4px; }");
 }
 
-QString kd7240fp_comSet::clockText(double rate)
-{
-    if (rate >= 999999.5)
-        return tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6);
-    if (rate >= 999.5)
-        return tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
-    return tr("%1 Hz").arg(rate, 0, 'g', 6);
-}
-
-void kd7240fp_comSet::resetToDefaults()
-{
-    frequencyBox->setValue(1000);
-    startBox->setCurrentIndex(0);
-    stopBox->setCurrentIndex(0);
-    cyclesBox->setValue(10);
-    setwLenVis(0);
-}
+void kd7240fp_comSet::resetToDefaults() { setSettings(kd7240fp::CommonSettings()); }
 
 void kd7240fp_comSet::setwLenVis(int index)
 {

@@ -6,7 +6,7 @@
 #include <QGroupBox>
 #include <QString>
 
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_settings.h"
 
 class QComboBox;
 class QLabel;
@@ -19,15 +19,13 @@ public:
     kd7240fp_comSet(QString title, QWidget *parent);
 
     void getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles);
-    // Shows what the card plays for the frequency `asked`: the played
-    // frequency and the samples per period, highlighted (with the reason as
-    // tool tip) when it differs from the asked one by more than 0.1 %.
-    // When no timing fits, shows that, with `problem` as the reason.
-    void showPlayed(int asked, const kd7240fp::Timing &timing, const QString &problem = QString());
+    kd7240fp::CommonSettings settings() const;
+    void setSettings(const kd7240fp::CommonSettings &settings);
+    // Shows what the card plays (`text`), with the explanation as tool tip,
+    // highlighted when `off`: the card plays something else than was asked.
+    void showReadout(const QString &text, const QString &explanation, bool off);
     // Back to the settings of a new group.
     void resetToDefaults();
-    // "1 MHz" or "100 kHz": the card's sample clock as the operator reads it.
-    static QString clockText(double rate);
 
     QSpinBox *frequencyBox;
     // 0 "Immediate", 1 "By Trigger".

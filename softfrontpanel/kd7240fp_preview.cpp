@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kd7240fp_comset.h"
+#include "kd7240fp_plan.h"
 
 namespace {
 
@@ -191,5 +191,5 @@ void kd7240fp_preview::redraw()
         chart->setTitle(tr("One period: plays %1 Hz, %2 samples at %3")
                             .arg(played, 0, 'f', 2)
                             .arg(n)
-                            .arg(kd7240fp_comSet::clockText(1.0 / uTime)));
+                            .arg(kd7240fp::clockText(1.0 / uTime)));
 }

@@ -121,9 +121,12 @@ void kd7010fp_About::addHardwarePage(QString serialNumber, QString hwRevision, Q
                                      QString driverRevision, QString sfpRevision)
 {
     if (hardwarePages.empty()) {
-        hardwareForm->addRow(QStringLiteral("Device Model:"), &valueLabels[3]);
-        hardwareForm->addRow(QStringLiteral("Revision:"), &valueLabels[4]);
-        hardwareForm->addRow(QStringLiteral("Serial Number:"), &valueLabels[5]);
+        // The rows stay once made, also when the pages are cleared.
+        if (hardwareForm->indexOf(&valueLabels[3]) < 0) {
+            hardwareForm->addRow(QStringLiteral("Device Model:"), &valueLabels[3]);
+            hardwareForm->addRow(QStringLiteral("Revision:"), &valueLabels[4]);
+            hardwareForm->addRow(QStringLiteral("Serial Number:"), &valueLabels[5]);
+        }
         valueLabels[3].setText(deviceModel);
         valueLabels[4].setText(hwRevision);
         valueLabels[5].setText(serialNumber);
@@ -139,6 +142,17 @@ void kd7010fp_About::addHardwarePage(QString serialNumber, QString hwRevision, Q
     pageRecord.hwRevision = hwRevision;
     pageRecord.serialNumber = serialNumber;
     hardwarePages.push_back(std::make_unique<HardwarePage>(pageRecord));
+}
+
+void kd7010fp_About::clearHardwarePages()
+{
+    hardwarePages.clear();
+    currentPage = 0;
+    nextButton->hide();
+    prevButton->hide();
+    prevButton->setEnabled(false);
+    for (int i = 3; i < 6; ++i)
+        valueLabels[i].clear();
 }
 
 void kd7010fp_About::next()

@@ -33,6 +33,8 @@ public:
     // Empty revisions fall back to the texts shown when the card is registered.
     void addHardwarePage(QString serialNumber, QString hwRevision, QString deviceModel,
                          QString driverRevision = QString(), QString sfpRevision = QString());
+    // Forgets every card's page, as when the panel's card is opened again.
+    void clearHardwarePages();
 
     // The bottom part of the About picture for a line height h: at least 8
     // and at most 28 line heights of it, never more than the whole picture.

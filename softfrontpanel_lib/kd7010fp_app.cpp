@@ -112,6 +112,22 @@ void centerOnScreen(QWidget *widget)
     widget->setGeometry(x, y, geometry.width(), geometry.height());
 }
 
+namespace {
+
+// Counts the panel's message boxes waiting for the operator.
+int openMessageBoxes = 0;
+struct MessageBoxOpen
+{
+    MessageBoxOpen() { ++openMessageBoxes; }
+    ~MessageBoxOpen() { --openMessageBoxes; }
+    MessageBoxOpen(const MessageBoxOpen &) = delete;
+    MessageBoxOpen &operator=(const MessageBoxOpen &) = delete;
+};
+
+} // namespace
+
+bool kd7010fp_app::messageBoxOpen() { return openMessageBoxes > 0; }
+
 static QString boxTitle(const char *tail)
 {
     return QStringLiteral("Vantix ") + panelName + QLatin1String(tail);
@@ -274,11 +290,13 @@ kd7010fp_app::kd7010fp_app()
 
 void kd7010fp_app::infoMessage(const QString &msg)
 {
+    const MessageBoxOpen open;
     QMessageBox::information(QApplication::activeWindow(), boxTitle(" SFP Info message"), msg);
 }
 
 void kd7010fp_app::warningMessage(const QString &msg)
 {
+    const MessageBoxOpen open;
     QMessageBox::warning(QApplication::activeWindow(), boxTitle(" SFP Warning message"), msg);
 }
 
@@ -286,6 +304,7 @@ void kd7010fp_app::errorMessage(const QString &msg)
 {
     // No is the default and the Escape answer: a reflexive Return must not
     // end the program while the card goes on as it was.
+    const MessageBoxOpen open;
     QMessageBox box(QMessageBox::Critical, boxTitle(" SFP Error message"), msg + tr("\nDo you want to exit?"),
         QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::No);
@@ -307,6 +326,7 @@ void kd7010fp_app::errorMessage(const QString &msg)
 int kd7010fp_app::questionBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                               const QStringList &buttonTexts, int defaultButton, int escapeButton)
 {
+    const MessageBoxOpen open;
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
     QList<QPushButton *> buttons;
     for (const QString &buttonText : buttonTexts)

@@ -40,6 +40,8 @@ public:
     static void warningMessage(const QString &msg);
     // Offers to exit; Yes ends the process at once with status 0.
     static void errorMessage(const QString &msg);
+    // True while one of the panel's message boxes waits for the operator.
+    static bool messageBoxOpen();
 
     // A question box with custom buttons, numbered 0.. in the order given
     // (empty texts give no button but keep their number). defaultButton and

@@ -9,6 +9,7 @@
 #include "kd7010.h"
 #include "kd7010fp_about.h"
 #include "kd7010fp_fcselect.h"
+#include "kd7010fp_icons.h"
 
 namespace {
 
@@ -56,14 +57,35 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
         std::fill(std::begin(fcNumbers), std::end(fcNumbers), 0);
         fcCount = 0;
     }
-    setDemoMode(demoMode != 0);
+    if (demoMode)
+        session = 0;
+    delete select;
+    showConnection();
 
+    // Cleared and terminated: the library's result is not examined, so a
+    // failed call must still leave a text.
+    char commonRevision[KD7010_REVISION_LEN] = {};
+    getCommonRevision(commonRevision);
+    commonRevision[sizeof commonRevision - 1] = '\0';
+    aboutDialog = new kd7010fp_About(card->getSfpRevision().toLocal8Bit().constData(),
+        card->getDriverRevision().toLocal8Bit().constData(), model.toLocal8Bit().constData(),
+        card->getCopyright().toLocal8Bit().constData(), this, commonRevision);
+    aboutDialog->setWindowIcon(windowIcon());
+    connect(aboutButton, &QPushButton::clicked, aboutDialog, &QWidget::show);
+}
+
+void kd7010fp_AppFC::showConnection()
+{
+    const QString model = QStringLiteral("%1").arg(card->modelCode, 4, 16, QChar(' '));
+    setDemoMode(demoMode != 0);
     QString systemText;
     QString fcText;
     QString hostName;
-    if (demoMode) {
+    if (cardLost) {
         lxiMode = false;
-        session = 0;
+        systemText = tr("No card");
+    } else if (demoMode) {
+        lxiMode = false;
     } else {
         ViInt16 slot = 0;
         if (viGetAttribute(session, VI_ATTR_SLOT, &slot) < 0) {
@@ -77,7 +99,6 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
         }
         fcText = QStringLiteral("FC %1").arg(fcNumbers[0]);
     }
-    delete select;
 
     QString title = QStringLiteral("Vantix ") + model + QStringLiteral(" Soft Front Panel");
     if (!hostName.isEmpty())
@@ -85,22 +106,47 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
     setWindowTitle(title);
     setHeaderText(QStringLiteral("<html>Vantix ") + model + QStringLiteral("<br><font size='2'>")
         + card->getDescription() + QStringLiteral("</font></html>"));
-    showLxiLogo(lxiMode);
+    // The logo names the carrier's bus; without a card it is the plain one.
+    if (lxiMode)
+        showLxiLogo(true);
+    else
+        logoLabel->setPixmap(densityPixmap(QStringLiteral(":/vxi-logo.bmp")));
     setSystemLabel(systemText,
         lxiMode ? QStringLiteral("Shows which LXI module is connected to the Soft Front Panel")
                 : QStringLiteral("Shows which VXI module is connected to the Soft Front Panel"));
     setFcLabel(fcText, QStringLiteral("Shows which function card is connected to the Soft Front Panel"));
+}
 
-    // Cleared and terminated: the library's result is not examined, so a
-    // failed call must still leave a text.
-    char commonRevision[KD7010_REVISION_LEN] = {};
-    getCommonRevision(commonRevision);
-    commonRevision[sizeof commonRevision - 1] = '\0';
-    aboutDialog = new kd7010fp_About(card->getSfpRevision().toLocal8Bit().constData(),
-        card->getDriverRevision().toLocal8Bit().constData(), model.toLocal8Bit().constData(),
-        card->getCopyright().toLocal8Bit().constData(), this, commonRevision);
-    aboutDialog->setWindowIcon(windowIcon());
-    connect(aboutButton, &QPushButton::clicked, aboutDialog, &QWidget::show);
+ViStatus kd7010fp_AppFC::reopenCard(bool reset)
+{
+    if (demoMode && !cardLost)
+        return VI_SUCCESS;
+    if (!demoMode)
+        card->closeCard(session);
+    session = 0;
+    quint16 numbers[maxCards];
+    for (int i = 0; i < maxCards; ++i)
+        numbers[i] = quint16(fcNumbers[i]);
+    const QByteArray descriptor = resourceDescriptor.toLatin1();
+    ViSession opened = 0;
+    const ViStatus status = card->initCard(descriptor.constData(), numbers, 1, reset ? 1 : 0, &opened);
+    if (status == VI_SUCCESS) {
+        session = opened;
+        demoMode = 0;
+        cardLost = false;
+    } else {
+        // Nothing to talk to: no session is kept, so nothing calls the
+        // driver with a dead one.
+        if (opened != 0)
+            card->closeCard(opened);
+        demoMode = 1;
+        cardLost = true;
+    }
+    showConnection();
+    aboutDialog->clearHardwarePages();
+    if (cardLost)
+        aboutDialog->addHardwarePage(QString(), QString(), tr("No card"));
+    return status;
 }
 
 kd7010fp_AppFC::~kd7010fp_AppFC()

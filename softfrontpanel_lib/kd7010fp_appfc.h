@@ -21,6 +21,16 @@ public:
     // Closes the driver session unless the panel runs in demo mode.
     ~kd7010fp_AppFC() override;
 
+    // Closes the session through the card object and opens the card again on
+    // the same descriptor and card number (reset: into its power-on state),
+    // then shows the outcome everywhere the card is shown: title, header
+    // logo, status box, "Active" LED and About's hardware page (cleared; the
+    // card panel adds its identity again). A card that does not open again
+    // leaves the panel without one (cardLost, demoMode 1, session 0), shown
+    // as "No card"; a later call tries again. In demo mode it does nothing.
+    // Returns the open call's status.
+    ViStatus reopenCard(bool reset);
+
     static constexpr int maxCards = 256;
 
     ViSession session = 0; // 0 in demo mode
@@ -29,10 +39,15 @@ public:
     int fcCount = 0;
     bool lxiMode = false; // the card's module has no VXI slot
     QString resourceDescriptor; // what the session was opened on; empty in demo mode
+    bool cardLost = false; // the card did not open again: no session, nothing to talk to
     kd7010fp_genFC *card; // not owned
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Title, header logo, status box and LED for the session (or its absence).
+    void showConnection();
 };
 
 #endif

@@ -53,6 +53,7 @@ private slots:
     void dacBoxesWriteBothChannels();
     void resetDevice_data();
     void resetDevice();
+    void lostCardShowsEverywhereAndIsTriedAgain();
     void everyControlHasAName();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
@@ -435,6 +436,46 @@ void tst_frontpanel::resetDevice()
     QCOMPARE(init.value(QLatin1String("reset")).toInt(), 1);
     QCOMPARE(init.value(QLatin1String("idQuery")).toInt(), 1);
     QCOMPARE(init.value(QLatin1String("fcNumber")).toInt(), panel->fcNumbers[0]);
+}
+
+// A card that does not open again after Reset Device leaves a panel that
+// says so everywhere and claims nothing; the next Reset Device tries again.
+// The system file lets the first open through and fails the second.
+void tst_frontpanel::lostCardShowsEverywhereAndIsTriedAgain()
+{
+    auto panel = open("panel_lxi_reopenfails.json");
+    QVERIFY(panel);
+    QCOMPARE(panel->windowTitle(), QStringLiteral("Vantix 7240 Soft Front Panel: sfp-lxi-7"));
+    auto look = [&] {
+        return QStringList { panel->windowTitle(), panel->systemLabel->text(), panel->fcLabel->text(),
+            samePicture(panel->logoLabel, QStringLiteral(":/lxi-logo.bmp")) ? "LXI" : "VXI",
+            panel->aboutDialog->valueLabels[3].text(), panel->aboutDialog->valueLabels[5].text(),
+            QString::number(panel->startButton->isEnabled()) + QString::number(panel->triggerButton->isEnabled())
+                + QString::number(panel->calibrateButton->isEnabled()) + QString::number(panel->dac1Box->isEnabled())
+                + QString::number(panel->resetButton->isEnabled()) };
+    };
+    const QStringList connected = look();
+
+    ModalScript script;
+    script.answer(QStringLiteral("Yes")).answer(QStringLiteral("No"));
+    emit panel->resetButton->clicked();
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(look(),
+        (QStringList { "Vantix 7240 Soft Front Panel", "No card", "", "VXI", "No card", "", "00001" }));
+    QVERIFY(!ledLit(panel->activeLed));
+
+    script.answer(QStringLiteral("Yes"));
+    emit panel->resetButton->clicked();
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(script.seen.size(), 3);
+    QCOMPARE(look(), connected);
+    QVERIFY(ledLit(panel->activeLed));
+    kdsim::clearCalls();
+    panel->chan1->sineButton->click();
+    panel->startButton->click();
+    QCOMPARE(callArgs(firstCall("kd7240_generateWaveform")).value(QLatin1String("session")).toInteger(),
+        qint64(panel->session));
+    panel->startButton->click();
 }
 
 // Every control the operator can reach has a name a screen reader can say,

@@ -1,6 +1,7 @@
 // Starting and stopping generation: the samples, counts and rates the card
 // receives, the trigger set-up, the buffer, and the window's two states.
 #include <QComboBox>
+#include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -93,6 +94,9 @@ private slots:
     void stopWhilePaused();
     void failingPollReportedOncePerStreak();
     void pollWaitsWhileABoxIsOpen();
+    void pollGoesOnUnderAnyWindow();
+    void boxesOfferWhatTheCardPlays_data();
+    void boxesOfferWhatTheCardPlays();
     void failedStopKeepsGenerating_data();
     void failedStopKeepsGenerating();
     void failedStateReadStillStops();
@@ -377,6 +381,68 @@ void tst_generation::pollWaitsWhileABoxIsOpen()
     QVERIFY(script.seen[1].text.startsWith(QStringLiteral("kd7240_getBurstStatus(d_vi, &stat")));
     kdsim::clearFaults();
     panel->startButton->click();
+}
+
+// A limited burst that ends while the operator reads another window (About,
+// the licence, a file dialog) returns the panel to idle at once.
+void tst_generation::pollGoesOnUnderAnyWindow()
+{
+    auto panel = open();
+    QVERIFY(panel);
+    kdsim::useManualClock();
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->commonSettings->stopBox->setCurrentIndex(1);
+    panel->commonSettings->cyclesBox->setValue(5);
+    panel->startButton->click();
+    bool idleUnderTheWindow = false;
+    ModalScript script;
+    script.act([&](QWidget *window) {
+        kdsim::advanceClock(6);
+        idleUnderTheWindow = QTest::qWaitFor([&] { return !panel->startButton->isChecked(); }, 2000);
+        window->close();
+    });
+    QDialog reading(panel.get());
+    reading.setModal(true);
+    reading.exec();
+    QVERIFY(idleUnderTheWindow);
+    QVERIFY2(stateProblem(panel.get(), false).isEmpty(), qPrintable(stateProblem(panel.get(), false)));
+}
+
+// A card whose range the boxes cannot show exactly (-9.9951 to 9.9951 V):
+// every value the boxes offer plays, and a refusal never contradicts itself.
+void tst_generation::boxesOfferWhatTheCardPlays_data()
+{
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("highest offset") << 99.0 << 0.0 << "";
+    QTest::newRow("lowest offset") << -99.0 << 0.0 << "";
+    QTest::newRow("largest amplitude") << 0.0 << 99.0 << "";
+    QTest::newRow("offset and amplitude at the top") << 4.99 << 5.0 << "";
+    QTest::newRow("beyond") << 5.0 << 99.0 << "Channel 1 reaches 14.99 V; the card's output range is -9.99 to 9.99 V.";
+}
+
+void tst_generation::boxesOfferWhatTheCardPlays()
+{
+    QFETCH(double, offset);
+    QFETCH(double, amplitude);
+    QFETCH(QString, warning);
+    auto panel = openPanel(&card, "panel_odd_limits.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    QCOMPARE(panel->dac1Box->maximum(), 9.995);
+    setChannel(panel->chan1, Channel { 2, amplitude, offset, 1 }); // the boxes clamp 99 to what they offer
+    ModalScript script;
+    if (!warning.isEmpty())
+        script.answer(QStringLiteral("OK"));
+    panel->startButton->click();
+    QCOMPARE(script.seen.isEmpty() ? QString() : script.seen[0].text, warning);
+    QCOMPARE(panel->startButton->isChecked(), warning.isEmpty());
+    const auto sent = kdsim::calls("kd7240_generateWaveform");
+    QCOMPARE(sent.size(), size_t(warning.isEmpty() ? 1 : 0));
+    if (!sent.empty())
+        QCOMPARE(sent[0].status, VI_SUCCESS);
+    if (panel->startButton->isChecked())
+        panel->startButton->click();
 }
 
 // A stop the card refused leaves the window generating, paused or not, and

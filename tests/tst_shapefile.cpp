@@ -186,7 +186,7 @@ void tst_shapefile::playsThroughThePanel()
             QByteArray text;
             for (int i = 0; i < counts[k]; ++i)
                 text += QByteArray::number((i % 7) - 3) + '\n'; // -3..3: normalised to -1..1
-            QVERIFY(groups[k]->loadShapeFile(writeFile(dir, QStringLiteral("c%1.txt").arg(k), text)));
+            QVERIFY(panel->loadShapeFile(groups[k], writeFile(dir, QStringLiteral("c%1.txt").arg(k), text)));
             QCOMPARE(groups[k]->waveType, int(kd7240fp::waveArbitrary));
             QVERIFY(groups[k]->arbitraryButton->isChecked());
             QCOMPARE(groups[k]->shapeLabel->text(), QStringLiteral("c%1.txt").arg(k));
@@ -241,10 +241,10 @@ void tst_shapefile::badFileKeepsTheWaveform()
     panel->chan1->sawButton->click();
     ModalScript script;
     script.answer(QStringLiteral("OK")).answer(QStringLiteral("OK"));
-    QVERIFY(!panel->chan1->loadShapeFile(writeFile(dir, QStringLiteral("broken.csv"), "1\n2\nthree\n")));
-    QVERIFY(!panel->chan1->loadShapeFile(dir.filePath(QStringLiteral("missing.wav"))));
+    QVERIFY(!panel->loadShapeFile(panel->chan1, writeFile(dir, QStringLiteral("broken.csv"), "1\n2\nthree\n")));
+    QVERIFY(!panel->loadShapeFile(panel->chan1, dir.filePath(QStringLiteral("missing.wav"))));
     script.answer(QStringLiteral("OK"));
-    QVERIFY(!panel->chan1->loadShapeFile(dir.path())); // no file to read, and never ending ones alike
+    QVERIFY(!panel->loadShapeFile(panel->chan1, dir.path())); // no file to read, and never ending ones alike
     QCOMPARE(script.seen.size(), 3);
     QCOMPARE(script.seen[2].text, QStringLiteral("Cannot read \"%1\": it is not a file.").arg(QFileInfo(dir.path()).fileName()));
     QCOMPARE(script.seen[0].text, QStringLiteral("\"broken.csv\", line 3: \"three\" is not a number."));

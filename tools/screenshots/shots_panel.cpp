@@ -153,7 +153,7 @@ void shotsPanel(const QString &dir)
             shape.write(QByteArray::number(std::exp(-3 * t) * std::sin(2 * M_PI * 5 * t) + (i < 25 ? 0.6 : 0)) + '\n');
         }
         shape.close();
-        panel.chan2->loadShapeFile(shape.fileName());
+        panel.loadShapeFile(panel.chan2, shape.fileName());
         panel.chan2->amplitudeBox->setValue(3);
         panel.commonSettings->frequencyBox->setValue(1000);
         saveWidget(&panel, dir, QStringLiteral("panel-arbitrary.png"));

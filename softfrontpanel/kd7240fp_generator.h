@@ -1,0 +1,117 @@
+// The card's session as the 7240 panel uses it: the generation lifecycle
+// (start from a plan, stop, pause, resume, trigger, the poll that notices a
+// burst has ended) and every other driver call of the panel, each reported
+// the same way. Whether the panel generates is held here, in one state,
+// changed in one place.
+//
+// What happens when...
+//   Start is pressed: start() plans the settings into the window's sample
+//     room; a problem is shown and nothing is sent; otherwise the trigger is
+//     set up, the samples are sent, the poll starts: Generating.
+//   a burst ends by itself: poll() reads the card's burst state every 100 ms;
+//     state 0 runs the stop path: Idle.
+//   Stop is refused: stop() keeps the state it had (Generating or Paused)
+//     and the poll running, so Stop can be pressed again.
+//   the poll fails: reported once per streak of failures; a report waits
+//     while another message box is open; the window stays generating.
+#ifndef KD7240FP_GENERATOR_H
+#define KD7240FP_GENERATOR_H
+
+#include <QObject>
+#include <QString>
+
+#include "kd7240fp_plan.h"
+#include "visa.h"
+
+class QTimer;
+
+class kd7240fp_generator : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State {
+        Idle, // nothing sent, or the last burst has ended
+        Generating, // a burst runs (or waits for its trigger)
+        Paused, // a burst is held by Pause
+        NoCard, // the card could not be opened again: nothing to talk to
+    };
+    Q_ENUM(State)
+
+    // What the session is: a card, demo mode (no driver calls but pause and
+    // resume), or no card at all after a failed reopen.
+    enum Link { WithCard, Demo, WithoutCard };
+
+    // `timer` paces the poll (not owned; its timeout is wired to poll() by
+    // the window); `room` gives the sample buffer Start fills.
+    kd7240fp_generator(QTimer *timer, kd7240fp::SampleRoom room, QObject *parent);
+
+    // The session calls go to from now on. Leaves the state Idle (NoCard
+    // without a card).
+    void attach(ViSession session, Link link);
+    // The range the boxes offer, which Start checks the samples against.
+    void setLimits(const kd7240fp::Limits &limits) { limits_ = limits; }
+    kd7240fp::Limits limits() const { return limits_; }
+
+    State state() const { return state_; }
+    bool running() const { return state_ == Generating || state_ == Paused; }
+    // Whether channel k (0, 1) of the running burst plays a waveform.
+    bool channelActive(int k) const { return running() && active[k]; }
+
+    // Starts generating `settings`; true when it did. Anything in the way is
+    // shown as a warning and nothing reaches the card.
+    bool start(kd7240fp::Settings settings);
+    // Stops the burst. A stop the card refuses keeps the state as it was.
+    void stop();
+    void pause();
+    void resume();
+    // One poll of the burst state; the burst's end stops generation.
+    void poll();
+    // Back to Idle for a reset: a running burst is stopped on this session
+    // (should the card not open again, nobody could stop it later); a pause
+    // is dropped without resuming.
+    void abandon();
+
+    // The other operations of the panel.
+    void trigger();
+    void setFilters(int filter1, int term1, int filter2, int term2);
+    void writeDacs(double dac1, double dac2);
+    // Shows "Calibration procedure completed successfully." unless the call failed.
+    void calibrate();
+    // The card's output limits; false (and nothing written) when the read failed.
+    bool readLimits(double *low, double *high);
+    // A channel's DAC value, or `current` when the read failed.
+    double readDac(int channel, double current);
+    struct Identity
+    {
+        QString serialNumber;
+        QString revision;
+        QString model;
+    };
+    Identity readIdentity();
+
+    // Shows a failed call (negative status) in the error box and a warning
+    // (positive) in the warning box; 0 shows nothing. Returns `status`.
+    static ViStatus report(ViStatus status, const char *callText);
+
+signals:
+    void stateChanged(kd7240fp_generator::State state);
+    // What Start sent: its plan, samples included (valid until the next start).
+    void sent(const kd7240fp::Plan &plan);
+
+private:
+    void setState(State state);
+    bool withCard() const { return link == WithCard; }
+
+    QTimer *timer;
+    kd7240fp::SampleRoom room;
+    kd7240fp::Limits limits_;
+    ViSession session = 0;
+    Link link = Demo;
+    State state_ = Idle;
+    bool active[2] = {};
+    // Set from a poll that failed until one succeeds.
+    bool pollFailing = false;
+};
+
+#endif

@@ -1,0 +1,204 @@
+#include "kd7240fp_plan.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+namespace kd7240fp {
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_plan", text); }
+
+// A value as a box with `decimals` decimals shows it, pushed toward the
+// middle of the range: ceil for the low end, floor for the high end. A value
+// that already has that many decimals stays as it is (9.99 is 998.99999... hundredths).
+double roundInward(double value, int decimals, bool up)
+{
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = value * scale;
+    const double nearest = std::round(scaled);
+    if (std::fabs(scaled - nearest) < 1e-6)
+        return nearest / scale;
+    return (up ? std::ceil(scaled) : std::floor(scaled)) / scale;
+}
+
+// Samples that lie beyond an end by no more than the rounding of their sum
+// (amplitude plus offset in binary) are the end itself: the boxes allowed them.
+constexpr double slack = 1e-9;
+
+// A value beyond an end, with as many decimals as it takes to tell the two
+// apart: "reaches 10.00 V; the range is -10.00 to 10.00 V" would contradict itself.
+QString beyondText(double worst, double end)
+{
+    int decimals = 2;
+    while (decimals < 6 && QString::number(worst, 'f', decimals) == QString::number(end, 'f', decimals))
+        ++decimals;
+    return QString::number(worst, 'f', decimals);
+}
+
+int shapeSamples(const ChannelSettings &c) { return c.waveType == waveArbitrary ? int(c.shape.size()) : 0; }
+
+void fillChannel(const ChannelSettings &c, int n, double *out)
+{
+    if (c.waveType == waveArbitrary)
+        playShape(c.shape.data(), n, c.amplitude, c.offset, out);
+    else
+        synthesize(c.waveType, n, c.amplitude, c.offset, out);
+}
+
+void describeTiming(Plan &plan, const Settings &settings)
+{
+    const Timing &timing = plan.timing;
+    const int asked = settings.common.frequency;
+    if (!timing.ok) {
+        switch (timing.problem) {
+        case Timing::TooFast:
+            plan.timingText = tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most 1 MHz")
+                                  .arg(timing.channel)
+                                  .arg(timing.nSam)
+                                  .arg(asked)
+                                  .arg(clockText(timing.rate));
+            plan.readout = tr("needs %1").arg(clockText(timing.rate));
+            break;
+        case Timing::LengthsDiffer:
+            plan.timingText = tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period "
+                                 "together, so their files must hold the same number of samples.")
+                                  .arg(settings.channel[0].shape.size())
+                                  .arg(settings.channel[1].shape.size());
+            plan.readout = tr("files differ in length");
+            break;
+        default:
+            plan.timingText = QStringLiteral("Wrong output signal frequency has been choosen");
+            plan.readout = tr("no sample rate fits");
+            break;
+        }
+        plan.readoutTip = plan.timingText;
+        plan.readoutOff = true;
+        return;
+    }
+    const QString played = QString::number(timing.played, 'f', 2);
+    plan.readout = tr("plays %1 Hz, %2 samples").arg(played).arg(timing.nSam);
+    const QString clock = clockText(timing.rate);
+    plan.readoutTip = timing.fromShape
+        ? tr("One period is the file's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
+              .arg(timing.nSam)
+              .arg(clock, played)
+        : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
+              .arg(timing.nSam)
+              .arg(clock, played);
+    const double deviation = (timing.played - asked) / asked;
+    plan.readoutOff = std::fabs(deviation) > 0.001;
+    if (plan.readoutOff)
+        plan.readoutTip += QLatin1Char(' ')
+            + tr("A period holds only whole samples, so the card plays %1 % %2 the %3 Hz set.")
+                  .arg(std::fabs(deviation) * 100, 0, 'f', 2)
+                  .arg(deviation > 0 ? tr("above") : tr("below"))
+                  .arg(asked);
+}
+
+// Marks the channels whose samples leave the range; samples within the
+// slack are put onto the end they touch, so the card takes them too.
+void checkLimits(Plan &plan, double *const channels[2], int n)
+{
+    QStringList lines;
+    const Limits &limits = plan.limits;
+    for (int k = 0; k < 2; ++k) {
+        if (!channels[k])
+            continue;
+        double lo = 0, hi = 0;
+        sampleRange(channels[k], n, &lo, &hi);
+        if (hi <= limits.high && lo >= limits.low)
+            continue;
+        if (hi <= limits.high + slack && lo >= limits.low - slack) {
+            std::for_each(channels[k], channels[k] + n, [&](double &v) { v = std::clamp(v, limits.low, limits.high); });
+            continue;
+        }
+        const bool high = hi > limits.high + slack;
+        const double worst = high ? hi : lo;
+        plan.beyond.push_back({ k + 1, worst });
+        lines << tr("Channel %1 reaches %2 V; the card's output range is %3 to %4 V.")
+                     .arg(k + 1)
+                     .arg(beyondText(worst, high ? limits.high : limits.low))
+                     .arg(limits.low, 0, 'f', 2)
+                     .arg(limits.high, 0, 'f', 2);
+    }
+    if (!lines.isEmpty()) {
+        plan.problem = Plan::BeyondLimits;
+        plan.problemText = lines.join(QLatin1Char('\n'));
+    }
+}
+
+} // namespace
+
+Limits shownLimits(double low, double high, int decimals)
+{
+    return { roundInward(low, decimals, true), roundInward(high, decimals, false) };
+}
+
+QString clockText(double rate)
+{
+    if (rate >= 999999.5)
+        return tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6);
+    if (rate >= 999.5)
+        return tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
+    return tr("%1 Hz").arg(rate, 0, 'g', 6);
+}
+
+Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &room)
+{
+    Plan plan;
+    plan.limits = limits;
+    plan.length = settings.common.length();
+    plan.byTrigger = settings.common.byTrigger();
+    for (int k = 0; k < 2; ++k) {
+        plan.active[k] = settings.channel[k].active();
+        plan.filter[k] = settings.channel[k].filterCode();
+    }
+    plan.timing
+        = timingFor(settings.common.frequency, shapeSamples(settings.channel[0]), shapeSamples(settings.channel[1]));
+    describeTiming(plan, settings);
+
+    auto refuse = [&plan](Plan::Problem problem, const QString &text) {
+        plan.problem = problem;
+        plan.problemText = text;
+        return plan;
+    };
+    if (!settings.anyActive())
+        return refuse(Plan::NoWaveform, QStringLiteral("At least for one channel the waveform type should be choosen"));
+    for (int k = 0; k < 2; ++k)
+        if (settings.channel[k].waveType == waveArbitrary && settings.channel[k].shape.empty())
+            return refuse(Plan::NoShape, tr("Channel %1 has no shape loaded.").arg(k + 1));
+    if (!plan.timing.ok)
+        return refuse(plan.timing.problem == Timing::TooFast   ? Plan::TooFast
+                : plan.timing.problem == Timing::LengthsDiffer ? Plan::LengthsDiffer
+                                                               : Plan::NoPeriod,
+            plan.timingText);
+    if (!room)
+        return plan;
+
+    const int n = plan.timing.nSam;
+    plan.sampleCount = plan.active[0] && plan.active[1] ? 2 * n : n;
+    double *out = room(plan.sampleCount);
+    if (!out) {
+        const int needed = plan.sampleCount;
+        plan.sampleCount = 0;
+        return refuse(
+            Plan::NoMemory, tr("Not enough memory for %1 samples; the waveform cannot be generated.").arg(needed));
+    }
+    double *channels[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        if (!plan.active[k])
+            continue;
+        channels[k] = out;
+        fillChannel(settings.channel[k], n, out);
+        out += n;
+    }
+    checkLimits(plan, channels, n);
+    plan.samples[0] = channels[0];
+    plan.samples[1] = channels[1];
+    return plan;
+}
+
+} // namespace kd7240fp

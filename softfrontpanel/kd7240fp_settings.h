@@ -1,0 +1,68 @@
+// What the operator chose on the generation tab, as a plain value: both
+// channels (with a loaded shape's samples) and the settings they share. The
+// groups produce it and can be set from it; the plan turns it into what the
+// card is sent. It holds everything needed to play, so it can be kept.
+#ifndef KD7240FP_SETTINGS_H
+#define KD7240FP_SETTINGS_H
+
+#include <QString>
+#include <vector>
+
+namespace kd7240fp {
+
+struct ChannelSettings
+{
+    int waveType = 0; // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 the loaded shape
+    double amplitude = 0; // volts, peak
+    double offset = 0; // volts
+    // The filter box's entry: 0 "Ground", 1 "Bypass", 2 "1KHz", 3 "10KHz", 4 "100KHz".
+    int filterIndex = 1;
+    // The filter a grounded channel keeps reporting: the last one read
+    // while it was not grounded.
+    int lastFilter = 0;
+    std::vector<double> shape; // normalised to -1..1; empty until one is loaded
+    QString shapeName; // where the shape came from, as the operator knows it (a file's path)
+
+    bool active() const { return waveType != 0; }
+    // The driver's filter code 0..3 and termination code (2: grounded).
+    int filterCode() const { return filterIndex > 0 ? filterIndex - 1 : lastFilter; }
+    int termCode() const { return filterIndex == 0 ? 2 : 0; }
+    bool operator==(const ChannelSettings &o) const
+    {
+        return waveType == o.waveType && amplitude == o.amplitude && offset == o.offset && filterIndex == o.filterIndex
+            && lastFilter == o.lastFilter && shape == o.shape && shapeName == o.shapeName;
+    }
+};
+
+struct CommonSettings
+{
+    int frequency = 1000; // Hz
+    int startIndex = 0; // 0 "Immediate", 1 "By Trigger"
+    int stopIndex = 0; // 0 "Unlimited", 1 "Limited by"
+    int cycles = 10; // for "Limited by"
+
+    bool byTrigger() const { return startIndex != 0; }
+    // The cycles the card is told to play: 0 for without end.
+    int length() const { return stopIndex != 0 ? cycles : 0; }
+    bool operator==(const CommonSettings &o) const
+    {
+        return frequency == o.frequency && startIndex == o.startIndex && stopIndex == o.stopIndex && cycles == o.cycles;
+    }
+};
+
+struct Settings
+{
+    ChannelSettings channel[2];
+    CommonSettings common;
+
+    bool anyActive() const { return channel[0].active() || channel[1].active(); }
+    bool operator==(const Settings &o) const
+    {
+        return channel[0] == o.channel[0] && channel[1] == o.channel[1] && common == o.common;
+    }
+    bool operator!=(const Settings &o) const { return !(*this == o); }
+};
+
+} // namespace kd7240fp
+
+#endif
