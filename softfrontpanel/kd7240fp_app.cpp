@@ -1,13 +1,17 @@
 #include "kd7240fp_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -17,11 +21,13 @@
 #include <cstdlib>
 
 #include "kd7010fp_about.h"
+#include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_led.h"
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_setup.h"
 #include "kd7240fp_shapeloader.h"
 
 namespace {
@@ -130,6 +136,17 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     preview = new kd7240fp_preview;
     tabs->addTab(preview, tr("Preview"));
 
+    saveSetupButton = new QPushButton(tr("Save Setup…"));
+    saveSetupButton->setShortcut(QKeySequence::Save);
+    saveSetupButton->setToolTip(tr("Saves both channels and the common settings to a setup file (%1)")
+                                    .arg(QKeySequence(QKeySequence::Save).toString(QKeySequence::NativeText)));
+    openSetupButton = new QPushButton(tr("Open Setup…"));
+    openSetupButton->setShortcut(QKeySequence::Open);
+    openSetupButton->setToolTip(tr("Sets both channels and the common settings from a setup file (%1)")
+                                    .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText)));
+    addColumnButton(saveSetupButton);
+    addColumnButton(openSetupButton);
+
     timer = new QTimer(this);
     generator = new kd7240fp_generator(
         timer, [this](int count) { return sampleRoom(count); }, this);
@@ -162,6 +179,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     connect(commonSettings->frequencyBox, &QSpinBox::valueChanged, this, &kd7240fp_App::settingsChanged);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
+    connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
+    connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
 
     readCard();
 
@@ -268,6 +287,10 @@ int kd7240fp_App::pulseITRI()
 int kd7240fp_App::start()
 {
     // The button is already checked for a start, unchecked for a stop.
+    if (startButton->isChecked() && filtersStale) {
+        filtersStale = false;
+        setFilt();
+    }
     if (startButton->isChecked())
         generator->start(settings());
     else
@@ -314,6 +337,7 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     chan2->setEnabled(!running);
     commonSettings->setEnabled(!running);
     tabs->setTabEnabled(dacTab, !running);
+    openSetupButton->setEnabled(!running);
     // Without a card nothing can be started, triggered, written or
     // calibrated; the settings and the preview still can be used.
     startButton->setEnabled(card);
@@ -363,6 +387,87 @@ bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
         return false;
     group->setShape(std::move(shape->samples), shape->path);
     return true;
+}
+
+void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
+{
+    chan1->setSettings(s.channel[0]);
+    chan2->setSettings(s.channel[1]);
+    commonSettings->setSettings(s.common);
+    filtersStale = true;
+    settingsChanged();
+}
+
+QString kd7240fp_App::lastSetupPath()
+{
+    return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Last.kd7240"));
+}
+
+void kd7240fp_App::saveSetup()
+{
+    QSettings remembered(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
+    const QString folderKey = QStringLiteral("7240/SetupFolder");
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Save Setup"), remembered.value(folderKey).toString(), tr("Setups (*.kd7240)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".kd7240");
+    remembered.setValue(folderKey, QFileInfo(path).absolutePath());
+    QString error;
+    if (!kd7240fp::writeSetupFile(path, settings(), &error))
+        warningMessage(error);
+}
+
+void kd7240fp_App::openSetup()
+{
+    QSettings remembered(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
+    const QString folderKey = QStringLiteral("7240/SetupFolder");
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open Setup"), remembered.value(folderKey).toString(), tr("Setups (*.kd7240);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    remembered.setValue(folderKey, QFileInfo(path).absolutePath());
+    openSetupFile(path);
+}
+
+bool kd7240fp_App::openSetupFile(const QString &path)
+{
+    kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
+    if (!read.ok) {
+        warningMessage(read.error);
+        return false;
+    }
+    const QStringList changed = kd7240fp::fitSetup(
+        read.settings, { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum());
+    applySettings(read.settings);
+    if (!changed.isEmpty())
+        infoMessage(tr("\"%1\" holds values beyond this card's output range; they were changed:\n%2")
+                        .arg(QFileInfo(path).fileName(), changed.join(QLatin1Char('\n'))));
+    return true;
+}
+
+void kd7240fp_App::restoreLastSetup()
+{
+    const QString path = lastSetupPath();
+    if (!QFileInfo::exists(path))
+        return;
+    kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
+    if (!read.ok) {
+        std::fprintf(stderr, "kd7240fp: the last setup is not used: %s\n", qPrintable(read.error));
+        return;
+    }
+    kd7240fp::fitSetup(
+        read.settings, { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum());
+    applySettings(read.settings);
+}
+
+void kd7240fp_App::saveLastSetup()
+{
+    const QString path = lastSetupPath();
+    QString error;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !kd7240fp::writeSetupFile(path, settings(), &error))
+        std::fprintf(stderr, "kd7240fp: the settings could not be kept for the next start: %s\n", qPrintable(error));
 }
 
 int kd7240fp_App::resetDevice()

@@ -63,6 +63,22 @@ public:
     // Loads one period from a file into a channel group and chooses it; a
     // file that cannot be used is reported, and the group keeps its waveform.
     bool loadShapeFile(kd7240fp_chSet *group, const QString &path);
+    // Sets every group from `settings`; nothing reaches the card until the
+    // operator starts or changes a filter.
+    void applySettings(const kd7240fp::Settings &settings);
+
+    // Setups: "Save Setup…" and "Open Setup…" above Reset Device.
+    QPushButton *saveSetupButton;
+    QPushButton *openSetupButton;
+    // Opens a setup file: all of it or, with a message naming the file and
+    // the first problem, nothing. Values beyond this card's range are
+    // brought within it and listed in one message. Never starts generation.
+    bool openSetupFile(const QString &path);
+    // The settings as they were when the panel last closed (Last.kd7240
+    // beside the address history); problems go to standard error only.
+    void restoreLastSetup();
+    void saveLastSetup();
+    static QString lastSetupPath();
 
 public slots:
     int setFilt();
@@ -79,6 +95,8 @@ private slots:
     int resetDevice();
     // The played-frequency readout and the preview follow the settings.
     void settingsChanged();
+    void saveSetup();
+    void openSetup();
     // The one place the window shows the generator's state: the buttons,
     // LEDs, and which groups and tabs can be used.
     void showState(kd7240fp_generator::State state);
@@ -102,6 +120,9 @@ private:
 
     QTimer *previewTimer;
     std::vector<double> previewSamples;
+    // The card's front ends were last told other filters than the groups
+    // show (a setup was opened): the next Start tells them first.
+    bool filtersStale = false;
 };
 
 #endif

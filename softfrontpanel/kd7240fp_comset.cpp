@@ -91,7 +91,12 @@ void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopInde
 
 kd7240fp::CommonSettings kd7240fp_comSet::settings() const
 {
-    return { frequencyBox->value(), startBox->currentIndex(), stopBox->currentIndex(), cyclesBox->value() };
+    kd7240fp::CommonSettings s;
+    s.frequency = frequencyBox->value();
+    s.startIndex = startBox->currentIndex();
+    s.stopIndex = stopBox->currentIndex();
+    s.cycles = cyclesBox->value();
+    return s;
 }
 
 void kd7240fp_comSet::setSettings(const kd7240fp::CommonSettings &s)

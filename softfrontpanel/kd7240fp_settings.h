@@ -22,6 +22,9 @@ struct ChannelSettings
     int lastFilter = 0;
     std::vector<double> shape; // normalised to -1..1; empty until one is loaded
     QString shapeName; // where the shape came from, as the operator knows it (a file's path)
+    QString formula; // the formula the shape was computed from; empty for a file's
+    double phase = 0; // degrees, 0 to 359.9: where in the period the buffer starts
+    double duty = 50; // percent, 1 to 99: the square's high part
 
     bool active() const { return waveType != 0; }
     // The driver's filter code 0..3 and termination code (2: grounded).
@@ -40,6 +43,9 @@ struct CommonSettings
     int startIndex = 0; // 0 "Immediate", 1 "By Trigger"
     int stopIndex = 0; // 0 "Unlimited", 1 "Limited by"
     int cycles = 10; // for "Limited by"
+    // Whole periods packed into one buffer so the card plays the frequency
+    // asked for, not the nearest 1 MHz / n.
+    bool exactFrequency = false;
 
     bool byTrigger() const { return startIndex != 0; }
     // The cycles the card is told to play: 0 for without end.

@@ -13,21 +13,41 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
 
-// --help and --version are answered before any window or display exists.
-// Returns the exit status, or -1 when the panel is to start.
-static int answerCommandLine(int argc, char *argv[])
+namespace {
+
+struct Options
 {
+    int exitStatus = -1; // >= 0: end with it at once
+    QString setup; // a setup to apply after connecting
+    bool restore = true; // apply the settings of the last run
+};
+
+} // namespace
+
+// --help and --version are answered before any window or display exists.
+static Options answerCommandLine(int argc, char *argv[])
+{
+    Options options;
     if (argc < 2)
-        return -1;
+        return options;
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kd7240fp"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SFP_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Soft front panel of the Vantix 7240 waveform generator card.\n"
-                                                    "Without options it starts and asks how to connect to the card."));
+    parser.setApplicationDescription(
+        QStringLiteral("Soft front panel of the Vantix 7240 waveform generator card.\n"
+                       "Without options it starts, asks how to connect to the card and takes up the settings\n"
+                       "it had when it was last closed."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption setup(QStringLiteral("setup"),
+        QStringLiteral("Applies the setup FILE (saved with Save Setup) once the card is connected."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption noRestore(QStringLiteral("no-restore"),
+        QStringLiteral("Starts with the default settings instead of those the panel had when it last closed."));
+    parser.addOption(setup);
+    parser.addOption(noRestore);
     // Qt's own options ("-platform xcb", "-style Fusion", the session manager's
     // "-session id") are accepted here and left to the application.
     for (const char *name : { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
@@ -48,24 +68,24 @@ static int answerCommandLine(int argc, char *argv[])
         error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kd7240fp: %s\nTry 'kd7240fp --help' for the options.\n", qPrintable(error));
-        return 1;
-    }
-    if (parser.isSet(help)) {
+        options.exitStatus = 1;
+    } else if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
+        options.exitStatus = 0;
+    } else if (parser.isSet(version)) {
         std::printf("kd7240fp %s\n", SFP_VERSION);
-        return 0;
+        options.exitStatus = 0;
     }
-    return -1;
+    options.setup = parser.value(setup);
+    options.restore = !parser.isSet(noRestore);
+    return options;
 }
 
 int main(int argc, char *argv[])
 {
-    const int answered = answerCommandLine(argc, argv);
-    if (answered >= 0)
-        return answered;
+    const Options options = answerCommandLine(argc, argv);
+    if (options.exitStatus >= 0)
+        return options.exitStatus;
 
     QApplication app(argc, argv);
     kd7240_fc card;
@@ -82,11 +102,19 @@ int main(int argc, char *argv[])
     {
         // Cancel in the connection flow ends the process inside this constructor.
         kd7240fp_App window(&card);
+        // Connected (or in demo mode): the settings the operator asked for,
+        // else those of the last run. A bad setup is reported and the
+        // panel starts with its defaults.
+        if (!options.setup.isEmpty())
+            window.openSetupFile(options.setup);
+        else if (options.restore)
+            window.restoreLastSetup();
         window.adjustSize();
         centerOnScreen(&window);
         window.show();
         splash->finish(&window);
         app.exec();
+        window.saveLastSetup();
         // The window goes first: it releases its samples and closes the session.
     }
     return 0;

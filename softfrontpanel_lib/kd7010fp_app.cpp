@@ -350,6 +350,11 @@ void kd7010fp_app::setPanelLayout(QLayout *layout)
         setLayout(layout);
 }
 
+void kd7010fp_app::addColumnButton(QPushButton *button)
+{
+    buttonColumn->insertWidget(buttonColumn->indexOf(resetButton), button);
+}
+
 void kd7010fp_app::setHeaderText(QString text)
 {
     titleLabel->setText(text);

@@ -67,6 +67,9 @@ public:
     }
 
     void setPanelLayout(QLayout *layout);
+    // Puts a button of the card panel into the right-hand column, above
+    // "Reset Device" (after any added before).
+    void addColumnButton(QPushButton *button);
     void setHeaderText(QString text);
     void setSystemLabel(QString text, QString whatsThis);
     void setFcLabel(QString text, QString whatsThis);

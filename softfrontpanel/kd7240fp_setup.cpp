@@ -1,0 +1,316 @@
+#include "kd7240fp_setup.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+
+#include "kd7240fp_shapefile.h"
+
+namespace kd7240fp {
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_setup", text); }
+
+const QString setupTag = QStringLiteral("Vantix 7240 soft front panel");
+const QString modelText = QStringLiteral("7240");
+const QStringList waveNames = { "None", "Sine", "Square", "Saw", "Triangle", "Arbitrary" };
+const QStringList filterNames = { "Ground", "Bypass", "1KHz", "10KHz", "100KHz" };
+const QStringList startNames = { "Immediate", "By Trigger" };
+const QStringList stopNames = { "Unlimited", "Limited by" };
+// Far more than 2 x 262143 samples written as text ever take.
+constexpr qint64 maxSetupBytes = 64 * 1024 * 1024;
+
+QJsonObject channelObject(const ChannelSettings &c)
+{
+    QJsonObject o;
+    o[QLatin1String("waveform")] = waveNames.value(c.waveType);
+    o[QLatin1String("amplitude")] = c.amplitude;
+    o[QLatin1String("offset")] = c.offset;
+    o[QLatin1String("filter")] = filterNames.value(c.filterIndex);
+    o[QLatin1String("filterWhenGrounded")] = filterNames.value(c.lastFilter + 1);
+    o[QLatin1String("phase")] = c.phase;
+    o[QLatin1String("duty")] = c.duty;
+    if (c.shape.empty()) {
+        o[QLatin1String("shape")] = QJsonValue::Null;
+    } else {
+        QJsonArray samples;
+        for (double v : c.shape)
+            samples.append(v);
+        QJsonObject shape;
+        shape[QLatin1String("name")] = c.shapeName;
+        shape[QLatin1String("formula")] = c.formula;
+        shape[QLatin1String("samples")] = samples;
+        o[QLatin1String("shape")] = shape;
+    }
+    return o;
+}
+
+// Reads the keys of one object; the first problem is kept and every read
+// after it does nothing, so the reading code stays a plain sequence.
+class Reader
+{
+public:
+    explicit Reader(QString *error)
+        : error(error)
+    {
+    }
+
+    bool failed() const { return !error->isEmpty(); }
+    void fail(const QString &path, const QString &what)
+    {
+        if (!failed())
+            *error = QStringLiteral("%1 %2").arg(path, what);
+    }
+
+    QJsonValue value(const QJsonObject &o, const QString &path, const char *key)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            fail(join(path, key), tr("is missing."));
+        return v;
+    }
+    double number(const QJsonObject &o, const QString &path, const char *key, double low, double high)
+    {
+        const QJsonValue v = value(o, path, key);
+        if (failed())
+            return 0;
+        if (!v.isDouble()) {
+            fail(join(path, key), tr("must be a number."));
+            return 0;
+        }
+        const double d = v.toDouble();
+        if (!(d >= low && d <= high))
+            fail(join(path, key), tr("is %1, out of its range %2 to %3.").arg(d).arg(low).arg(high));
+        return d;
+    }
+    int whole(const QJsonObject &o, const QString &path, const char *key, int low, int high)
+    {
+        const double d = number(o, path, key, low, high);
+        if (!failed() && d != std::floor(d))
+            fail(join(path, key), tr("must be a whole number."));
+        return int(d);
+    }
+    bool flag(const QJsonObject &o, const QString &path, const char *key)
+    {
+        const QJsonValue v = value(o, path, key);
+        if (!failed() && !v.isBool())
+            fail(join(path, key), tr("must be true or false."));
+        return v.toBool();
+    }
+    // The index of the text in `names`.
+    int choice(const QJsonObject &o, const QString &path, const char *key, const QStringList &names, int first = 0)
+    {
+        const QJsonValue v = value(o, path, key);
+        if (failed())
+            return first;
+        const int index = v.isString() ? int(names.indexOf(v.toString())) : -1;
+        if (index < first)
+            fail(join(path, key), tr("must be one of %1.").arg(quoted(names.mid(first))));
+        return std::max(index, first);
+    }
+    QString text(const QJsonObject &o, const QString &path, const char *key)
+    {
+        const QJsonValue v = value(o, path, key);
+        if (!failed() && !v.isString())
+            fail(join(path, key), tr("must be a text."));
+        return v.toString();
+    }
+
+    static QString join(const QString &path, const char *key)
+    {
+        return path.isEmpty() ? QString::fromLatin1(key) : path + QLatin1Char('.') + QLatin1String(key);
+    }
+
+private:
+    static QString quoted(const QStringList &names)
+    {
+        QStringList q;
+        for (const QString &n : names)
+            q << QLatin1Char('"') + n + QLatin1Char('"');
+        return q.join(QStringLiteral(", "));
+    }
+
+    QString *error;
+};
+
+void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSettings &c)
+{
+    const QJsonValue v = r.value(o, path, "shape");
+    if (r.failed() || v.isNull())
+        return;
+    const QString where = Reader::join(path, "shape");
+    if (!v.isObject())
+        return r.fail(where, tr("must be an object or null."));
+    const QJsonObject shape = v.toObject();
+    c.shapeName = r.text(shape, where, "name");
+    c.formula = r.text(shape, where, "formula");
+    const QJsonValue samples = r.value(shape, where, "samples");
+    if (r.failed())
+        return;
+    const QString at = Reader::join(where, "samples");
+    if (!samples.isArray())
+        return r.fail(at, tr("must be an array of numbers."));
+    const QJsonArray array = samples.toArray();
+    if (array.size() < minShapeSamples || array.size() > maxShapeSamples)
+        return r.fail(at,
+            tr("holds %1 samples; a period holds %2 to %3.")
+                .arg(array.size())
+                .arg(minShapeSamples)
+                .arg(maxShapeSamples));
+    c.shape.reserve(size_t(array.size()));
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        // QJsonDocument reads numbers beyond a double's range as infinite.
+        const QJsonValue s = array.at(i);
+        if (!s.isDouble() || !std::isfinite(s.toDouble()))
+            return r.fail(QStringLiteral("%1[%2]").arg(at).arg(i), tr("must be a finite number."));
+        c.shape.push_back(s.toDouble());
+    }
+    normalise(c.shape);
+}
+
+ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path)
+{
+    ChannelSettings c;
+    c.waveType = r.choice(o, path, "waveform", waveNames);
+    c.amplitude = r.number(o, path, "amplitude", 0, 1e6);
+    c.offset = r.number(o, path, "offset", -1e6, 1e6);
+    c.filterIndex = r.choice(o, path, "filter", filterNames);
+    c.lastFilter = r.choice(o, path, "filterWhenGrounded", filterNames, 1) - 1;
+    c.phase = r.number(o, path, "phase", 0, 359.9);
+    c.duty = r.number(o, path, "duty", 1, 99);
+    readShape(r, o, path, c);
+    if (!r.failed() && c.waveType == waveArbitrary && c.shape.empty())
+        r.fail(Reader::join(path, "shape"), tr("is missing: the channel plays a shape."));
+    return c;
+}
+
+QString volts(double v) { return QString::number(v, 'f', 2); }
+
+} // namespace
+
+QByteArray writeSetup(const Settings &s)
+{
+    QJsonObject o;
+    o[QLatin1String("setup")] = setupTag;
+    o[QLatin1String("version")] = setupVersion;
+    o[QLatin1String("model")] = modelText;
+    o[QLatin1String("frequency")] = s.common.frequency;
+    o[QLatin1String("start")] = startNames.value(s.common.startIndex);
+    o[QLatin1String("stop")] = stopNames.value(s.common.stopIndex);
+    o[QLatin1String("cycles")] = s.common.cycles;
+    o[QLatin1String("exactFrequency")] = s.common.exactFrequency;
+    o[QLatin1String("channels")] = QJsonArray { channelObject(s.channel[0]), channelObject(s.channel[1]) };
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+bool writeSetupFile(const QString &path, const Settings &settings, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(writeSetup(settings)) >= 0 && file.commit())
+        return true;
+    *error = tr("Cannot write \"%1\": %2.").arg(QFileInfo(path).fileName(), file.errorString());
+    return false;
+}
+
+SetupRead readSetup(const QByteArray &bytes, const QString &name)
+{
+    SetupRead result;
+    QString problem;
+    Reader r(&problem);
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    const QJsonObject o = document.object();
+    if (document.isNull()) {
+        result.error = tr("\"%1\" is not a setup: %2 at character %3.")
+                           .arg(name, parseError.errorString())
+                           .arg(parseError.offset + 1);
+        return result;
+    }
+    if (!document.isObject() || o.value(QLatin1String("setup")).toString() != setupTag) {
+        result.error = tr("\"%1\" is not a setup of this panel.").arg(name);
+        return result;
+    }
+    const QJsonValue version = o.value(QLatin1String("version"));
+    if (version.isDouble() && version.toDouble() > setupVersion) {
+        result.error = tr("\"%1\" was saved by a newer panel (setup version %2); this panel reads version %3.")
+                           .arg(name)
+                           .arg(version.toDouble())
+                           .arg(setupVersion);
+        return result;
+    }
+    r.whole(o, QString(), "version", 1, setupVersion);
+    const QString model = r.text(o, QString(), "model");
+    if (!r.failed() && model != modelText)
+        r.fail(QStringLiteral("model"), tr("is \"%1\": this panel plays setups of the %2.").arg(model, modelText));
+    Settings &s = result.settings;
+    s.common.frequency = r.whole(o, QString(), "frequency", 1, 100000);
+    s.common.startIndex = r.choice(o, QString(), "start", startNames);
+    s.common.stopIndex = r.choice(o, QString(), "stop", stopNames);
+    s.common.cycles = r.whole(o, QString(), "cycles", 1, 1024);
+    s.common.exactFrequency = r.flag(o, QString(), "exactFrequency");
+    const QJsonValue channels = r.value(o, QString(), "channels");
+    if (!r.failed() && (!channels.isArray() || channels.toArray().size() != 2))
+        r.fail(QStringLiteral("channels"), tr("must hold the two channels."));
+    for (int k = 0; k < 2 && !r.failed(); ++k) {
+        const QString path = QStringLiteral("channels[%1]").arg(k);
+        const QJsonValue channel = channels.toArray().at(k);
+        if (!channel.isObject())
+            r.fail(path, tr("must be an object."));
+        else
+            s.channel[k] = readChannel(r, channel.toObject(), path);
+    }
+    if (r.failed()) {
+        result.settings = Settings();
+        result.error = tr("\"%1\": %2").arg(name, problem);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+SetupRead readSetupFile(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    SetupRead result;
+    if (info.exists() && !info.isFile()) {
+        result.error = tr("Cannot read \"%1\": it is not a file.").arg(name);
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = tr("Cannot read \"%1\": %2.").arg(name, file.errorString());
+        return result;
+    }
+    if (file.size() > maxSetupBytes) {
+        result.error = tr("\"%1\" is too large for a setup.").arg(name);
+        return result;
+    }
+    return readSetup(file.read(maxSetupBytes), name);
+}
+
+QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplitude)
+{
+    QStringList changed;
+    for (int k = 0; k < 2; ++k) {
+        ChannelSettings &c = settings.channel[k];
+        const double amplitude = std::min(c.amplitude, maxAmplitude);
+        const double offset = std::clamp(c.offset, offsets.low, offsets.high);
+        if (amplitude != c.amplitude)
+            changed << tr("Channel %1 amplitude: %2 V → %3 V").arg(k + 1).arg(volts(c.amplitude), volts(amplitude));
+        if (offset != c.offset)
+            changed << tr("Channel %1 offset: %2 V → %3 V").arg(k + 1).arg(volts(c.offset), volts(offset));
+        c.amplitude = amplitude;
+        c.offset = offset;
+    }
+    return changed;
+}
+
+} // namespace kd7240fp

@@ -1,0 +1,50 @@
+// Setup files (.kd7240): everything that shapes what the card plays, as JSON
+// a person can read, so a setup plays the same on the next day, on another
+// machine, and when the shape's own file is gone:
+//
+//   { "setup": "Vantix 7240 soft front panel", "version": 1, "model": "7240",
+//     "frequency": 1000, "start": "Immediate", "stop": "Limited by", "cycles": 10,
+//     "exactFrequency": false,
+//     "channels": [ { "waveform": "Sine", "amplitude": 2, "offset": 0, "filter": "Bypass",
+//                     "filterWhenGrounded": "Bypass", "phase": 0, "duty": 50, "shape": null },
+//                   { "waveform": "Arbitrary", ..., "shape": { "name": "/lab/pulse.csv",
+//                     "formula": "", "samples": [ 0, 0.5, 1, ... ] } } ] }
+//
+// Names are the panel's own texts. Reading is all or nothing: the first
+// problem is named and nothing is taken. DAC values are not part of a setup:
+// writing them acts on the card at once.
+#ifndef KD7240FP_SETUP_H
+#define KD7240FP_SETUP_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "kd7240fp_plan.h"
+#include "kd7240fp_settings.h"
+
+namespace kd7240fp {
+
+constexpr int setupVersion = 1;
+
+QByteArray writeSetup(const Settings &settings);
+// Writes atomically: an existing file is replaced only by a complete one.
+bool writeSetupFile(const QString &path, const Settings &settings, QString *error);
+
+struct SetupRead
+{
+    bool ok = false;
+    Settings settings;
+    QString error; // names the file (`name`) and the first problem
+};
+SetupRead readSetup(const QByteArray &bytes, const QString &name);
+// Only regular files are read (a pipe would never end).
+SetupRead readSetupFile(const QString &path);
+
+// Brings amplitudes and offsets within what this card's boxes offer (a setup
+// saved on a card with a wider range); returns a line for each value changed.
+QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplitude);
+
+} // namespace kd7240fp
+
+#endif

@@ -1,0 +1,235 @@
+// Setup files: what is saved comes back exactly; a file that cannot be used
+// changes nothing; values beyond the card's range are brought within it; a
+// saved setup plays sample for sample what was played when it was saved.
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "kd7240fp_setup.h"
+#include "modalscript.h"
+#include "panelfixture.h"
+
+using kd7240fp::Settings;
+
+Q_DECLARE_METATYPE(kd7240fp::Settings)
+
+namespace {
+
+std::vector<double> ramp(int n)
+{
+    std::vector<double> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        s[size_t(i)] = -1 + 2.0 * i / (n - 1);
+    return s;
+}
+
+QString writeText(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return QString();
+    return file.fileName();
+}
+
+} // namespace
+
+class tst_setup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { kdsim::reset(); }
+    void roundTrip_data();
+    void roundTrip();
+    void brokenFilesChangeNothing_data();
+    void brokenFilesChangeNothing();
+    void valuesBeyondTheCardAreBroughtWithin();
+    void savedSetupPlaysTheSame();
+
+private:
+    kd7240_fc card;
+};
+
+void tst_setup::roundTrip_data()
+{
+    QTest::addColumn<Settings>("settings");
+    Settings s;
+    QTest::newRow("a new panel") << s;
+    s.channel[0].waveType = 1;
+    s.channel[0].amplitude = 2.5;
+    s.channel[0].offset = -1.25;
+    s.channel[0].phase = 90;
+    s.common = { 3, 1, 1, 1024, true };
+    QTest::newRow("sine by trigger, limited, exact") << s;
+    s.channel[1].waveType = 2;
+    s.channel[1].duty = 12.5;
+    s.channel[1].filterIndex = 0;
+    s.channel[1].lastFilter = 2;
+    QTest::newRow("square grounded, keeping its filter") << s;
+    s.channel[0].waveType = 3;
+    s.channel[1].waveType = 4;
+    s.channel[1].filterIndex = 4;
+    s.common = { 100000, 0, 0, 1, false };
+    QTest::newRow("saw and triangle") << s;
+    s.channel[1].waveType = 5;
+    s.channel[1].shape = ramp(7);
+    s.channel[1].shapeName = QStringLiteral("/lab/ramp \"7\".csv");
+    s.channel[0].shape = { 0.1, -1, 1 / 3.0 }; // loaded but not chosen
+    s.channel[0].shapeName = QStringLiteral("c:\\old\\x.wav");
+    QTest::newRow("a shape, and another loaded") << s;
+    s.channel[0].waveType = 5;
+    s.channel[0].shape = ramp(262143);
+    s.channel[0].formula = QStringLiteral("sin(2*pi*t)^3");
+    s.channel[0].shapeName.clear();
+    s.channel[1].shape = ramp(262143);
+    QTest::newRow("two shapes at the longest") << s;
+}
+
+void tst_setup::roundTrip()
+{
+    QFETCH(Settings, settings);
+    const kd7240fp::SetupRead read = kd7240fp::readSetup(kd7240fp::writeSetup(settings), QStringLiteral("s.kd7240"));
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QVERIFY(read.settings == settings);
+}
+
+void tst_setup::brokenFilesChangeNothing_data()
+{
+    QTest::addColumn<QByteArray>("from"); // replaced in a valid setup of the panel's settings
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no JSON") << QByteArray("{") << QByteArray("[")
+                             << "\"s.kd7240\" is not a setup: missing value separator at character 19.";
+    QTest::newRow("other JSON") << QByteArray("\"setup\"") << QByteArray("\"set-up\"")
+                                << "\"s.kd7240\" is not a setup of this panel.";
+    QTest::newRow("newer version") << QByteArray("\"version\": 1") << QByteArray("\"version\": 2")
+                                   << "\"s.kd7240\" was saved by a newer panel (setup version 2); this panel reads "
+                                      "version 1.";
+    QTest::newRow("another card") << QByteArray("\"7240\"") << QByteArray("\"6208\"")
+                                  << "\"s.kd7240\": model is \"6208\": this panel plays setups of the 7240.";
+    QTest::newRow("missing key") << QByteArray("\"cycles\"") << QByteArray("\"cycle\"")
+                                 << "\"s.kd7240\": cycles is missing.";
+    QTest::newRow("mistyped key") << QByteArray("\"frequency\": 1000") << QByteArray("\"frequency\": \"1000\"")
+                                  << "\"s.kd7240\": frequency must be a number.";
+    QTest::newRow("frequency out of range") << QByteArray("\"frequency\": 1000") << QByteArray("\"frequency\": 0")
+                                            << "\"s.kd7240\": frequency is 0, out of its range 1 to 100000.";
+    QTest::newRow("cycles not whole") << QByteArray("\"cycles\": 10") << QByteArray("\"cycles\": 2.5")
+                                      << "\"s.kd7240\": cycles must be a whole number.";
+    QTest::newRow("waveform code") << QByteArray("\"waveform\": \"Sine\"") << QByteArray("\"waveform\": 1")
+                                   << "\"s.kd7240\": channels[0].waveform must be one of \"None\", \"Sine\", "
+                                      "\"Square\", \"Saw\", \"Triangle\", \"Arbitrary\".";
+    QTest::newRow("filter") << QByteArray("\"filter\": \"Bypass\"") << QByteArray("\"filter\": \"2KHz\"")
+                            << "\"s.kd7240\": channels[0].filter must be one of \"Ground\", \"Bypass\", \"1KHz\", "
+                               "\"10KHz\", \"100KHz\".";
+    QTest::newRow("shape too short") << QByteArray("0.5,\n") << QByteArray("")
+                                     << "\"s.kd7240\": channels[1].shape.samples holds 1 samples; a period holds 2 to "
+                                        "262143.";
+    QTest::newRow("sample no number") << QByteArray("0.5,\n") << QByteArray("\"0.5\",\n")
+                                      << "\"s.kd7240\": channels[1].shape.samples[0] must be a finite number.";
+    QTest::newRow("shape played but missing") << QByteArray("\"shape\": {") << QByteArray("\"shape\": null, \"x\": {")
+                                              << "\"s.kd7240\": channels[1].shape is missing: the channel plays a "
+                                                 "shape.";
+}
+
+void tst_setup::brokenFilesChangeNothing()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, error);
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    panel->chan1->sineButton->click();
+    panel->chan2->setShape({ 0.5, -1 }, QStringLiteral("two.csv"));
+    const Settings before = panel->settings();
+    QByteArray text = kd7240fp::writeSetup(before);
+    // A compact document, so the replacements find their text.
+    text = QJsonDocument::fromJson(text).toJson(QJsonDocument::Indented).replace("\n            0.5", "0.5");
+    QVERIFY(text.contains(from));
+    text.replace(text.indexOf(from), from.size(), to);
+
+    QTemporaryDir dir;
+    ModalScript script;
+    script.answer(QStringLiteral("OK"));
+    QVERIFY(!panel->openSetupFile(writeText(dir, QStringLiteral("s.kd7240"), text)));
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].text, error);
+    QVERIFY(panel->settings() == before);
+}
+
+// Saved on a card with a wider range: the values are brought within this
+// one's (-5 V to 8 V) and one message lists each change.
+void tst_setup::valuesBeyondTheCardAreBroughtWithin()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    Settings wide;
+    wide.channel[0].waveType = 1;
+    wide.channel[0].amplitude = 9;
+    wide.channel[1].offset = -7.5;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.kd7240"));
+    QString error;
+    QVERIFY(kd7240fp::writeSetupFile(path, wide, &error));
+    ModalScript script;
+    script.answer(QStringLiteral("OK"));
+    QVERIFY(panel->openSetupFile(path));
+    QCOMPARE(script.seen.size(), 1);
+    QCOMPARE(script.seen[0].text,
+        QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range; they were changed:\n"
+                       "Channel 1 amplitude: 9.00 V → 6.50 V\nChannel 2 offset: -7.50 V → -5.00 V"));
+    QCOMPARE(panel->chan1->amplitudeBox->value(), 6.5);
+    QCOMPARE(panel->chan2->offsetBox->value(), -5.0);
+    QCOMPARE(driverCalls(), QStringList());
+}
+
+// Both channels set (one a shape), saved, everything changed, opened: Start
+// sends what it sent before, sample for sample.
+void tst_setup::savedSetupPlaysTheSame()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    kdsim::keepSamples(true);
+    panel->chan1->triangleButton->click();
+    panel->chan1->amplitudeBox->setValue(2.25);
+    panel->chan1->offsetBox->setValue(-1);
+    panel->chan1->filterBox->setCurrentIndex(3);
+    panel->chan2->setShape(ramp(500), QStringLiteral("ramp.csv"));
+    panel->chan2->amplitudeBox->setValue(1.5);
+    panel->commonSettings->frequencyBox->setValue(250);
+    panel->commonSettings->stopBox->setCurrentIndex(1);
+    panel->commonSettings->cyclesBox->setValue(7);
+    panel->startButton->click();
+    const kdsim::Call first = firstCall("kd7240_generateWaveforms");
+    panel->startButton->click();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.kd7240"));
+    QString error;
+    QVERIFY(kd7240fp::writeSetupFile(path, panel->settings(), &error));
+
+    panel->chan1->sawButton->click();
+    panel->chan1->amplitudeBox->setValue(0.5);
+    panel->chan1->filterBox->setCurrentIndex(0);
+    panel->chan2->setShape(ramp(20), QStringLiteral("other.csv"));
+    panel->commonSettings->frequencyBox->setValue(999);
+    panel->commonSettings->stopBox->setCurrentIndex(0);
+    kdsim::clearCalls();
+    QVERIFY(panel->openSetupFile(path));
+    QCOMPARE(driverCalls(), QStringList());
+    panel->startButton->click();
+    const kdsim::Call again = firstCall("kd7240_generateWaveforms");
+    QCOMPARE(again.args, first.args);
+    QVERIFY(again.data1 == first.data1);
+    QVERIFY(again.data2 == first.data2);
+    QVERIFY(!first.data1.empty());
+    panel->startButton->click();
+}
+
+QTEST_MAIN(tst_setup)
+#include "tst_setup.moc"
