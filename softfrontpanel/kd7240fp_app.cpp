@@ -376,8 +376,12 @@ void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
         preview->showProblem(plan.timingText);
         return;
     }
+    kd7240fp_preview::Extras extras;
+    for (int k = 0; k < 2; ++k)
+        extras.shape[k] = plan.samples[k] && plan.shape[k];
+    extras.readout = plan.readout;
     preview->showPeriod(plan.samples[0], plan.samples[1], plan.timing.nSam, plan.timing.uTime, plan.timing.played,
-        plan.limits.low, plan.limits.high);
+        plan.limits.low, plan.limits.high, extras);
 }
 
 bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)

@@ -154,6 +154,7 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     plan.byTrigger = settings.common.byTrigger();
     for (int k = 0; k < 2; ++k) {
         plan.active[k] = settings.channel[k].active();
+        plan.shape[k] = settings.channel[k].waveType == waveArbitrary;
         plan.filter[k] = settings.channel[k].filterCode();
     }
     plan.timing

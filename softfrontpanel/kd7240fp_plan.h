@@ -52,6 +52,7 @@ struct Plan
     bool readoutOff = false;
 
     bool active[2] = {};
+    bool shape[2] = {}; // the channel plays a shape (from a file or a formula)
     int filter[2] = {}; // the driver's filter codes
     int length = 0; // cycles the card plays; 0 without end
     bool byTrigger = false;

@@ -1,29 +1,69 @@
 #include "kd7240fp_preview.h"
 
+#include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsLineItem>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QScatterSeries>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 #include "kd7240fp_plan.h"
+#include "kd7240fp_waveform.h"
 
 namespace {
 
 const QColor channelColours[2] = { QColor(0x15, 0x65, 0xc0), QColor(0xe0, 0x6c, 0x00) };
 const QColor limitColour(0x55, 0x55, 0x55);
 const QColor beyondColour(0xc6, 0x28, 0x28);
+const QColor seamColour(0x8e, 0x24, 0xaa);
+const QColor crossHairColour(0x40, 0x40, 0x40, 0xa0);
+
+// A limit this close to the signal, as a share of its span, stays in view.
+constexpr double nearLimits = 0.25;
+// A seam step beyond this share of the channel's span is named in the title.
+constexpr double seamShare = 0.01;
+// Each wheel notch zooms the time axis by this factor.
+constexpr double wheelStep = 0.8;
 
 // Columns of the plot area; a sensible width before the first layout.
 int plotColumns(const QChart *chart)
 {
     const int width = chart ? int(chart->plotArea().width()) : 0;
     return std::max(width, 400);
+}
+
+// Ticks at round steps (1, 2 or 5 times a power of ten) anchored at 0, about
+// six of them over the axis's range, with as many decimals as a step needs.
+// A range much wider than the step would lay out a tick per step, millions of
+// them: moveAxis() sets a range with plain ticks first.
+void roundTicks(QValueAxis *axis)
+{
+    const double rough = std::max(axis->max() - axis->min(), 1e-12) / 6;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double step = rough / power < 1.5 ? power : rough / power < 3.5 ? 2 * power : 5 * power;
+    const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
+void moveAxis(QValueAxis *axis, double from, double to)
+{
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setRange(from, to);
+    roundTicks(axis);
 }
 
 } // namespace
@@ -68,15 +108,18 @@ QList<QPointF> kd7240fp_preview::trace(const double *s, int n, double dt, int co
 }
 
 void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2, int count, double period,
-    double playedHz, double lowLimit, double highLimit)
+    double playedHz, double lowLimit, double highLimit, const Extras &more)
 {
+    const bool sameTime = count == n && period == uTime;
     const double *given[2] = { channel1, channel2 };
     for (int k = 0; k < 2; ++k) {
         active[k] = given[k] && count > 0;
-        if (active[k])
+        if (active[k]) {
             samples[k].assign(given[k], given[k] + count);
-        else
+            kd7240fp::sampleRange(given[k], count, &lowest[k], &highest[k]);
+        } else {
             samples[k].clear();
+        }
     }
     problem.clear();
     n = count;
@@ -84,8 +127,9 @@ void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2
     played = playedHz;
     low = lowLimit;
     high = highLimit;
+    extras = more;
     if (chart)
-        redraw();
+        redraw(sameTime);
 }
 
 void kd7240fp_preview::showProblem(const QString &reason)
@@ -94,6 +138,25 @@ void kd7240fp_preview::showProblem(const QString &reason)
     problem = reason;
     if (chart)
         redraw();
+}
+
+void kd7240fp_preview::setVoltRange(VoltRange chosen)
+{
+    range = chosen;
+    if (fitButton) {
+        fitButton->setChecked(chosen == FitSignal);
+        limitsButton->setChecked(chosen == CardLimits);
+    }
+    if (chart)
+        redraw(true);
+}
+
+void kd7240fp_preview::resetZoom()
+{
+    if (!chart)
+        return;
+    setHomeRanges();
+    plotVisible(timeAxis->min(), timeAxis->max());
 }
 
 void kd7240fp_preview::showEvent(QShowEvent *event)
@@ -107,6 +170,34 @@ void kd7240fp_preview::showEvent(QShowEvent *event)
 
 void kd7240fp_preview::build()
 {
+    fitButton = new QToolButton(this);
+    fitButton->setText(tr("Fit"));
+    fitButton->setAccessibleName(tr("Volt axis fits the signal"));
+    fitButton->setToolTip(tr("The volt axis spans the signal, and the card's limits when they are near"));
+    limitsButton = new QToolButton(this);
+    limitsButton->setText(tr("Limits"));
+    limitsButton->setAccessibleName(tr("Volt axis spans the card's limits"));
+    limitsButton->setToolTip(tr("The volt axis spans the card's whole output range"));
+    auto *ranges = new QButtonGroup(this);
+    for (QToolButton *button : { fitButton, limitsButton }) {
+        button->setCheckable(true);
+        ranges->addButton(button);
+    }
+    fitButton->setChecked(range == FitSignal);
+    limitsButton->setChecked(range == CardLimits);
+    connect(fitButton, &QToolButton::clicked, this, [this] { setVoltRange(FitSignal); });
+    connect(limitsButton, &QToolButton::clicked, this, [this] { setVoltRange(CardLimits); });
+    readout = new QLabel(this);
+    readout->setAccessibleName(tr("Sample under the pointer"));
+    readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(tr("Volt axis:"), this));
+    bar->addWidget(fitButton);
+    bar->addWidget(limitsButton);
+    bar->addStretch();
+    bar->addWidget(readout);
+    static_cast<QVBoxLayout *>(layout())->addLayout(bar);
+
     chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
     timeAxis = new QValueAxis;
@@ -132,7 +223,13 @@ void kd7240fp_preview::build()
         limitSeries[k]->setPen(QPen(limitColour, 1, Qt::DashLine));
         attach(limitSeries[k]);
     }
-    // The two limit lines share one legend entry.
+    for (int k = 0; k < 2; ++k) {
+        seamSeries[k] = new QLineSeries;
+        seamSeries[k]->setName(tr("Seam"));
+        seamSeries[k]->setPen(QPen(seamColour, 4, Qt::SolidLine, Qt::FlatCap));
+        attach(seamSeries[k]);
+    }
+    // The two limit lines share one legend entry; so do the seams.
     chart->legend()->markers(limitSeries[1]).value(0)->setVisible(false);
     beyondSeries = new QScatterSeries;
     beyondSeries->setName(tr("Beyond the limits"));
@@ -142,54 +239,253 @@ void kd7240fp_preview::build()
     beyondSeries->setBorderColor(beyondColour);
     attach(beyondSeries);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    for (QGraphicsLineItem *&line : crossHair) {
+        line = new QGraphicsLineItem(chart);
+        line->setPen(QPen(crossHairColour, 1, Qt::DotLine));
+        line->setZValue(100);
+        line->hide();
+    }
+
+    // A zoom moves the time axis: trace the samples now in view.
+    connect(timeAxis, &QValueAxis::rangeChanged, this, [this](qreal from, qreal to) {
+        if (settingRanges)
+            return;
+        roundTicks(timeAxis);
+        plotVisible(from, to);
+    });
+    connect(voltAxis, &QValueAxis::rangeChanged, this, [this] {
+        if (!settingRanges)
+            roundTicks(voltAxis);
+    });
 
     view = new QChartView(chart, this);
     view->setRenderHint(QPainter::Antialiasing, false);
     view->setMinimumSize(480, 260);
     view->setAccessibleName(accessibleName());
     view->setAccessibleDescription(accessibleDescription());
+    view->setRubberBand(QChartView::RectangleRubberBand);
+    view->viewport()->setMouseTracking(true);
+    view->viewport()->installEventFilter(this);
     layout()->addWidget(view);
+    hideCrossHair();
 }
 
-void kd7240fp_preview::redraw()
+bool kd7240fp_preview::seamShown(int channel) const
 {
-    const double periodSeconds = n * uTime;
-    // Microseconds for short periods, milliseconds for long ones.
-    const bool micro = periodSeconds < 1e-3;
-    const double unit = micro ? 1e6 : 1e3;
-    timeAxis->setTitleText(micro ? tr("Time (µs)") : tr("Time (ms)"));
-    const int columns = plotColumns(chart);
-    const double dt = uTime * unit;
+    if (channel < 0)
+        return seamShown(0) || seamShown(1);
+    return active[channel] && extras.shape[channel] && n >= 2 && problem.isEmpty();
+}
 
-    double lowest = low, highest = high;
+double kd7240fp_preview::unitScale() const
+{
+    // Microseconds for short periods, milliseconds for long ones.
+    return n * uTime < 1e-3 ? 1e6 : 1e3;
+}
+
+void kd7240fp_preview::setHomeRanges()
+{
+    const double end = std::max(n * uTime * unitScale(), 1e-9);
+    bool any = false;
+    double lo = low, hi = high;
+    for (int k = 0; k < 2; ++k)
+        if (active[k]) {
+            lo = any ? std::min(lo, lowest[k]) : lowest[k];
+            hi = any ? std::max(hi, highest[k]) : highest[k];
+            any = true;
+        }
+    if (range == CardLimits || !any) {
+        lo = std::min(lo, low);
+        hi = std::max(hi, high);
+    } else {
+        // A flat signal still gets a readable span: a hundredth of the card's.
+        const double least = std::max((high - low) * 0.01, 1e-6);
+        if (hi - lo < least) {
+            const double middle = (hi + lo) * 0.5;
+            lo = middle - least * 0.5;
+            hi = middle + least * 0.5;
+        }
+        const double near = (hi - lo) * nearLimits;
+        if (low < lo && lo - low <= near)
+            lo = low;
+        if (high > hi && high - hi <= near)
+            hi = high;
+    }
+    const double margin = (hi - lo) * 0.05;
+    settingRanges = true;
+    timeAxis->setTickType(QValueAxis::TicksFixed);
+    voltAxis->setTickType(QValueAxis::TicksFixed);
+    chart->zoomReset();
+    moveAxis(timeAxis, 0, end * (seamShown() ? 1.03 : 1.0));
+    moveAxis(voltAxis, lo - margin, hi + margin);
+    settingRanges = false;
+}
+
+void kd7240fp_preview::plotVisible(double from, double to)
+{
+    const double dt = uTime * unitScale();
+    const int columns = plotColumns(chart);
     QList<QPointF> beyond;
     for (int k = 0; k < 2; ++k) {
-        const QList<QPointF> points = active[k] ? trace(samples[k].data(), n, dt, columns) : QList<QPointF>();
-        for (const QPointF &p : points) {
-            lowest = std::min(lowest, p.y());
-            highest = std::max(highest, p.y());
+        QList<QPointF> points;
+        if (active[k]) {
+            const int first = std::clamp(int(std::floor(from / dt)), 0, n - 1);
+            const int last = std::clamp(int(std::ceil(to / dt)), first + 1, n);
+            points = trace(samples[k].data() + first, last - first, dt, columns);
+            if (first > 0)
+                for (QPointF &p : points)
+                    p.rx() += first * dt;
+        }
+        for (const QPointF &p : std::as_const(points))
             if (p.y() > high || p.y() < low)
                 beyond.append(p);
-        }
         channelSeries[k]->replace(points);
         channelSeries[k]->setVisible(active[k]);
     }
     beyondSeries->replace(beyond);
-    const double end = std::max(periodSeconds * unit, 1e-9);
+}
+
+void kd7240fp_preview::redraw(bool keepTimeZoom)
+{
+    const double scale = unitScale();
+    timeAxis->setTitleText(scale == 1e6 ? tr("Time (µs)") : tr("Time (ms)"));
+    const double end = std::max(n * uTime * scale, 1e-9);
+    const double zoomedFrom = timeAxis->min(), zoomedTo = timeAxis->max();
+    const bool zoomed = keepTimeZoom && (zoomedFrom > 0 || zoomedTo < end);
+    setHomeRanges();
+    if (zoomed) {
+        settingRanges = true;
+        moveAxis(timeAxis, zoomedFrom, zoomedTo);
+        settingRanges = false;
+    }
+    plotVisible(timeAxis->min(), timeAxis->max());
     limitSeries[0]->replace({ QPointF(0, low), QPointF(end, low) });
     limitSeries[1]->replace({ QPointF(0, high), QPointF(end, high) });
-    timeAxis->setRange(0, end);
-    const double margin = (highest - lowest) * 0.05;
-    voltAxis->setRange(lowest - margin, highest + margin);
-    voltAxis->applyNiceNumbers();
 
+    // The card plays the period again right after its last sample: for a
+    // shape, that step is drawn where the next period begins.
+    QStringList seams;
+    for (int k = 0; k < 2; ++k) {
+        const bool marked = seamShown(k);
+        if (marked) {
+            const double first = samples[k].front(), last = samples[k].back();
+            seamSeries[k]->replace({ QPointF(end, last), QPointF(end, first) });
+            const double span = highest[k] - lowest[k];
+            if (std::fabs(first - last) > span * seamShare)
+                seams << tr("channel %1 steps %2 V at the seam").arg(k + 1).arg(first - last, 0, 'g', 3);
+        } else {
+            seamSeries[k]->clear();
+        }
+        seamSeries[k]->setVisible(marked);
+    }
+    const bool anySeam = seamShown();
+    const QList<QLegendMarker *> seamMarkers
+        = chart->legend()->markers(seamSeries[0]) + chart->legend()->markers(seamSeries[1]);
+    for (int i = 0; i < seamMarkers.size(); ++i)
+        seamMarkers[i]->setVisible(anySeam && i == 0);
+
+    QString title;
     if (!problem.isEmpty())
-        chart->setTitle(problem);
+        title = problem;
     else if (!active[0] && !active[1])
-        chart->setTitle(tr("No waveform chosen"));
+        title = tr("No waveform chosen");
+    else if (extras.readout.isEmpty())
+        title = tr("One period at %1").arg(kd7240fp::clockText(1.0 / uTime));
     else
-        chart->setTitle(tr("One period: plays %1 Hz, %2 samples at %3")
-                            .arg(played, 0, 'f', 2)
-                            .arg(n)
-                            .arg(kd7240fp::clockText(1.0 / uTime)));
+        title = tr("One period: %1 at %2").arg(extras.readout, kd7240fp::clockText(1.0 / uTime));
+    if (!seams.isEmpty())
+        title += QLatin1String("; ") + seams.join(QLatin1String(", "));
+    chart->setTitle(title);
+    hideCrossHair();
+}
+
+void kd7240fp_preview::zoomTime(double factor, double about)
+{
+    const double end = std::max(n * uTime * unitScale(), 1e-9) * (seamShown() ? 1.03 : 1.0);
+    const double dt = uTime * unitScale();
+    double from = about - (about - timeAxis->min()) * factor;
+    double to = about + (timeAxis->max() - about) * factor;
+    from = std::max(from, 0.0);
+    to = std::min(to, end);
+    if (to - from >= end * (1 - 1e-9)) {
+        resetZoom();
+        return;
+    }
+    // No closer than a few samples.
+    if (to - from < 4 * dt)
+        return;
+    moveAxis(timeAxis, from, to);
+}
+
+void kd7240fp_preview::pointAt(const QPointF &viewPosition)
+{
+    if (n < 1 || (!active[0] && !active[1]) || !problem.isEmpty()) {
+        hideCrossHair();
+        return;
+    }
+    const QPointF inChart = chart->mapFromScene(view->mapToScene(viewPosition.toPoint()));
+    const QRectF plot = chart->plotArea();
+    if (!plot.contains(inChart)) {
+        hideCrossHair();
+        return;
+    }
+    const QPointF value = chart->mapToValue(inChart, channelSeries[active[0] ? 0 : 1]);
+    const double dt = uTime * unitScale();
+    const int i = std::clamp(int(std::floor(value.x() / dt)), 0, n - 1);
+    // Of the two channels, the one whose sample lies nearer the pointer.
+    int k = active[0] ? 0 : 1;
+    if (active[0] && active[1]
+        && std::fabs(samples[1][size_t(i)] - value.y()) < std::fabs(samples[0][size_t(i)] - value.y()))
+        k = 1;
+    const double volts = samples[k][size_t(i)];
+    const QPointF at = chart->mapToPosition(QPointF((i + 0.5) * dt, volts), channelSeries[k]);
+    crossHair[0]->setLine(at.x(), plot.top(), at.x(), plot.bottom());
+    crossHair[1]->setLine(plot.left(), at.y(), plot.right(), at.y());
+    for (QGraphicsLineItem *line : crossHair)
+        line->show();
+    readout->setText(tr("Channel %1, sample %2: %3 %4, %5 V")
+                         .arg(k + 1)
+                         .arg(i)
+                         .arg(i * dt, 0, 'g', 6)
+                         .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"))
+                         .arg(volts, 0, 'g', 5));
+}
+
+void kd7240fp_preview::hideCrossHair()
+{
+    for (QGraphicsLineItem *line : crossHair)
+        if (line)
+            line->hide();
+    if (readout)
+        readout->setText(tr("Drag to zoom, wheel to zoom the time, double-click for the whole period"));
+}
+
+bool kd7240fp_preview::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!view || watched != view->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        pointAt(static_cast<QMouseEvent *>(event)->position());
+        break;
+    case QEvent::Leave:
+        hideCrossHair();
+        break;
+    case QEvent::MouseButtonDblClick:
+        resetZoom();
+        return true;
+    case QEvent::Wheel: {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        const int notches = wheel->angleDelta().y();
+        if (notches != 0 && n > 0) {
+            const QPointF inChart = chart->mapFromScene(view->mapToScene(wheel->position().toPoint()));
+            const double about = std::clamp(chart->mapToValue(inChart).x(), timeAxis->min(), timeAxis->max());
+            zoomTime(std::pow(wheelStep, notches / 120.0), about);
+        }
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }

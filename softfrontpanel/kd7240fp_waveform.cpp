@@ -178,15 +178,9 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
         for (int i = 0; i < n; ++i)
             out[i] = std::sin(static_cast<double>(i) * 6.283185307179586 / n) * amplitude + offset;
         break;
-    case waveSquare: {
-        const double high = amplitude + offset;
-        const double low = offset - amplitude;
-        for (int i = 0; i < half; ++i)
-            out[i] = high;
-        for (int i = half; i < n; ++i)
-            out[i] = low;
+    case waveSquare:
+        synthesizeSquare(n, amplitude, offset, half, out);
         break;
-    }
     case waveSaw:
         ramp(out, n, 0, 1, 2.0, last, amplitude, offset);
         break;
@@ -198,6 +192,17 @@ void synthesize(int type, int n, double amplitude, double offset, double *out)
     default:
         break;
     }
+}
+
+void synthesizeSquare(int n, double amplitude, double offset, int high, double *out)
+{
+    const double up = amplitude + offset;
+    const double down = offset - amplitude;
+    high = std::clamp(high, 0, std::max(n, 0));
+    for (int i = 0; i < high; ++i)
+        out[i] = up;
+    for (int i = high; i < n; ++i)
+        out[i] = down;
 }
 
 } // namespace kd7240fp

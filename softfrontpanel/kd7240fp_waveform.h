@@ -56,6 +56,10 @@ void sampleRange(const double *samples, int n, double *lowest, double *highest);
 // volts) into out[0..n-1]. An unknown type writes nothing.
 void synthesize(int type, int n, double amplitude, double offset, double *out);
 
+// One period of a square of n samples whose first `high` samples are high
+// (amplitude + offset) and the rest low. synthesize() draws high = n / 2.
+void synthesizeSquare(int n, double amplitude, double offset, int high, double *out);
+
 } // namespace kd7240fp
 
 #endif

@@ -1,12 +1,15 @@
 // The Preview tab: how a period becomes points, and that the panel shows
 // exactly the samples Start sends, against the card's limits.
 #include <QChart>
+#include <QChartView>
 #include <QDoubleSpinBox>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QToolButton>
+#include <QValueAxis>
 #include <QtTest>
 #include <cmath>
 #include <vector>
@@ -26,6 +29,8 @@ private slots:
     void traceKeepsEverySample_data();
     void traceKeepsEverySample();
     void showsWhatStartSends();
+    void readable_data();
+    void readable();
 
 private:
     kd7240_fc card;
@@ -107,6 +112,81 @@ void tst_preview::showsWhatStartSends()
     QTRY_VERIFY(preview->beyondSeries->count() > 0);
     for (const QPointF &p : preview->beyondSeries->points())
         QVERIFY(p.y() > 8);
+}
+
+// The volt axis fits the signal, keeping limits that are near; a shape's
+// seam is named when it jumps; a zoom returns to the whole period on a double
+// click.
+void tst_preview::readable_data()
+{
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<bool>("shape");
+    QTest::addColumn<double>("lastSample"); // NaN: as synthesized
+    QTest::addColumn<bool>("cardLimits");
+    QTest::addColumn<bool>("seesLimits");
+    QTest::addColumn<QString>("seam"); // in the title; empty: none named
+    const double asIs = std::nan("");
+    QTest::newRow("1 V, fit: the limits are far") << 1.0 << false << asIs << false << false << QString();
+    QTest::newRow("1 V, the card's limits") << 1.0 << false << asIs << true << true << QString();
+    QTest::newRow("8 V, fit: the limits are near") << 8.0 << false << asIs << false << true << QString();
+    QTest::newRow("shape, seamless") << 1.0 << true << asIs << false << false << QString();
+    QTest::newRow("shape, stepping at the seam")
+        << 1.0 << true << 0.3 << false << false << QStringLiteral("channel 1 steps -0.3 V at the seam");
+}
+
+void tst_preview::readable()
+{
+    QFETCH(double, amplitude);
+    QFETCH(bool, shape);
+    QFETCH(double, lastSample);
+    QFETCH(bool, cardLimits);
+    QFETCH(bool, seesLimits);
+    QFETCH(QString, seam);
+    const int n = 1000;
+    std::vector<double> s(n);
+    for (int i = 0; i < n; ++i)
+        s[size_t(i)] = amplitude * std::sin(i * 6.283185307179586 / n);
+    if (!std::isnan(lastSample))
+        s[size_t(n - 1)] = lastSample;
+    kd7240fp_preview preview;
+    preview.resize(900, 460);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    kd7240fp_preview::Extras extras;
+    extras.shape[0] = shape;
+    preview.showPeriod(s.data(), nullptr, n, 1e-6, 1000, -10, 10, extras);
+    if (cardLimits)
+        preview.limitsButton->click();
+    QCOMPARE(preview.limitsButton->isChecked(), cardLimits);
+    auto *volts = qobject_cast<QValueAxis *>(preview.chart->axes(Qt::Vertical).value(0));
+    auto *time = qobject_cast<QValueAxis *>(preview.chart->axes(Qt::Horizontal).value(0));
+    QVERIFY(volts && time);
+    QVERIFY(volts->min() <= -amplitude && volts->max() >= amplitude);
+    QCOMPARE(volts->min() <= -10 && volts->max() >= 10, seesLimits);
+    if (!seesLimits)
+        QVERIFY(volts->max() - volts->min() < 4 * amplitude);
+    const QString title = preview.chart->title();
+    QCOMPARE(title.contains(QLatin1String("seam")), !seam.isEmpty());
+    if (!seam.isEmpty())
+        QVERIFY2(title.contains(seam), qPrintable(title));
+    QCOMPARE(preview.seamSeries[0]->isVisible(), shape);
+
+    // Three wheel notches in, then a double click: the whole period again.
+    const QList<QPointF> whole = preview.channelSeries[0]->points();
+    const double end = time->max(), low = volts->min(), high = volts->max();
+    QWidget *area = preview.view->viewport();
+    const QPoint middle = area->rect().center();
+    QWheelEvent wheel(middle, area->mapToGlobal(middle), QPoint(), QPoint(0, 3 * 120), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area, &wheel);
+    QVERIFY(time->max() - time->min() < 0.6 * end);
+    QVERIFY(preview.channelSeries[0]->points() != whole);
+    QTest::mouseDClick(area, Qt::LeftButton, {}, middle);
+    QCOMPARE(time->min(), 0.0);
+    QCOMPARE(time->max(), end);
+    QCOMPARE(volts->min(), low);
+    QCOMPARE(volts->max(), high);
+    QCOMPARE(preview.channelSeries[0]->points(), whole);
 }
 
 QTEST_MAIN(tst_preview)
