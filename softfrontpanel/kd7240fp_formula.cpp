@@ -6,6 +6,8 @@
 
 #include <muParser.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
 
@@ -16,6 +18,9 @@ namespace {
 QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_formula", text); }
 
 constexpr double pi = 3.14159265358979323846;
+// Samples evaluated at once, and the longest an evaluation may take.
+constexpr int blockSamples = 8192;
+constexpr double maxFormulaSeconds = 1.0;
 
 double frac(double x) { return x - std::floor(x); }
 // The standard shapes, period 1, range -1..1, phased like the card's own.
@@ -211,15 +216,15 @@ Formula evaluateFormula(const QString &expression, int n)
     if (!checked.error.isEmpty())
         return checked;
 
-    // Bulk mode: each variable is an array of n values, and one call
-    // evaluates every sample.
-    std::vector<double> t(static_cast<size_t>(n)), index(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        t[size_t(i)] = double(i) / n;
-        index[size_t(i)] = i;
-    }
+    // Bulk mode: each variable is an array, and one call evaluates them all.
+    // The samples go in blocks, so that a formula far too slow for n samples
+    // (a long chain of powers, say) is refused after its first block rather
+    // than holding the panel for seconds.
+    const int block = std::min(n, blockSamples);
+    std::vector<double> t(static_cast<size_t>(block)), index(static_cast<size_t>(block));
     Formula result;
     result.samples.resize(size_t(n));
+    const auto started = std::chrono::steady_clock::now();
     try {
         mu::Parser parser;
         parser.DefineVar("t", t.data());
@@ -230,7 +235,21 @@ Formula evaluateFormula(const QString &expression, int n)
         parser.DefineFun("saw", saw);
         parser.DefineFun("tri", tri);
         parser.SetExpr(expression.toStdString());
-        parser.Eval(result.samples.data(), n);
+        for (int first = 0; first < n; first += block) {
+            const int count = std::min(block, n - first);
+            for (int k = 0; k < count; ++k) {
+                t[size_t(k)] = double(first + k) / n;
+                index[size_t(k)] = first + k;
+            }
+            parser.Eval(result.samples.data() + first, count);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            const double expected = seconds * n / (first + count);
+            if (first + count < n && expected > maxFormulaSeconds)
+                return failed(tr("The formula would take about %1 s for %2 samples; use fewer samples or a simpler "
+                                 "formula.")
+                                  .arg(expected, 0, 'f', 1)
+                                  .arg(n));
+        }
     } catch (const mu::Parser::exception_type &e) {
         return explain(e, expression);
     } catch (const std::exception &e) {

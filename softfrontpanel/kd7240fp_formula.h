@@ -28,7 +28,8 @@ struct Formula
 // square(x) is +1 for the first half of each period and -1 for the second, as
 // the card's square starts high; saw(x) rises from -1 to 1; tri(x) rises from
 // -1 to +1 at half a period and falls back. A result that is not finite or is
-// 0 throughout is refused, naming the first sample that is not finite.
+// 0 throughout is refused, naming the first sample that is not finite, and
+// so is one that would take more than a second to evaluate.
 Formula evaluateFormula(const QString &expression, int n);
 
 } // namespace kd7240fp
