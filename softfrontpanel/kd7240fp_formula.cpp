@@ -108,7 +108,7 @@ int callPosition(const QString &text, const QString &name, int pos)
 }
 
 // The operator's words for muparser's complaint about `text`.
-Formula explain(const mu::Parser::exception_type &e, const QString &text)
+Formula explain(const mu::Parser::exception_type &e, const QString &text, const mu::Parser &parser)
 {
     const int length = int(text.size());
     const int pos = e.GetPos(); // 0-based, sometimes just past the end
@@ -158,9 +158,18 @@ Formula explain(const mu::Parser::exception_type &e, const QString &text)
                 while (end < length && (text[end].isLetterOrNumber() || text[end] == u'_'))
                     ++end;
                 const QString name = text.mid(pos, end - pos);
+                const int nameEnd = end;
                 while (end < length && text[end] == u' ')
                     ++end;
                 const bool call = end < length && text[end] == u'(';
+                if (parser.GetFunDef().count(name.toStdString()) > 0) {
+                    // A known function, written "sin (t)" or "abs".
+                    if (call)
+                        return failed(
+                            tr("Unexpected space after '%1' at position %2").arg(name).arg(nameEnd + 1), nameEnd + 1);
+                    return failed(tr("Missing '(' after the function '%1' at position %2").arg(name).arg(nameEnd + 1),
+                        nameEnd + 1);
+                }
                 return failed(
                     (call ? tr("Unknown function '%1' at position %2") : tr("Unknown variable '%1' at position %2"))
                         .arg(name)
@@ -225,8 +234,8 @@ Formula evaluateFormula(const QString &expression, int n)
     Formula result;
     result.samples.resize(size_t(n));
     const auto started = std::chrono::steady_clock::now();
+    mu::Parser parser;
     try {
-        mu::Parser parser;
         parser.DefineVar("t", t.data());
         parser.DefineVar("i", index.data());
         parser.DefineConst("n", n);
@@ -251,7 +260,7 @@ Formula evaluateFormula(const QString &expression, int n)
                                   .arg(n));
         }
     } catch (const mu::Parser::exception_type &e) {
-        return explain(e, expression);
+        return explain(e, expression, parser);
     } catch (const std::exception &e) {
         return failed(tr("The formula cannot be evaluated (%1).").arg(QString::fromLocal8Bit(e.what())));
     }

@@ -91,6 +91,7 @@ void tst_formula::refused_data()
     QTest::newRow("two values") << "2 t" << "Unexpected token 't' at position 3" << 3;
     QTest::newRow("unknown variable") << "x*t" << "Unknown variable 'x' at position 1" << 1;
     QTest::newRow("unknown function") << "t + sine(t)" << "Unknown function 'sine' at position 5" << 5;
+    QTest::newRow("space before arguments") << "sin (t)" << "Unexpected space after 'sin' at position 4" << 4;
     QTest::newRow("too few arguments") << "t + min()" << "Too few arguments for min() at position 5" << 5;
     QTest::newRow("too many arguments") << "sin(t, 2) + sin(1)" << "Too many arguments for sin() at position 1" << 1;
     QTest::newRow("assignment") << "t = 1" << "Unexpected operator '=' at position 3" << 3;
