@@ -6,6 +6,8 @@
 
 #include <muParser.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -27,6 +29,21 @@ double frac(double x) { return x - std::floor(x); }
 double square(double x) { return frac(x) < 0.5 ? 1.0 : -1.0; }
 double saw(double x) { return 2 * frac(x) - 1; }
 double tri(double x) { return 1 - 4 * std::fabs(frac(x) - 0.5); }
+
+// Debian builds muparser with OpenMP, whose bulk mode then splits the
+// samples over every core and leaves its threads spinning after each call.
+// On a busy machine that makes an evaluation wait for cores others hold (a
+// quarter of a second instead of a few milliseconds) and takes time from the
+// window's thread; one thread is fast enough and always is. The setting
+// belongs to the calling thread, so it is made for each evaluation. The
+// library is looked up, not linked: a muparser without OpenMP needs nothing.
+void evaluateOnOneThread()
+{
+    using SetThreads = void (*)(int);
+    static const auto setThreads = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setThreads)
+        setThreads(1);
+}
 
 Formula failed(const QString &error, int position = -1)
 {
@@ -233,6 +250,7 @@ Formula evaluateFormula(const QString &expression, int n)
     std::vector<double> t(static_cast<size_t>(block)), index(static_cast<size_t>(block));
     Formula result;
     result.samples.resize(size_t(n));
+    evaluateOnOneThread();
     const auto started = std::chrono::steady_clock::now();
     mu::Parser parser;
     try {
