@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const kd7240fp::ShapeFile file = kd7240fp::parseShape(bytes, QStringLiteral("fuzz.csv"));
     check(file);
-    const kd7240fp::ShapeFile commas =
-        kd7240fp::parseShape(bytes, QStringLiteral("fuzz.csv"), kd7240fp::ShapeReading::DecimalCommas);
+    const kd7240fp::ShapeFile commas
+        = kd7240fp::parseShape(bytes, QStringLiteral("fuzz.csv"), kd7240fp::ShapeReading::DecimalCommas);
     check(commas);
     // A suspected single column with decimal commas reads as one.
     if (file.decimalCommaSuspect && (!commas.ok || commas.samples.size() != file.samples.size()))
