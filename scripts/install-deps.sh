@@ -13,13 +13,13 @@ set -euo pipefail
 run_packages=(
     g++ make cmake ninja-build
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
-    nlohmann-json3-dev
+    nlohmann-json3-dev pkg-config libmuparser-dev
     fonts-dejavu-core xvfb xauth
 )
 # The tests, benchmarks and screenshots on top of that.
 all_packages=(
     "${run_packages[@]}"
-    build-essential pkg-config
+    build-essential
     xdotool imagemagick
 )
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -49,55 +50,223 @@ QString tooMany(const QString &name)
     return tr("\"%1\" holds more than %2 samples, the most a period can hold.").arg(name).arg(maxShapeSamples);
 }
 
-// One number per line, or the first column of lines separated by commas,
-// semicolons or tabs. A file whose lines are separated by semicolons or tabs
-// may write decimal commas ("0,5;1"), as spreadsheets do in many languages.
-// Blank lines and "#" comments are skipped, and so is one heading line
-// before the first number.
-ShapeFile parseText(const QByteArray &bytes, const QString &name)
+// The lines of a text file with "#" comments and surrounding white space
+// removed; blank ones are skipped. Views into the bytes, so a file of
+// millions of lines costs nothing to walk twice.
+class TextLines
 {
-    const bool decimalComma = bytes.contains(';') || bytes.contains('\t');
-    std::vector<double> samples;
-    bool headingSkipped = false;
-    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a UTF-8 byte order mark
-    for (int lineNumber = 1; start <= bytes.size(); ++lineNumber) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
-        QByteArray line = bytes.mid(start, end - start);
-        start = end + 1;
-        const qsizetype hash = line.indexOf('#');
-        if (hash >= 0)
-            line.truncate(hash);
-        line = line.trimmed();
-        if (line.isEmpty())
-            continue;
-        qsizetype cut = line.size();
-        for (const char separator : { ',', ';', '\t' }) {
-            const qsizetype at = line.indexOf(separator);
-            if (at >= 0 && at < cut && !(separator == ',' && decimalComma))
-                cut = at;
-        }
-        QByteArray field = line.left(cut).trimmed();
-        if (decimalComma)
-            field.replace(',', '.');
-        bool isNumber = false;
-        const double value = field.toDouble(&isNumber);
-        if (!isNumber) {
-            if (samples.empty() && !headingSkipped) {
-                headingSkipped = true;
-                continue;
+public:
+    explicit TextLines(const QByteArray &bytes)
+        : m_bytes(bytes)
+        , m_start(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0) // a UTF-8 byte order mark
+    {
+    }
+    // The next line holding something, or false at the end.
+    bool next(QByteArrayView *line, int *lineNumber)
+    {
+        while (m_start <= m_bytes.size()) {
+            qsizetype end = m_bytes.indexOf('\n', m_start);
+            if (end < 0)
+                end = m_bytes.size();
+            QByteArrayView text(m_bytes.constData() + m_start, end - m_start);
+            m_start = end + 1;
+            ++m_number;
+            const qsizetype hash = text.indexOf('#');
+            if (hash >= 0)
+                text.truncate(hash);
+            text = text.trimmed();
+            if (!text.isEmpty()) {
+                *line = text;
+                *lineNumber = m_number;
+                return true;
             }
-            return failed(tr("\"%1\", line %2: \"%3\" is not a number.").arg(name).arg(lineNumber).arg(shown(field)));
         }
-        if (!std::isfinite(value))
+        return false;
+    }
+
+private:
+    const QByteArray &m_bytes;
+    qsizetype m_start;
+    int m_number = 0;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The first field of a line: up to the first separator. With decimal commas,
+// only semicolons and tabs separate.
+QByteArrayView firstField(QByteArrayView line, bool decimalComma)
+{
+    for (qsizetype i = 0; i < line.size(); ++i)
+        if (line[i] == ';' || line[i] == '\t' || (line[i] == ',' && !decimalComma))
+            return line.first(i).trimmed();
+    return line;
+}
+
+enum class Field { NotANumber, Finite, NotFinite };
+
+// A decimal number ("-1", "2.", ".5e-3") or a word for one that is not
+// finite ("nan", "-Infinity"): what a heading's first field is not.
+Field readNumber(QByteArrayView field, double *value)
+{
+    qsizetype i = 0;
+    const qsizetype n = field.size();
+    if (i < n && (field[i] == '+' || field[i] == '-'))
+        ++i;
+    const QByteArray word = field.sliced(i).toByteArray().toLower();
+    if (word == "nan" || word == "inf" || word == "infinity")
+        return Field::NotFinite;
+    const qsizetype mantissa = i;
+    int digits = 0;
+    qsizetype point = -1;
+    for (; i < n && (isDigit(field[i]) || (field[i] == '.' && point < 0)); ++i) {
+        if (field[i] == '.')
+            point = i;
+        else
+            ++digits;
+    }
+    const qsizetype mantissaEnd = i;
+    if (digits == 0)
+        return Field::NotANumber;
+    qint64 exponent = 0;
+    if (i < n && (field[i] == 'e' || field[i] == 'E')) {
+        ++i;
+        const bool negative = i < n && field[i] == '-';
+        if (i < n && (field[i] == '+' || field[i] == '-'))
+            ++i;
+        if (i == n)
+            return Field::NotANumber;
+        for (; i < n && isDigit(field[i]); ++i)
+            exponent = std::min<qint64>(exponent * 10 + (field[i] - '0'), 1000000);
+        if (negative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return Field::NotANumber;
+    bool ok = false;
+    *value = field.toDouble(&ok);
+    if (ok)
+        return std::isfinite(*value) ? Field::Finite : Field::NotFinite;
+    // Out of range: too large to hold, or so small that it is 0. The decimal
+    // exponent of the first significant digit tells which.
+    const qsizetype integerEnd = point < 0 ? mantissaEnd : point;
+    qsizetype firstSignificant = -1;
+    for (qsizetype k = mantissa; k < mantissaEnd && firstSignificant < 0; ++k)
+        if (field[k] >= '1' && field[k] <= '9')
+            firstSignificant = k;
+    *value = 0;
+    if (firstSignificant < 0)
+        return Field::Finite;
+    const qint64 magnitude = exponent
+        + (firstSignificant < integerEnd ? integerEnd - firstSignificant - 1 : integerEnd - firstSignificant);
+    return magnitude >= 0 ? Field::NotFinite : Field::Finite;
+}
+
+// The first field of a line as a number; `field` is what it held, for a
+// message.
+Field readFirstField(QByteArrayView line, bool decimalComma, QByteArray *field, double *value)
+{
+    *field = firstField(line, decimalComma).toByteArray();
+    if (decimalComma)
+        field->replace(',', '.');
+    return readNumber(*field, value);
+}
+
+// "0,5" or "-2,25": an integer, a comma and a digit string.
+bool looksLikeDecimalComma(QByteArrayView line)
+{
+    const qsizetype comma = line.indexOf(',');
+    if (comma < 0)
+        return false;
+    QByteArrayView whole = line.first(comma);
+    if (whole.startsWith('-') || whole.startsWith('+'))
+        whole = whole.sliced(1);
+    const QByteArrayView fraction = line.sliced(comma + 1);
+    const auto allDigits = [](QByteArrayView v) { return !v.isEmpty() && std::all_of(v.begin(), v.end(), isDigit); };
+    return allDigits(whole) && allDigits(fraction);
+}
+
+// One number per line, or the first column of lines separated by commas,
+// semicolons or tabs. A file whose data lines are separated by semicolons or
+// tabs may write decimal commas ("0,5;1"), as spreadsheets do in many
+// languages; a comment or a heading holding one decides nothing.
+ShapeFile parseText(const QByteArray &bytes, const QString &name, ShapeReading reading)
+{
+    QByteArrayView line;
+    int lineNumber = 0;
+    // The heading is the first line, when its first field is not number-like.
+    int headingLine = 0;
+    QByteArray field;
+    double value = 0;
+    {
+        TextLines lines(bytes);
+        if (lines.next(&line, &lineNumber)
+            && readFirstField(line, reading == ShapeReading::DecimalCommas, &field, &value) == Field::NotANumber)
+            headingLine = lineNumber;
+    }
+    bool decimalComma = reading == ShapeReading::DecimalCommas;
+    // A heading such as "v,t" names two columns; one that would read as a
+    // number with decimal commas (",5") leaves the other reading a sample more.
+    const bool headingSaysColumns
+        = headingLine > 0 && (line.contains(',') || readFirstField(line, true, &field, &value) != Field::NotANumber);
+    bool suspect = !decimalComma && !headingSaysColumns;
+    {
+        TextLines lines(bytes);
+        while (!decimalComma && lines.next(&line, &lineNumber)) {
+            if (lineNumber == headingLine)
+                continue;
+            decimalComma = line.contains(';') || line.contains('\t');
+            suspect = suspect && looksLikeDecimalComma(line);
+        }
+    }
+
+    std::vector<double> samples;
+    TextLines lines(bytes);
+    while (lines.next(&line, &lineNumber)) {
+        if (lineNumber == headingLine)
+            continue;
+        switch (readFirstField(line, decimalComma, &field, &value)) {
+        case Field::NotANumber:
+            return failed(tr("\"%1\", line %2: \"%3\" is not a number.").arg(name).arg(lineNumber).arg(shown(field)));
+        case Field::NotFinite:
             return failed(
                 tr("\"%1\", line %2: %3 is not a finite number.").arg(name).arg(lineNumber).arg(shown(field)));
+        case Field::Finite:
+            break;
+        }
         if (int(samples.size()) == maxShapeSamples)
             return failed(tooMany(name));
         samples.push_back(value);
     }
-    return finished(std::move(samples), name);
+    ShapeFile result = finished(std::move(samples), name);
+    result.decimalCommaSuspect = result.ok && suspect;
+    return result;
+}
+
+// Why bytes that did not read as numbers are not text at all, or an empty
+// text when they may be: UTF-16 (every other byte NUL for the digits and
+// signs of a shape) or binary data (NUL bytes, or mostly control characters
+// and broken UTF-8).
+QString notText(const QByteArray &bytes)
+{
+    const QByteArrayView head = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 4096));
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+        return tr("it looks like UTF-16 text; save it as UTF-8");
+    qsizetype nul[2] = { 0, 0 };
+    for (qsizetype i = 0; i < head.size(); ++i)
+        if (head[i] == '\0')
+            ++nul[i & 1];
+    const qsizetype pairs = head.size() / 2;
+    for (int parity = 0; parity < 2; ++parity)
+        if (pairs > 0 && nul[parity] * 2 >= pairs && nul[1 - parity] * 16 <= nul[parity])
+            return tr("it looks like UTF-16 text; save it as UTF-8");
+    if (nul[0] + nul[1] > 0)
+        return tr("it looks like binary data");
+    const QString text = QString::fromUtf8(head);
+    qsizetype odd = 0;
+    for (const QChar c : text)
+        if (c == QChar::ReplacementCharacter || (c.category() == QChar::Other_Control && !c.isSpace()))
+            ++odd;
+    return odd * 4 > text.size() ? tr("it looks like binary data") : QString();
 }
 
 quint32 little(const QByteArray &bytes, qsizetype at, int size)
@@ -198,14 +367,21 @@ void normalise(std::vector<double> &samples)
             s /= largest;
 }
 
-ShapeFile parseShape(const QByteArray &bytes, const QString &name)
+ShapeFile parseShape(const QByteArray &bytes, const QString &name, ShapeReading reading)
 {
     if (bytes.size() >= 12 && bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WAVE")
         return parseWav(bytes, name);
-    return parseText(bytes, name);
+    ShapeFile result = parseText(bytes, name, reading);
+    if (!result.ok) {
+        // Rather than a line of raw bytes, say what the file is.
+        const QString why = notText(bytes);
+        if (!why.isEmpty())
+            result.error = tr("\"%1\" is not a text file: %2.").arg(name, why);
+    }
+    return result;
 }
 
-ShapeFile readShapeFile(const QString &path)
+ShapeFile readShapeFile(const QString &path, ShapeReading reading)
 {
     const QFileInfo info(path);
     const QString name = info.fileName();
@@ -220,7 +396,7 @@ ShapeFile readShapeFile(const QString &path)
     const QByteArray bytes = file.read(largest + 1);
     if (bytes.size() > largest)
         return failed(tr("\"%1\" is larger than 64 MB, far more than one period of samples.").arg(name));
-    return parseShape(bytes, name);
+    return parseShape(bytes, name, reading);
 }
 
 } // namespace kd7240fp

@@ -104,33 +104,55 @@ void tst_shapefile::parse_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<double>>("samples"); // normalised; empty when refused
     QTest::addColumn<QString>("error");          // a fragment of the message
+    QTest::addColumn<kd7240fp::ShapeReading>("reading");
+    QTest::addColumn<bool>("decimalCommaSuspect");
+    const auto row = [](const char *name, const QByteArray &bytes, const QList<double> &samples, const char *error,
+                         kd7240fp::ShapeReading reading = kd7240fp::ShapeReading::Auto, bool suspect = false) {
+        QTest::newRow(name) << bytes << samples << QString::fromUtf8(error) << reading << suspect;
+    };
+    const auto decimalCommas = kd7240fp::ShapeReading::DecimalCommas;
 
     const QList<double> ramp { -1, -0.5, 0.5, 1 };
     // clang-format off
-    QTest::newRow("one per line") << QByteArray("-2\n-1\n1\n2\n") << ramp << "";
-    QTest::newRow("CRLF, BOM, no last newline") << QByteArray("\xEF\xBB\xBF-2\r\n-1\r\n1\r\n2") << ramp << "";
-    QTest::newRow("heading, comments, blanks") << QByteArray("volts\n# scope capture\n\n-2\n-1 # low\n1\n\n2\n") << ramp << "";
-    QTest::newRow("first column of CSV") << QByteArray("v,t\n-2,0\n-1,1\n1,2\n2,3\n") << ramp << "";
-    QTest::newRow("semicolons and tabs") << QByteArray("-2;9\n-1\t9\n1;9\n2\t9\n") << ramp << "";
-    QTest::newRow("decimal commas beside semicolons") << QByteArray("-0,2;9\n-0,1;9\n0,1;9\n0,2;9\n") << ramp << "";
-    QTest::newRow("any unit, all zeros stay") << QByteArray("0\n0\n0\n") << QList<double> { 0, 0, 0 } << "";
-    QTest::newRow("exponents") << QByteArray("-2e-3\n-1e-3\n1e-3\n2E-3\n") << ramp << "";
-    QTest::newRow("second heading") << QByteArray("a\n1\nb\n2\n") << QList<double> {} << "\"s.csv\", line 3: \"b\" is not a number.";
-    QTest::newRow("NaN") << QByteArray("1\nnan\n2\n") << QList<double> {} << "\"s.csv\", line 2: nan is not a finite number.";
-    QTest::newRow("infinity") << QByteArray("1\n2\n-inf\n") << QList<double> {} << "line 3: -inf is not a finite number.";
-    QTest::newRow("no numbers") << QByteArray("# nothing\n\n") << QList<double> {} << "\"s.csv\" holds no numbers.";
-    QTest::newRow("one sample") << QByteArray("5\n") << QList<double> {} << "holds only one sample";
-    QTest::newRow("too many") << QByteArray(262144, '1').replace("1", "1\n") << QList<double> {} << "holds more than 262143 samples";
-    QTest::newRow("16-bit PCM, stereo") << wav(1, 2, 16, { -20000, -10000, 10000, 20000 }) << ramp << "";
-    QTest::newRow("8-bit PCM") << wav(1, 1, 8, { -100, -50, 50, 100 }) << ramp << "";
-    QTest::newRow("24-bit PCM") << wav(1, 1, 24, { -4000000, -2000000, 2000000, 4000000 }) << ramp << "";
-    QTest::newRow("32-bit PCM") << wav(1, 3, 32, { -2e9, -1e9, 1e9, 2e9 }) << ramp << "";
-    QTest::newRow("32-bit float") << wav(3, 1, 32, { -0.5, -0.25, 0.25, 0.5 }) << ramp << "";
-    QTest::newRow("extensible 16-bit") << wav(0xFFFE, 1, 16, { -2, -1, 1, 2 }) << ramp << "";
-    QTest::newRow("12-bit") << wav(1, 1, 16, { 1, 2 }).replace(34, 2, QByteArray("\x0c\0", 2)) << QList<double> {} << "format 1 with 12 bits is not supported";
-    QTest::newRow("A-law") << wav(1, 1, 8, { 1, 2 }).replace(20, 2, QByteArray("\x06\0", 2)) << QList<double> {} << "format 6 with 8 bits is not supported";
-    QTest::newRow("no data chunk") << wav(1, 1, 16, { 1, 2 }).left(36) << QList<double> {} << "it has no data chunk";
-    QTest::newRow("cut short") << wav(1, 1, 16, { 1, 2, 3, 4 }).left(48) << QList<double> { 1.0 / 2, 1 } << "";
+    row("one per line", QByteArray("-2\n-1\n1\n2\n"), ramp, "");
+    row("CRLF, BOM, no last newline", QByteArray("\xEF\xBB\xBF-2\r\n-1\r\n1\r\n2"), ramp, "");
+    row("heading, comments, blanks", QByteArray("volts\n# scope capture\n\n-2\n-1 # low\n1\n\n2\n"), ramp, "");
+    row("first column of CSV", QByteArray("v,t\n-2,0\n-1,1\n1,2\n2,3\n"), ramp, "");
+    row("semicolons and tabs", QByteArray("-2;9\n-1\t9\n1;9\n2\t9\n"), ramp, "");
+    row("decimal commas beside semicolons", QByteArray("-0,2;9\n-0,1;9\n0,1;9\n0,2;9\n"), ramp, "");
+    row("any unit, all zeros stay", QByteArray("0\n0\n0\n"), QList<double> { 0, 0, 0 }, "");
+    row("exponents", QByteArray("-2e-3\n-1e-3\n1e-3\n2E-3\n"), ramp, "");
+    row("second heading", QByteArray("a\n1\nb\n2\n"), QList<double> {}, "\"s.csv\", line 3: \"b\" is not a number.");
+    row("NaN", QByteArray("1\nnan\n2\n"), QList<double> {}, "\"s.csv\", line 2: nan is not a finite number.");
+    row("infinity", QByteArray("1\n2\n-inf\n"), QList<double> {}, "line 3: -inf is not a finite number.");
+    row("no numbers", QByteArray("# nothing\n\n"), QList<double> {}, "\"s.csv\" holds no numbers.");
+    row("one sample", QByteArray("5\n"), QList<double> {}, "holds only one sample");
+    row("too many", QByteArray(262144, '1').replace("1", "1\n"), QList<double> {}, "holds more than 262143 samples");
+    row("16-bit PCM, stereo", wav(1, 2, 16, { -20000, -10000, 10000, 20000 }), ramp, "");
+    row("8-bit PCM", wav(1, 1, 8, { -100, -50, 50, 100 }), ramp, "");
+    row("24-bit PCM", wav(1, 1, 24, { -4000000, -2000000, 2000000, 4000000 }), ramp, "");
+    row("32-bit PCM", wav(1, 3, 32, { -2e9, -1e9, 1e9, 2e9 }), ramp, "");
+    row("32-bit float", wav(3, 1, 32, { -0.5, -0.25, 0.25, 0.5 }), ramp, "");
+    row("extensible 16-bit", wav(0xFFFE, 1, 16, { -2, -1, 1, 2 }), ramp, "");
+    row("12-bit", wav(1, 1, 16, { 1, 2 }).replace(34, 2, QByteArray("\x0c\0", 2)), QList<double> {}, "format 1 with 12 bits is not supported");
+    row("A-law", wav(1, 1, 8, { 1, 2 }).replace(20, 2, QByteArray("\x06\0", 2)), QList<double> {}, "format 6 with 8 bits is not supported");
+    row("no data chunk", wav(1, 1, 16, { 1, 2 }).left(36), QList<double> {}, "it has no data chunk");
+    row("cut short", wav(1, 1, 16, { 1, 2, 3, 4 }).left(48), QList<double> { 1.0 / 2, 1 }, "");
+    row("semicolon in a comment", "# ramp; 4 samples\n0,9\n1,9\n2,9\n3,9\n", { 0, 1.0 / 3, 2.0 / 3, 1 }, "", kd7240fp::ShapeReading::Auto, true);
+    row("tab in the heading, trailing tabs", "v\tt\n0,9.5\t\n1,9 \t\n2,9\n3,9\n", { 0, 1.0 / 3, 2.0 / 3, 1 }, "");
+    row("NaN first", "NaN\n1\n2\n", {}, "\"s.csv\", line 1: NaN is not a finite number.");
+    row("INF first", "INF,0\n1\n2\n", {}, "line 1: INF is not a finite number.");
+    row("Infinity first", "# c\n-Infinity\n1\n2\n", {}, "line 2: -Infinity is not a finite number.");
+    row("1e400 first", "1e400\n1\n2\n", {}, "line 1: 1e400 is not a finite number.");
+    row("400 digits first", QByteArray(400, '9') + "\n1\n2\n", {}, "line 1: 9999999999999999999999999999999999999999... is not a finite number.");
+    row("underflow is 0", "1e-400\n1\n-2\n0.5e-999999999999\n", { 0, 0.5, -1, 0 }, "");
+    row("decimal commas in one column?", "0,5\n-2,25 # low\n4,5\n", { 0, -0.5, 1 }, "", kd7240fp::ShapeReading::Auto, true);
+    row("read with decimal commas", "volts\n0,5\n-2,25 # low\n4,5\n", { 0.5 / 4.5, -0.5, 1 }, "", decimalCommas);
+    row("two columns, not suspect", "0,5\n-2,2.5\n4,5\n", { 0, -0.5, 1 }, "");
+    row("UTF-16 with BOM", QByteArray("\xFF\xFE" "1\0\n\0" "2\0\n\0", 10), {}, "\"s.csv\" is not a text file: it looks like UTF-16 text; save it as UTF-8.");
+    row("UTF-16 without BOM", QByteArray("\0" "1\0\n\0" "2\0\n\0" "3\0\n", 12), {}, "is not a text file: it looks like UTF-16 text");
+    row("binary", QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0", 10), {}, "\"s.csv\" is not a text file: it looks like binary data.");
+    row("mostly control characters", "\x01\x02\x03\x1B\x1C\xFF\xFE\x9A", {}, "is not a text file: it looks like binary data.");
     // clang-format on
 }
 
@@ -139,8 +161,11 @@ void tst_shapefile::parse()
     QFETCH(QByteArray, bytes);
     QFETCH(QList<double>, samples);
     QFETCH(QString, error);
-    const kd7240fp::ShapeFile file = kd7240fp::parseShape(bytes, QStringLiteral("s.csv"));
+    QFETCH(kd7240fp::ShapeReading, reading);
+    QFETCH(bool, decimalCommaSuspect);
+    const kd7240fp::ShapeFile file = kd7240fp::parseShape(bytes, QStringLiteral("s.csv"), reading);
     QCOMPARE(file.ok, error.isEmpty());
+    QCOMPARE(file.decimalCommaSuspect, decimalCommaSuspect);
     QVERIFY2(file.error.contains(error), qPrintable(file.error));
     QCOMPARE(QList<double>(file.samples.begin(), file.samples.end()), samples);
 }
