@@ -23,6 +23,7 @@
 #include "kd7010fp_about.h"
 #include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_led.h"
+#include "kd7010fp_spinbox.h"
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
@@ -46,7 +47,7 @@ QString dacWhatsThis(int channel)
 
 QDoubleSpinBox *newDacBox(int channel)
 {
-    auto *box = new QDoubleSpinBox;
+    auto *box = new kd7010fp_clampDoubleSpinBox;
     box->setAlignment(Qt::AlignCenter);
     box->setDecimals(3);
     box->setRange(0, 10);
@@ -176,7 +177,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
                 group->setShape(std::move(shape->samples), shape->path);
         });
     }
-    connect(commonSettings->frequencyBox, &QSpinBox::valueChanged, this, &kd7240fp_App::settingsChanged);
+    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
@@ -354,6 +355,11 @@ void kd7240fp_App::settingsChanged()
 {
     const kd7240fp::Plan plan = kd7240fp::planFor(settings(), generator->limits());
     commonSettings->showReadout(plan.readout, plan.readoutTip, plan.readoutOff);
+    kd7240fp_chSet *const groups[2] = { chan1, chan2 };
+    for (int k = 0; k < 2; ++k) {
+        groups[k]->showPhasePlayed(plan.phasePlayed[k]);
+        groups[k]->showSize(plan.peakToPeak[k], plan.rms[k]);
+    }
     previewTimer->start();
 }
 
@@ -380,7 +386,7 @@ void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
     for (int k = 0; k < 2; ++k)
         extras.shape[k] = plan.samples[k] && plan.shape[k];
     extras.readout = plan.readout;
-    preview->showPeriod(plan.samples[0], plan.samples[1], plan.timing.nSam, plan.timing.uTime, plan.timing.played,
+    preview->showPeriod(plan.samples[0], plan.samples[1], plan.periodSamples, plan.timing.uTime, plan.timing.played,
         plan.limits.low, plan.limits.high, extras);
 }
 

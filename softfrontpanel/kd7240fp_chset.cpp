@@ -13,6 +13,7 @@
 
 #include "kd7010fp_icons.h"
 #include "kd7010fp_led.h"
+#include "kd7010fp_spinbox.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_waveform.h"
 
@@ -95,7 +96,7 @@ static QPushButton *waveButton(
 
 static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
 {
-    auto *box = new QDoubleSpinBox(parent);
+    auto *box = new kd7010fp_clampDoubleSpinBox(parent);
     box->setDecimals(2);
     box->setRange(0, 10);
     box->setSingleStep(1);
@@ -139,13 +140,41 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     filterBox = new QComboBox(this);
     filterBox->addItems({ QStringLiteral("Ground"), QStringLiteral("Bypass"), QStringLiteral("1KHz"),
         QStringLiteral("10KHz"), QStringLiteral("100KHz") });
-    filterBox->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab like every other control: a filter is chosen without a mouse too.
+    filterBox->setFocusPolicy(Qt::StrongFocus);
     filterBox->setCurrentIndex(1);
     filterBox->setWhatsThis(QStringLiteral("Selects the output filter for the specified channel.\n"
                                            "If filter is \"Ground\", the channel output will be\n"
                                            "disabled and grounded"));
     filterLabel = new QLabel(QStringLiteral("Filter"), this);
     for (QLabel *label : { amplitudeLabel, offsetLabel, filterLabel })
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    formulaButton = new QPushButton(tr("Formula…"), this);
+    formulaButton->setToolTip(tr("Computes one period of an arbitrary waveform from a formula"));
+    formulaButton->setAccessibleName(title + tr(" arbitrary waveform from a formula"));
+    phaseBox = new kd7010fp_clampDoubleSpinBox(this);
+    phaseBox->setRange(0, 359.9);
+    phaseBox->setDecimals(1);
+    phaseBox->setSingleStep(15);
+    phaseBox->setSuffix(QStringLiteral("°"));
+    phaseBox->setWrapping(true);
+    phaseBox->setWhatsThis(tr("Where in its period the waveform starts: 90° starts a sine at its peak.\n"
+                              "The phase is rounded to whole samples; the tool tip shows what is played."));
+    phaseBox->setAccessibleName(title + tr(" phase"));
+    phaseLabel = new QLabel(tr("Phase"), this);
+    dutyBox = new kd7010fp_clampDoubleSpinBox(this);
+    dutyBox->setRange(1, 99);
+    dutyBox->setDecimals(1);
+    dutyBox->setSingleStep(5);
+    dutyBox->setValue(50);
+    dutyBox->setSuffix(QStringLiteral(" %"));
+    dutyBox->setWhatsThis(tr("The share of the period the square stays high (square only)"));
+    dutyBox->setAccessibleName(title + tr(" duty cycle"));
+    dutyBox->setEnabled(false);
+    dutyLabel = new QLabel(tr("Duty"), this);
+    dutyLabel->setEnabled(false);
+    for (QLabel *label : { phaseLabel, dutyLabel })
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto *gap = new QWidget(this);
@@ -167,8 +196,13 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     grid->addWidget(arbitraryButton, 4, 0);
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(loadButton);
+    fileRow->addWidget(formulaButton);
     fileRow->addWidget(shapeLabel, 1);
     grid->addLayout(fileRow, 4, 2, 1, 2);
+    grid->addWidget(phaseLabel, 5, 2);
+    grid->addWidget(phaseBox, 5, 3);
+    grid->addWidget(dutyLabel, 6, 2);
+    grid->addWidget(dutyBox, 6, 3);
 
     auto *centred = new QHBoxLayout(this);
     centred->addStretch();
@@ -185,6 +219,9 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
         connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
     connect(arbitraryButton, &QPushButton::clicked, this, &kd7240fp_chSet::chooseArbitrary);
     connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadRequested);
+    connect(formulaButton, &QPushButton::clicked, this, &kd7240fp_chSet::formulaRequested);
+    connect(phaseBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
+    connect(dutyBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
     connect(amplitudeBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(offsetBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
@@ -236,6 +273,8 @@ void kd7240fp_chSet::setWave()
         if (type != chosen)
             buttons[type - 1]->setChecked(false);
     waveType = chosen;
+    dutyBox->setEnabled(waveType == kd7240fp::waveSquare);
+    dutyLabel->setEnabled(waveType == kd7240fp::waveSquare);
     emit settingsChanged();
 }
 
@@ -251,10 +290,21 @@ void kd7240fp_chSet::chooseArbitrary()
     setWave();
 }
 
+void kd7240fp_chSet::setFormulaShape(std::vector<double> samples, const QString &text)
+{
+    setShape(std::move(samples), QString(), text);
+}
+
 void kd7240fp_chSet::setShape(std::vector<double> samples, const QString &source)
+{
+    setShape(std::move(samples), source, QString());
+}
+
+void kd7240fp_chSet::setShape(std::vector<double> samples, const QString &source, const QString &fromFormula)
 {
     shape = std::move(samples);
     shapePath = source;
+    formula = fromFormula;
     showShapeSource();
     if (waveType != kd7240fp::waveArbitrary) {
         arbitraryButton->setChecked(true);
@@ -289,7 +339,23 @@ kd7240fp::ChannelSettings kd7240fp_chSet::settings()
     s.lastFilter = lastFilter;
     s.shape = shape;
     s.shapeName = shapePath;
+    s.formula = formula;
+    s.phase = phaseBox->value();
+    s.duty = dutyBox->value();
     return s;
+}
+
+void kd7240fp_chSet::showPhasePlayed(double degrees)
+{
+    phaseBox->setToolTip(tr("Plays %1° (whole samples)").arg(degrees, 0, 'f', 2));
+}
+
+void kd7240fp_chSet::showSize(double peakToPeak, double rms)
+{
+    amplitudeBox->setToolTip(waveType == 0 ? tr("The peak value; no waveform chosen")
+                                           : tr("The peak value: %1 Vpp, %2 Vrms")
+                                                 .arg(peakToPeak, 0, 'f', 2)
+                                                 .arg(rms, 0, 'f', 2));
 }
 
 void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
@@ -307,7 +373,12 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
         lastFilter = s.lastFilter;
         shape = s.shape;
         shapePath = s.shapeName;
+        formula = s.formula;
         showShapeSource();
+        phaseBox->setValue(s.phase);
+        dutyBox->setValue(s.duty);
+        dutyBox->setEnabled(waveType == kd7240fp::waveSquare);
+        dutyLabel->setEnabled(waveType == kd7240fp::waveSquare);
     }
     emit settingsChanged();
 }
@@ -320,5 +391,9 @@ void kd7240fp_chSet::resetToDefaults()
     amplitudeBox->setValue(0);
     filterBox->setCurrentIndex(1);
     lastFilter = 0;
+    phaseBox->setValue(0);
+    dutyBox->setValue(50);
+    dutyBox->setEnabled(false);
+    dutyLabel->setEnabled(false);
     emit settingsChanged();
 }

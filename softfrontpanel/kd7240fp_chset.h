@@ -62,6 +62,22 @@ public:
     QLabel *shapeLabel;
     std::vector<double> shape; // normalised to -1..1; empty until a file is loaded
     QString shapePath; // where the shape came from
+    QString formula; // the formula the shape was computed from; empty for a file's
+    // Where in its period the channel starts (degrees), and the square's
+    // high part (percent; enabled for the square only).
+    QDoubleSpinBox *phaseBox;
+    QLabel *phaseLabel;
+    QDoubleSpinBox *dutyBox;
+    QLabel *dutyLabel;
+    // The shape from a formula: the button that asks for one.
+    QPushButton *formulaButton;
+
+    // The phase as played, rounded to whole samples, for the phase box's tool tip.
+    void showPhasePlayed(double degrees);
+    // Peak to peak and RMS of the waveform, for the amplitude box's tool tip.
+    void showSize(double peakToPeak, double rms);
+    // Takes a shape computed from `formula` and chooses it.
+    void setFormulaShape(std::vector<double> samples, const QString &formula);
 
 signals:
     void activated(int indx);
@@ -70,6 +86,8 @@ signals:
     // The operator asked for a shape from a file (Load…, or Arbitrary with
     // nothing loaded yet).
     void loadRequested();
+    // The operator asked for a shape from a formula.
+    void formulaRequested();
 
 private slots:
     void setWave();
@@ -78,6 +96,7 @@ private slots:
 
 private:
     void showShapeSource();
+    void setShape(std::vector<double> samples, const QString &source, const QString &fromFormula);
 };
 
 #endif

@@ -1,13 +1,16 @@
 #include "kd7240fp_comset.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSpinBox>
 
+#include "kd7010fp_spinbox.h"
+
 static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
 {
-    auto *box = new QSpinBox(parent);
+    auto *box = new kd7010fp_clampSpinBox(parent);
     box->setRange(minimum, maximum);
     box->setSingleStep(1);
     box->setValue(value);
@@ -19,7 +22,8 @@ static QComboBox *choiceBox(const QStringList &entries, const char *whatsThis, Q
 {
     auto *box = new QComboBox(parent);
     box->addItems(entries);
-    box->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab like every other control.
+    box->setFocusPolicy(Qt::StrongFocus);
     box->setCurrentIndex(0);
     box->setWhatsThis(QString::fromLatin1(whatsThis));
     return box;
@@ -67,6 +71,12 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     row->addSpacing(20);
     row->addWidget(cyclesLabel);
     row->addWidget(cyclesBox);
+    exactBox = new QCheckBox(tr("Exact frequency"), this);
+    exactBox->setToolTip(tr("Packs whole periods into one buffer, so the card plays the frequency set to within a "
+                            "few ppm instead of the nearest 1 MHz / n"));
+    exactBox->setWhatsThis(exactBox->toolTip());
+    row->addSpacing(20);
+    row->addWidget(exactBox);
     playedLabel = new QLabel(this);
     playedLabel->setObjectName(QStringLiteral("playedLabel"));
     playedLabel->setAccessibleName(QStringLiteral("Played frequency"));
@@ -79,6 +89,11 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     row->addStretch();
 
     connect(stopBox, &QComboBox::activated, this, &kd7240fp_comSet::setwLenVis);
+    connect(frequencyBox, &QSpinBox::valueChanged, this, &kd7240fp_comSet::settingsChanged);
+    connect(startBox, &QComboBox::currentIndexChanged, this, &kd7240fp_comSet::settingsChanged);
+    connect(stopBox, &QComboBox::currentIndexChanged, this, &kd7240fp_comSet::settingsChanged);
+    connect(cyclesBox, &QSpinBox::valueChanged, this, &kd7240fp_comSet::settingsChanged);
+    connect(exactBox, &QCheckBox::toggled, this, &kd7240fp_comSet::settingsChanged);
 }
 
 void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles)
@@ -96,6 +111,7 @@ kd7240fp::CommonSettings kd7240fp_comSet::settings() const
     s.startIndex = startBox->currentIndex();
     s.stopIndex = stopBox->currentIndex();
     s.cycles = cyclesBox->value();
+    s.exactFrequency = exactBox->isChecked();
     return s;
 }
 
@@ -105,6 +121,7 @@ void kd7240fp_comSet::setSettings(const kd7240fp::CommonSettings &s)
     startBox->setCurrentIndex(s.startIndex);
     stopBox->setCurrentIndex(s.stopIndex);
     cyclesBox->setValue(s.cycles);
+    exactBox->setChecked(s.exactFrequency);
     setwLenVis(s.stopIndex);
 }
 

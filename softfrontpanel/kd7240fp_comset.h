@@ -8,6 +8,7 @@
 
 #include "kd7240fp_settings.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSpinBox;
@@ -39,6 +40,13 @@ public:
     QLabel *cyclesLabel;
     // Read-only: what the card will play for the frequency in the box.
     QLabel *playedLabel;
+    // Packs whole periods into one buffer so the card plays the frequency
+    // asked for (off by default: one period per buffer).
+    QCheckBox *exactBox;
+
+signals:
+    // Any setting of the group changed.
+    void settingsChanged();
 
 private:
     static QString offStyle();

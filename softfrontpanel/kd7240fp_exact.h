@@ -6,10 +6,12 @@
 #ifndef KD7240FP_EXACT_H
 #define KD7240FP_EXACT_H
 
+#include "kd7240fp_waveform.h"
+
 namespace kd7240fp {
 
-// The most samples a buffer holds (the card's limit is below sampleLimit).
-constexpr int exactMaxSamples = 0x40000 - 1;
+// The most samples a buffer holds.
+constexpr int exactMaxSamples = maxSamples;
 // Fewer samples than this per period would no longer draw the waveform.
 constexpr int exactMinSamplesPerPeriod = 10;
 // Beyond this the played frequency is reported as missed.

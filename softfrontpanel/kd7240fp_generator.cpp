@@ -66,6 +66,8 @@ bool kd7240fp_generator::start(kd7240fp::Settings settings)
             kd7010fp_app::warningMessage(plan.problemText);
             return false;
         }
+        if (!plan.caution.isEmpty())
+            kd7010fp_app::warningMessage(plan.caution);
         if (plan.byTrigger)
             report(kd7240_setITRI(session, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT),
                 "kd7240_setITRI(d_vi, kd7240_ITRI_SRC_BOTH, kd7240_ITRI_PULSE_ABORT)");

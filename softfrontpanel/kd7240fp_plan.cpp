@@ -1,5 +1,7 @@
 #include "kd7240fp_plan.h"
 
+#include "kd7240fp_exact.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
@@ -40,12 +42,90 @@ QString beyondText(double worst, double end)
 
 int shapeSamples(const ChannelSettings &c) { return c.waveType == waveArbitrary ? int(c.shape.size()) : 0; }
 
-void fillChannel(const ChannelSettings &c, int n, double *out)
+int dutyTenths(const ChannelSettings &c) { return int(std::lround(c.duty * 10)); }
+
+// The buffer of one channel: `periods` periods in n samples, started at the
+// channel's phase (the sample values stay those of phase 0).
+void fillChannel(const ChannelSettings &c, int n, int periods, int shift, double *out)
 {
     if (c.waveType == waveArbitrary)
         playShape(c.shape.data(), n, c.amplitude, c.offset, out);
-    else
+    else if (periods == 1 && dutyTenths(c) == 500)
         synthesize(c.waveType, n, c.amplitude, c.offset, out);
+    else
+        synthesizePeriods(c.waveType, n, periods, c.amplitude, c.offset, dutyTenths(c), out);
+    if (shift != 0)
+        rotateSamples(out, n, shift);
+}
+
+// Peak to peak and RMS of a channel's waveform (about 0 V, the offset left
+// out): a sine's peak is amplitude x sqrt(2) of its RMS, a square's RMS is its
+// amplitude whatever the duty, a ramp's amplitude / sqrt(3).
+void measure(const ChannelSettings &c, double *peakToPeak, double *rms)
+{
+    const double a = c.amplitude;
+    switch (c.waveType) {
+    case waveSine:
+        *peakToPeak = 2 * a;
+        *rms = a / std::sqrt(2.0);
+        break;
+    case waveSquare:
+        *peakToPeak = 2 * a;
+        *rms = a;
+        break;
+    case waveSaw:
+    case waveTriangle:
+        *peakToPeak = 2 * a;
+        *rms = a / std::sqrt(3.0);
+        break;
+    case waveArbitrary: {
+        if (c.shape.empty())
+            break;
+        double lo = 0, hi = 0, squares = 0;
+        sampleRange(c.shape.data(), int(c.shape.size()), &lo, &hi);
+        for (double v : c.shape)
+            squares += v * v;
+        *peakToPeak = (hi - lo) * a;
+        *rms = std::sqrt(squares / double(c.shape.size())) * a;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Exact frequency: k whole periods in N samples at the rate the standard
+// timing chose. Limited bursts play the buffer cycles / k times.
+void fitExactly(Plan &plan, const Settings &settings)
+{
+    const int cycles = settings.common.length();
+    const ExactFit fit = exactFit(settings.common.frequency, plan.timing.rate, cycles);
+    if (!fit.ok)
+        return;
+    plan.periods = fit.periods;
+    plan.timing.nSam = fit.samples;
+    plan.timing.played = fit.played;
+    if (cycles > 0)
+        plan.length = cycles / fit.periods;
+    const QString played = QString::number(fit.played, 'f', 2);
+    const QString ppm = QString::number(fit.errorPpm, 'f', 1);
+    plan.readout = fit.periods == 1 ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played, ppm).arg(fit.samples)
+                                    : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
+                                          .arg(played, ppm)
+                                          .arg(fit.periods)
+                                          .arg(fit.samples);
+    plan.readoutTip = tr("%1 whole periods in %2 samples of the card's fixed %3 sample clock: %4 Hz, %5 ppm from the "
+                         "%6 Hz set.")
+                          .arg(fit.periods)
+                          .arg(fit.samples)
+                          .arg(clockText(plan.timing.rate), played, ppm)
+                          .arg(settings.common.frequency);
+    plan.readoutOff = !fit.withinTolerance;
+    if (plan.readoutOff)
+        plan.readoutTip += QLatin1Char(' ')
+            + tr("With %1 cycles the buffer must hold a number of periods that divides %1, and none comes within "
+                 "0.1 %.")
+                  .arg(cycles);
 }
 
 void describeTiming(Plan &plan, const Settings &settings)
@@ -155,6 +235,7 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     for (int k = 0; k < 2; ++k) {
         plan.active[k] = settings.channel[k].active();
         plan.shape[k] = settings.channel[k].waveType == waveArbitrary;
+        measure(settings.channel[k], &plan.peakToPeak[k], &plan.rms[k]);
         plan.filter[k] = settings.channel[k].filterCode();
     }
     plan.timing
@@ -179,7 +260,6 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     if (!room)
         return plan;
 
-    const int n = plan.timing.nSam;
     plan.sampleCount = plan.active[0] && plan.active[1] ? 2 * n : n;
     double *out = room(plan.sampleCount);
     if (!out) {
@@ -193,7 +273,7 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         if (!plan.active[k])
             continue;
         channels[k] = out;
-        fillChannel(settings.channel[k], n, out);
+        fillChannel(settings.channel[k], n, plan.periods, shift[k], out);
         out += n;
     }
     checkLimits(plan, channels, n);

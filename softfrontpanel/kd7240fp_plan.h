@@ -41,8 +41,24 @@ struct Plan
     Problem problem = None;
     QString problemText; // the warning Start shows; empty without a problem
 
+    // The sample timing. With Exact frequency, timing.nSam is the buffer's
+    // samples (several periods) and timing.played the frequency they play.
     Timing timing;
     QString timingText; // why the settings give no timing; empty when they do
+    int periods = 1; // whole periods in the buffer: more than one only with Exact frequency
+    // Samples of the buffer that make one period as played (the first of
+    // `periods`), for the preview.
+    int periodSamples = 0;
+    // Where each channel's period starts, as played: the phase asked for,
+    // rounded to whole samples (degrees).
+    double phasePlayed[2] = {};
+    // Each channel's size as the operator reads it off a scope: peak to
+    // peak and root mean square, volts (0 for a silent channel).
+    double peakToPeak[2] = {};
+    double rms[2] = {};
+    // Said before sending, but no reason not to: a standard waveform drawn
+    // with a shape's few samples.
+    QString caution;
 
     // The readout beside the frequency: a short text, the explanation for
     // its tool tip, and whether it should stand out (the card plays

@@ -9,11 +9,13 @@
 #include <QString>
 #include <vector>
 
+#include "kd7240fp_waveform.h"
+
 namespace kd7240fp {
 
 // A period holds 2 to 262143 samples; longer files are refused, not cut.
 constexpr int minShapeSamples = 2;
-constexpr int maxShapeSamples = 262143;
+constexpr int maxShapeSamples = maxSamples;
 
 struct ShapeFile
 {

@@ -8,8 +8,10 @@ namespace kd7240fp {
 
 enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4, waveArbitrary = 5 };
 
-// Samples per channel must stay below this.
+// Samples per channel must stay below this: a channel's buffer holds at
+// most maxSamples. The one place the card's limit is written down.
 constexpr int sampleLimit = 0x40000;
+constexpr int maxSamples = sampleLimit - 1;
 
 // Derives the sample period uTime (seconds) and the samples in one period
 // nSam for a frequency in Hz. Starts at the card's 1 MHz and slows the rate
