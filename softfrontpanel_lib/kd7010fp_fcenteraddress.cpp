@@ -211,12 +211,10 @@ kd7010fp_fcEnterAddress::kd7010fp_fcEnterAddress(kd7010fp_genFC *card)
     okButton->setDefault(true);
     QWidget *previous = nullptr;
     for (int r = 0; r < rowCount; ++r) {
-        for (QWidget *next :
-            { static_cast<QWidget *>(rows[r]->descriptorBox), static_cast<QWidget *>(rows[r]->fcNumberBox) }) {
-            if (previous)
-                setTabOrder(previous, next);
-            previous = next;
-        }
+        if (previous)
+            setTabOrder(previous, rows[r]->descriptorBox);
+        setTabOrder(rows[r]->descriptorBox, rows[r]->fcNumberBox);
+        previous = rows[r]->fcNumberBox;
     }
     setTabOrder(previous, countBox);
     setTabOrder(countBox, okButton);
