@@ -49,9 +49,11 @@ static Options answerCommandLine(int argc, char *argv[])
     parser.addOption(setup);
     parser.addOption(noRestore);
     // Qt's own options ("-platform xcb", "-style Fusion", the session manager's
-    // "-session id") are accepted here and left to the application.
-    for (const char *name : { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-             "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry" }) {
+    // "-session id", X11's "-name", "-title" and "-icon") are accepted here and
+    // left to the application.
+    for (const char *name :
+        { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
+            "session", "style", "stylesheet", "display", "geometry", "name", "title", "icon" }) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);

@@ -6,10 +6,13 @@
 
 #include <QDialog>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class QComboBox;
+class QShowEvent;
 class kd7010fp_genFC;
 class kd7010fp_fcEnterAddressFc;
 
@@ -23,23 +26,38 @@ public:
 
     explicit kd7010fp_fcEnterAddress(kd7010fp_genFC *card);
 
-    // Fills the rows and the count from the settings file; a missing or
-    // unreadable file gives the defaults.
+    // Fills the rows and the count from the settings file: whatever of the
+    // model's group can be read, the defaults for the rest. A file that is
+    // missing, unreadable or no regular file gives the defaults.
     void loadDefaults();
     // Stores the dialog in the settings file and returns descriptor and card
-    // number of every row in use, row 1 first.
+    // number of every row in use, row 1 first. A file that could not be read
+    // cleanly is copied to DefaultInstrDescr.ini.bak before it is written
+    // over; when the entries cannot be stored, the operator is told once.
     void saveDefaults(QStringList &descriptors, QList<int> &fcNumbers);
 
     // Where DefaultInstrDescr.ini lives on this platform.
     static QString settingsFilePath();
+    // False when something other than a regular file (a FIFO, a device, a
+    // folder) is in the settings file's place: opening it could block the
+    // panel, so it must not be opened at all. True for a missing file.
+    static bool settingsFileOpenable(const QString &path);
 
     kd7010fp_fcEnterAddressFc *rows[maxRows] = {};
     QString modelName;
     QString iniFileName;
     QComboBox *countBox;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private slots:
     void countChanged();
+
+private:
+    // Writes the entries to the settings file; returns what the operator is
+    // to be told, or nothing.
+    QString store(const QList<QPair<QString, QVariant>> &entries) const;
 };
 
 #endif

@@ -8,11 +8,20 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
 
+#include "focuschain.h"
 #include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_fcenteraddressfc.h"
 #include "kd7010fp_genfc.h"
+#include "modalscript.h"
 
 namespace {
 
@@ -46,6 +55,67 @@ QStringList entries(const QComboBox *box)
     return texts;
 }
 
+// Root passes every permission check; while this lives it does not, so a
+// read-only file is read-only for the test whoever runs it.
+class NoPermissionOverride
+{
+public:
+    NoPermissionOverride()
+    {
+        if (geteuid() != 0 || syscall(SYS_capget, &header, saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = { saved[0], saved[1] };
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        active = syscall(SYS_capset, &header, reduced) == 0;
+    }
+    ~NoPermissionOverride()
+    {
+        if (active)
+            syscall(SYS_capset, &header, saved);
+    }
+
+private:
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved[2] {};
+    bool active = false;
+};
+
+// Lets go of anything that opens the FIFO at `path` and waits there for a
+// writer, and records that it happened: a panel that opens the FIFO fails
+// the test instead of hanging it.
+class FifoWatch
+{
+public:
+    explicit FifoWatch(const QString &path)
+    {
+        if (path.isEmpty())
+            return;
+        thread = std::thread([this, name = QFile::encodeName(path)] {
+            while (!stop) {
+                // Succeeds only while the FIFO is open for reading.
+                const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    opened = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    ~FifoWatch()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+    bool wasOpened() const { return opened; }
+
+private:
+    std::atomic<bool> stop { false };
+    std::atomic<bool> opened { false };
+    std::thread thread;
+};
+
 } // namespace
 
 class tst_EnterAddress : public QObject
@@ -64,8 +134,11 @@ private slots:
     void twoModelsInOneFile();
     void storedNumbers_data();
     void storedNumbers();
-    void corruptFileOpensWithDefaults();
+    void settingsFile_data();
+    void settingsFile();
     void unreadableFileStillReturnsEntries();
+    void keyboard_data();
+    void keyboard();
 
 private:
     QString iniPath() const { return profile->path() + QStringLiteral("/Keldor/DefaultInstrDescr.ini"); }
@@ -332,28 +405,92 @@ void tst_EnterAddress::storedNumbers()
     QCOMPARE(multi.rows[0]->fcNumberBox->currentIndex(), expectedNumber);
 }
 
-void tst_EnterAddress::corruptFileOpensWithDefaults()
+// A settings file that is damaged or cannot be used: what Enter Address
+// offers, what the operator is told (once) on OK, and what becomes of the file.
+// clang-format off
+void tst_EnterAddress::settingsFile_data()
 {
-    QDir().mkpath(QFileInfo(iniPath()).path());
-    QFile file(iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[7240\n1.1.Descriptor=VXI0::3::INSTR\n1.FC_Number=3\n\x01\xff[=\n");
-    file.close();
+    QTest::addColumn<QString>("kind");         // "file", "read-only" or "fifo"
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("offered");
+    QTest::addColumn<bool>("backup");          // the file is copied to .bak before it is written over
+    QTest::addColumn<bool>("remembered");      // the new entry is stored and offered next time
+    QTest::addColumn<QString>("reason");       // besides the file's name, what the warning says
+
+    const QByteArray group = "[7240]\n1.1.Descriptor=VXI0::1::INSTR\n1.2.Descriptor=VXI0::2::INSTR\n"
+                             "ShapeFolder=/data/shapes\n";
+    const QStringList both = { "VXI0::1::INSTR", "VXI0::2::INSTR" };
+    QString text = QString::fromLatin1(group).replace("\n", "\r\n");
+    const QByteArray utf16 = QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+
+    QTest::newRow("unclosed [ in another group") << "file" << "[6208\n1.1.Descriptor=GPIB0::5::INSTR\n" + group
+                                                 << both << true << true << "";
+    QTest::newRow("broken line in its own group")
+        << "file" << QByteArray("[7240\n1.1.Descriptor=VXI0::3::INSTR\n1.FC_Number=3\nShapeFolder=/data/shapes\n\x01\xff[=\n")
+        << QStringList("VXI0::3::INSTR") << true << true << "";
+    QTest::newRow("UTF-16 copy") << "file" << utf16 << both << true << true << "";
+    QTest::newRow("read-only file") << "read-only" << group << both << false << false << "Permission denied";
+    QTest::newRow("FIFO") << "fifo" << QByteArray() << QStringList(defaultDescriptor) << false << false
+                          << "not a regular file";
+}
+// clang-format on
+
+void tst_EnterAddress::settingsFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, offered);
+    QFETCH(bool, backup);
+    QFETCH(bool, remembered);
+    QFETCH(QString, reason);
+
+    const QString path = iniPath();
+    const QString bak = path + QStringLiteral(".bak");
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        if (kind == QLatin1String("read-only"))
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    }
+    const NoPermissionOverride asAnyUser;
+    const FifoWatch watch(kind == QLatin1String("fifo") ? path : QString());
 
     kd7010fp_fcEnterAddress dialog(&card7240);
     dialog.loadDefaults();
-    QCOMPARE(entries(dialog.rows[0]->descriptorBox), QStringList(defaultDescriptor));
-    QCOMPARE(dialog.rows[0]->fcNumberBox->currentIndex(), 0);
+    QComboBox *box = dialog.rows[0]->descriptorBox;
+    QCOMPARE(entries(box), offered);
 
-    // The next OK is remembered as usual.
-    dialog.rows[0]->descriptorBox->setEditText("VXI0::4::INSTR");
+    box->setEditText("VXI0::4::INSTR");
     dialog.rows[0]->fcNumberBox->setCurrentIndex(1);
+    ModalScript script;
+    script.answer("OK").answer("OK");
     QStringList descriptors;
     accept(dialog, &descriptors);
     QCOMPARE(descriptors, QStringList("VXI0::4::INSTR"));
+    accept(dialog); // the next OK tells nothing new
+    QCOMPARE(script.seen.size(), 1);
+    const QString told = script.seen.first().text;
+    QVERIFY2(told.contains(QDir::toNativeSeparators(path)), qPrintable(told));
+    QVERIFY2(told.contains(reason), qPrintable(told));
+    QVERIFY2(told.contains(QDir::toNativeSeparators(bak)) == backup, qPrintable(told));
+
+    QCOMPARE(QFile::exists(bak), backup);
+    if (backup) {
+        QFile copy(bak);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), content);
+    }
     dialog.loadDefaults();
-    QCOMPARE(dialog.rows[0]->descriptorBox->currentText(), QStringLiteral("VXI0::4::INSTR"));
-    QCOMPARE(dialog.rows[0]->fcNumberBox->currentIndex(), 1);
+    QCOMPARE(box->currentText() == QLatin1String("VXI0::4::INSTR"), remembered);
+    if (remembered) // the rest of the file is kept
+        QCOMPARE(stored("7240/ShapeFolder").toString(), QStringLiteral("/data/shapes"));
+    QVERIFY(!watch.wasOpened());
+    QCOMPARE(QFileInfo(path).isFile(), kind != QLatin1String("fifo"));
 }
 
 void tst_EnterAddress::unreadableFileStillReturnsEntries()
@@ -367,11 +504,52 @@ void tst_EnterAddress::unreadableFileStillReturnsEntries()
 
     dialog.rows[0]->descriptorBox->setEditText("VXI0::5::INSTR");
     dialog.rows[0]->fcNumberBox->setCurrentIndex(5);
+    ModalScript script;
+    script.answer("OK");
     QStringList descriptors;
     QList<int> numbers;
     accept(dialog, &descriptors, &numbers);
     QCOMPARE(descriptors, QStringList("VXI0::5::INSTR"));
     QCOMPARE(numbers, QList<int>({ 5 }));
+    QCOMPARE(script.seen.size(), 1);
+}
+
+// Without a mouse: the dialog opens with the focus in the first descriptor,
+// typing replaces it, Tab reaches every control and Return presses OK.
+void tst_EnterAddress::keyboard_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::newRow("one card") << 0x7240;
+    QTest::newRow("several cards") << 0x6208;
+}
+
+void tst_EnterAddress::keyboard()
+{
+    QFETCH(int, model);
+    ModelCard card(model);
+    kd7010fp_fcEnterAddress dialog(&card);
+    dialog.loadDefaults();
+    if (!dialog.countBox->isHidden())
+        dialog.countBox->setCurrentIndex(1);
+
+    QWidget *focused = nullptr;
+    QStringList unreachable;
+    ModalScript script;
+    script.act([&](QWidget *window) {
+        focused = QApplication::focusWidget();
+        if (focused)
+            QTest::keyClicks(focused, "VXI0::9::INSTR");
+        unreachable = focusChainProblems(window);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Return);
+        if (window->isVisible()) // Return did not close it
+            static_cast<QDialog *>(window)->reject();
+    });
+    const int result = dialog.exec();
+    QVERIFY(script.failure.isEmpty());
+    QCOMPARE(focused, dialog.rows[0]->descriptorBox);
+    QCOMPARE(unreachable, QStringList());
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(dialog.rows[0]->descriptorBox->currentText(), QStringLiteral("VXI0::9::INSTR"));
 }
 
 QTEST_MAIN(tst_EnterAddress)

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "focuschain.h"
 #include "kd7010fp_fcselect.h"
 #include "kd7240_fc.h"
 #include "modalscript.h"
@@ -58,6 +59,7 @@ private slots:
     void doubleClick();
     void doubleClickTakesOnlyCurrent();
     void execAcceptsAndRejects();
+    void keyboard();
 
 private:
     kd7240_fc card;
@@ -226,6 +228,36 @@ void tst_FcSelect::execAcceptsAndRejects()
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
         QCOMPARE(dialog.resourceDescriptor, QStringLiteral("TCPIP0::10.0.0.7::INSTR"));
     }
+}
+
+// Without a mouse: the tree has the focus, the arrow keys pick a card, Tab
+// reaches every control and Return presses OK.
+void tst_FcSelect::keyboard()
+{
+    kd7010fp_fcSelect dialog(&card, 0);
+    fill(dialog);
+    dialog.fcTree->expandAll();
+    QWidget *focused = nullptr;
+    QStringList unreachable;
+    QString picked;
+    ModalScript script;
+    script.act([&](QWidget *window) {
+        focused = QApplication::focusWidget();
+        unreachable = focusChainProblems(window);
+        // From the first row, which has the focus: the carrier, then FC 1.
+        for (int i = 0; i < 2; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        picked = dialog.fcTree->currentItem() ? dialog.fcTree->currentItem()->text(0) : QString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (window->isVisible()) // Return did not close it
+            dialog.reject();
+    });
+    const int result = dialog.exec();
+    QCOMPARE(focused, dialog.fcTree);
+    QCOMPARE(unreachable, QStringList());
+    QCOMPARE(picked, QStringLiteral("FC 1"));
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(dialog.resourceDescriptor, QStringLiteral("VXI0::8::INSTR"));
 }
 
 QTEST_MAIN(tst_FcSelect)

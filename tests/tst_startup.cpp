@@ -192,6 +192,9 @@ void tst_startup::commandLine_data()
     QTest::newRow("argument") << QStringList { "VXI0::8::INSTR" } << 1 << "Unexpected argument 'VXI0::8::INSTR'";
     // Qt's own options pass on to the application (which here finds no display).
     QTest::newRow("Qt's option") << QStringList { "-style", "Fusion", "--version" } << 0 << "kd7240fp " SFP_VERSION;
+    QTest::newRow("X11 -name") << QStringList { "-name", "bench2", "--version" } << 0 << "kd7240fp " SFP_VERSION;
+    QTest::newRow("X11 -title") << QStringList { "-title", "AWG bench 2", "--version" } << 0 << "kd7240fp " SFP_VERSION;
+    QTest::newRow("X11 -icon") << QStringList { "-icon", "/tmp/awg.png", "--version" } << 0 << "kd7240fp " SFP_VERSION;
 }
 
 void tst_startup::commandLine()
