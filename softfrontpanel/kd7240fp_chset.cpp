@@ -215,6 +215,13 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     offsetBox->setAccessibleName(title + QStringLiteral(" offset"));
     filterBox->setAccessibleName(title + QStringLiteral(" filter"));
 
+    // Tab follows what the eye follows: the waveforms top down, then the
+    // values, then the shape's buttons, then phase and duty.
+    const QList<QWidget *> order = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton, amplitudeBox,
+        offsetBox, filterBox, loadButton, formulaButton, phaseBox, dutyBox };
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton })
         connect(button, &QPushButton::clicked, this, &kd7240fp_chSet::setWave);
     connect(arbitraryButton, &QPushButton::clicked, this, &kd7240fp_chSet::chooseArbitrary);
@@ -352,10 +359,9 @@ void kd7240fp_chSet::showPhasePlayed(double degrees)
 
 void kd7240fp_chSet::showSize(double peakToPeak, double rms)
 {
-    amplitudeBox->setToolTip(waveType == 0 ? tr("The peak value; no waveform chosen")
-                                           : tr("The peak value: %1 Vpp, %2 Vrms")
-                                                 .arg(peakToPeak, 0, 'f', 2)
-                                                 .arg(rms, 0, 'f', 2));
+    amplitudeBox->setToolTip(waveType == 0
+            ? tr("The peak value; no waveform chosen")
+            : tr("The peak value: %1 Vpp, %2 Vrms").arg(peakToPeak, 0, 'f', 2).arg(rms, 0, 'f', 2));
 }
 
 void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)

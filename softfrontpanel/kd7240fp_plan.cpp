@@ -109,11 +109,9 @@ void fitExactly(Plan &plan, const Settings &settings)
         plan.length = cycles / fit.periods;
     const QString played = QString::number(fit.played, 'f', 2);
     const QString ppm = QString::number(fit.errorPpm, 'f', 1);
-    plan.readout = fit.periods == 1 ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played, ppm).arg(fit.samples)
-                                    : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
-                                          .arg(played, ppm)
-                                          .arg(fit.periods)
-                                          .arg(fit.samples);
+    plan.readout = fit.periods == 1
+        ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played, ppm).arg(fit.samples)
+        : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples").arg(played, ppm).arg(fit.periods).arg(fit.samples);
     plan.readoutTip = tr("%1 whole periods in %2 samples of the card's fixed %3 sample clock: %4 Hz, %5 ppm from the "
                          "%6 Hz set.")
                           .arg(fit.periods)
@@ -241,6 +239,29 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     plan.timing
         = timingFor(settings.common.frequency, shapeSamples(settings.channel[0]), shapeSamples(settings.channel[1]));
     describeTiming(plan, settings);
+    // Shapes keep their own timing: one period is the file's samples.
+    if (plan.timing.ok && !plan.timing.fromShape && settings.common.exactFrequency)
+        fitExactly(plan, settings);
+    const int n = plan.timing.nSam;
+    plan.periodSamples = plan.periods == 1 ? n : std::min(n, int(std::ceil(double(n) / plan.periods)));
+    int shift[2] = {};
+    for (int k = 0; k < 2 && plan.timing.ok; ++k) {
+        const double perPeriod = double(n) / plan.periods;
+        shift[k] = phaseShift(settings.channel[k].phase, perPeriod) % n;
+        plan.phasePlayed[k] = shift[k] * 360.0 / perPeriod;
+        // Beside a shape a standard waveform gets the shape's samples; a few
+        // samples no longer draw it (a sine of two samples is a constant).
+        const ChannelSettings &c = settings.channel[k];
+        if (plan.timing.fromShape && c.active() && c.waveType != waveArbitrary && n < exactMinSamplesPerPeriod) {
+            plan.caution = tr("Channel %1 draws its waveform with the shape's %2 samples per period; below %3 "
+                              "it no longer looks like one.")
+                               .arg(k + 1)
+                               .arg(n)
+                               .arg(exactMinSamplesPerPeriod);
+            plan.readoutOff = true;
+            plan.readoutTip += QLatin1Char(' ') + plan.caution;
+        }
+    }
 
     auto refuse = [&plan](Plan::Problem problem, const QString &text) {
         plan.problem = problem;

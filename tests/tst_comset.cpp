@@ -52,8 +52,10 @@ void TestComSet::typedFrequency_data()
     QTest::addColumn<int>("value");
     QTest::newRow("in range") << "2500" << 2500;
     QTest::newRow("highest") << "100000" << 100000;
-    QTest::newRow("zero refused") << "0" << 1000;
-    QTest::newRow("last digit above refused") << "200000" << 20000;
+    // Beyond the range the box takes the nearest bound, never a number
+    // with a digit dropped (150000 once became 15000).
+    QTest::newRow("zero, the lowest") << "0" << 1;
+    QTest::newRow("above, the highest") << "150000" << 100000;
 }
 
 void TestComSet::typedFrequency()

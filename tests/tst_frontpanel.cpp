@@ -16,6 +16,7 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "focuschain.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -55,6 +56,7 @@ private slots:
     void resetDevice();
     void lostCardShowsEverywhereAndIsTriedAgain();
     void everyControlHasAName();
+    void keyboardReachesEveryControl();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
     void filterChoiceRewritesBothChannels();
@@ -166,6 +168,9 @@ void tst_frontpanel::dacWritesOnlyCommittedValues_data()
     QTest::newRow("decimals, Return") << "7.5" << "Return" << QList<double> { 7.5 };
     QTest::newRow("focus leaves") << "7.25" << "focus" << QList<double> { 7.25 };
     QTest::newRow("then the arrow") << "3" << "Up" << QList<double> { 3, 3.1 };
+    // Beyond the range: the nearest bound (8 V on this card), never the
+    // digits that were left (1 V).
+    QTest::newRow("beyond the range") << "11" << "Return" << QList<double> { 8 };
     // clang-format on
 }
 
@@ -517,6 +522,32 @@ void tst_frontpanel::everyControlHasAName()
     }
     QVERIFY(controls > 20);
     QVERIFY2(unnamed.isEmpty(), qPrintable(QStringList(unnamed.begin(), unnamed.end()).join(", ")));
+}
+
+// Tab reaches every control on every tab, in each channel group in the order
+// the eye reads it.
+void tst_frontpanel::keyboardReachesEveryControl()
+{
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowActive(panel.get()));
+    for (int tab = 0; tab < panel->tabs->count(); ++tab) {
+        panel->tabs->setCurrentIndex(tab);
+        QCOMPARE(focusChainProblems(panel.get()), QStringList());
+    }
+    panel->tabs->setCurrentIndex(0);
+    panel->chan1->squareButton->click(); // the duty box is for the square only
+    panel->chan1->sineButton->setFocus();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    kd7240fp_chSet *c = panel->chan1;
+    const QList<QWidget *> expected = { c->squareButton, c->sawButton, c->triangleButton, c->arbitraryButton,
+        c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->phaseBox, c->dutyBox };
+    QCOMPARE(visited, expected);
 }
 
 QTEST_MAIN(tst_frontpanel)

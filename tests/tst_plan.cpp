@@ -1,0 +1,115 @@
+// The plan: what the card is sent for a set of settings. Without the new
+// options it is exactly what it always was; Exact frequency packs whole
+// periods (as many as divide a limited burst's cycles); phase moves where a
+// period starts; duty shapes the square.
+#include <QtTest>
+#include <cmath>
+
+#include "kd7240fp_plan.h"
+
+using namespace kd7240fp;
+
+namespace {
+
+struct Case
+{
+    int type1 = 1, type2 = 0;
+    int frequency = 1000;
+    int cycles = 0; // 0: unlimited
+    bool exact = false;
+    double phase2 = 0;
+    double duty1 = 50;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Case)
+
+class tst_plan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plan_data();
+    void plan();
+};
+
+void tst_plan::plan_data()
+{
+    QTest::addColumn<Case>("c");
+    QTest::addColumn<int>("periods");
+    QTest::addColumn<int>("nSam");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("readout");
+    QTest::addColumn<bool>("off");
+    // clang-format off
+    QTest::newRow("as always") << Case { 1, 3, 3000, 5, false, 0, 50 } << 1 << 333 << 5
+                               << "plays 3003.00 Hz, 333 samples" << true;
+    QTest::newRow("exact, one period fits") << Case { 2, 4, 1000, 0, true, 0, 50 } << 1 << 1000 << 0
+                                            << "plays 1000.00 Hz (0.0 ppm),\n1 period in 1000 samples" << false;
+    QTest::newRow("exact 66667 Hz") << Case { 1, 0, 66667, 0, true, 0, 50 } << 13333 << 199994 << 0
+                                    << "plays 66667.00 Hz (0.0 ppm),\n13333 periods in 199994 samples" << false;
+    QTest::newRow("exact, limited: periods divide the cycles") << Case { 1, 0, 2500, 1000, true, 0, 50 } << 1 << 400
+                                                               << 1000 << "plays 2500.00 Hz (0.0 ppm),\n1 period in 400 samples" << false;
+    QTest::newRow("exact, 7 cycles leave no close fit") << Case { 1, 0, 95000, 7, true, 0, 50 } << 7 << 74 << 1
+                                                        << "plays 94594.59 Hz (-4267.4 ppm),\n7 periods in 74 samples" << true;
+    QTest::newRow("phase 90 on channel 2") << Case { 1, 1, 1000, 0, false, 90, 50 } << 1 << 1000 << 0
+                                           << "plays 1000.00 Hz, 1000 samples" << false;
+    QTest::newRow("duty 10 %") << Case { 2, 0, 1000, 0, false, 0, 10 } << 1 << 1000 << 0
+                               << "plays 1000.00 Hz, 1000 samples" << false;
+    // clang-format on
+}
+
+void tst_plan::plan()
+{
+    QFETCH(Case, c);
+    Settings s;
+    s.channel[0].waveType = c.type1;
+    s.channel[1].waveType = c.type2;
+    s.channel[0].amplitude = s.channel[1].amplitude = 2;
+    s.channel[0].offset = 0.5;
+    s.channel[0].duty = c.duty1;
+    s.channel[1].phase = c.phase2;
+    s.common.frequency = c.frequency;
+    s.common.stopIndex = c.cycles > 0;
+    s.common.cycles = c.cycles > 0 ? c.cycles : 10;
+    s.common.exactFrequency = c.exact;
+    std::vector<double> room;
+    const Plan plan = planFor(s, Limits(), [&](int count) {
+        room.assign(size_t(count), 0);
+        return room.data();
+    });
+    QVERIFY2(plan.playable(), qPrintable(plan.problemText));
+    QTEST(plan.periods, "periods");
+    QTEST(plan.timing.nSam, "nSam");
+    QTEST(plan.length, "length");
+    QTEST(plan.readout, "readout");
+    QTEST(plan.readoutOff, "off");
+    const int n = plan.timing.nSam;
+
+    // One channel's samples as they always were, period by period, moved to
+    // start at its phase.
+    for (int k = 0; k < 2; ++k) {
+        const ChannelSettings &ch = s.channel[k];
+        if (!ch.active())
+            continue;
+        std::vector<double> period(size_t(n) * 2);
+        const int perPeriod = n / plan.periods;
+        const bool whole = perPeriod * plan.periods == n;
+        if (!whole)
+            continue; // fractional periods: the exact-frequency arithmetic has its own tests
+        if (ch.waveType == waveSquare && ch.duty != 50) {
+            for (int i = 0; i < perPeriod; ++i)
+                period[size_t(i)] = i < perPeriod * ch.duty / 100 ? ch.amplitude + ch.offset : ch.offset - ch.amplitude;
+        } else {
+            synthesize(ch.waveType, perPeriod, ch.amplitude, ch.offset, period.data());
+        }
+        const int shift = int(std::lround(ch.phase / 360 * perPeriod));
+        for (int i = 0; i < n; ++i)
+            QVERIFY2(plan.samples[k][i] == period[size_t((i + shift) % perPeriod)],
+                qPrintable(QStringLiteral("channel %1, sample %2").arg(k + 1).arg(i)));
+    }
+}
+
+QTEST_MAIN(tst_plan)
+#include "tst_plan.moc"
