@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -28,12 +27,14 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_remembered.h"
 #include "kd7240fp_setup.h"
 #include "kd7240fp_shapeloader.h"
 
 namespace {
 
 constexpr int dacTab = 1;
+const QString setupFolderKey = QStringLiteral("7240/SetupFolder");
 
 QString dacWhatsThis(int channel)
 {
@@ -415,15 +416,13 @@ QString kd7240fp_App::lastSetupPath()
 
 void kd7240fp_App::saveSetup()
 {
-    QSettings remembered(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
-    const QString folderKey = QStringLiteral("7240/SetupFolder");
     QString path = QFileDialog::getSaveFileName(
-        this, tr("Save Setup"), remembered.value(folderKey).toString(), tr("Setups (*.kd7240)"));
+        this, tr("Save Setup"), kd7240fp::remembered(setupFolderKey).toString(), tr("Setups (*.kd7240)"));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".kd7240");
-    remembered.setValue(folderKey, QFileInfo(path).absolutePath());
+    kd7240fp::remember(setupFolderKey, QFileInfo(path).absolutePath());
     QString error;
     if (!kd7240fp::writeSetupFile(path, settings(), &error))
         warningMessage(error);
@@ -431,13 +430,11 @@ void kd7240fp_App::saveSetup()
 
 void kd7240fp_App::openSetup()
 {
-    QSettings remembered(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
-    const QString folderKey = QStringLiteral("7240/SetupFolder");
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("Open Setup"), remembered.value(folderKey).toString(), tr("Setups (*.kd7240);;All files (*)"));
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Setup"),
+        kd7240fp::remembered(setupFolderKey).toString(), tr("Setups (*.kd7240);;All files (*)"));
     if (path.isEmpty())
         return;
-    remembered.setValue(folderKey, QFileInfo(path).absolutePath());
+    kd7240fp::remember(setupFolderKey, QFileInfo(path).absolutePath());
     openSetupFile(path);
 }
 

@@ -94,6 +94,9 @@ private slots:
     void playsThroughThePanel();
     void badFileKeepsTheWaveform();
     void folderIsRemembered();
+    void decimalCommasAreAsked_data();
+    void decimalCommasAreAsked();
+    void fewSamplesBesideAShapeAreMentioned();
 
 private:
     kd7240_fc card;
@@ -309,6 +312,52 @@ void tst_shapefile::folderIsRemembered()
     panel->chan1->loadButton->click();
     QCOMPARE(offered, QFileInfo(path).absolutePath());
     QCOMPARE(panel->chan1->waveType, 0); // the dialog was closed: nothing changed
+}
+
+// "0,5" on every line: asked before loading; No (the default) reads one
+// column of decimal commas, Yes the first of two columns.
+void tst_shapefile::decimalCommasAreAsked_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QList<double>>("shape");
+    QTest::newRow("one column of decimal commas") << "No" << QList<double> { 0.25, -1, 0.5 };
+    QTest::newRow("the first column") << "Yes" << QList<double> { 0, -1, 0.5 };
+}
+
+void tst_shapefile::decimalCommasAreAsked()
+{
+    QFETCH(QString, answer);
+    QFETCH(QList<double>, shape);
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    QTemporaryDir dir;
+    ModalScript script;
+    script.answer(answer);
+    QVERIFY(panel->loadShapeFile(panel->chan1, writeFile(dir, QStringLiteral("volts.csv"), "0,5\n-2,0\n1,0\n")));
+    QCOMPARE(script.seen.size(), 1);
+    QVERIFY(script.seen[0].text.startsWith(QStringLiteral("\"volts.csv\" looks like decimal commas in one column")));
+    QCOMPARE(script.seen[0].buttons, (QStringList { "Yes", "No" }));
+    QCOMPARE(QList<double>(panel->chan1->shape.begin(), panel->chan1->shape.end()), shape);
+}
+
+// A sine beside a 4-sample shape gets 4 samples a period: the readout says
+// so, and Start warns before it sends.
+void tst_shapefile::fewSamplesBesideAShapeAreMentioned()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    QTemporaryDir dir;
+    QVERIFY(panel->loadShapeFile(panel->chan1, writeFile(dir, QStringLiteral("four.txt"), "0\n1\n0\n-1\n")));
+    panel->chan2->sineButton->click();
+    QVERIFY(panel->commonSettings->playedLabel->property("offFrequency").toBool());
+    QVERIFY(panel->commonSettings->playedLabel->toolTip().contains(QLatin1String("4 samples per period")));
+    ModalScript script;
+    script.answer(QStringLiteral("OK"));
+    panel->startButton->click();
+    QCOMPARE(script.seen.size(), 1);
+    QVERIFY(script.seen[0].text.startsWith(QStringLiteral("Channel 2 draws its waveform with the shape's 4 samples")));
+    QCOMPARE(kdsim::calls("kd7240_generateWaveforms").size(), size_t(1));
+    panel->startButton->click();
 }
 
 QTEST_MAIN(tst_shapefile)
