@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QImage>
 #include <QPixmap>
+#include <QResource>
 #include <QSplashScreen>
+#include <QtEndian>
 #include <cstdio>
 
 #include "kd7010fp_app.h"
@@ -83,6 +86,31 @@ static Options answerCommandLine(int argc, char *argv[])
     return options;
 }
 
+// The splash picture composed from the card's texts and pictures.
+static QPixmap composedSplash(kd7240_fc &card)
+{
+    QString description = card.getDescription();
+    description.replace(QStringLiteral(" FC"), QStringLiteral(" Function Card"));
+    return kd7010fp_splashLabel(1.0f, 20, card.modelCode, true, card.getCopyright(), description);
+}
+
+// The same picture as tools/drawimages composed it beforehand, for 100 % and
+// 200 % screens, as raw little-endian 0xffRRGGBB words: the splash shows
+// without fonts to load or PNGs to decode. Null when it is missing.
+static QPixmap drawnSplash()
+{
+    const int scale = qApp->devicePixelRatio() >= 2 ? 2 : 1;
+    const QByteArray words = QResource(
+        scale == 2 ? QStringLiteral(":/kd7240fp_splashscreen@2x.bgra") : QStringLiteral(":/kd7240fp_splashscreen.bgra"))
+                                 .uncompressedData();
+    QImage image(QSize(520, 400) * scale, QImage::Format_RGB32);
+    if (words.size() != image.sizeInBytes())
+        return QPixmap();
+    qFromLittleEndian<quint32>(words.constData(), words.size() / 4, image.bits());
+    image.setDevicePixelRatio(scale);
+    return QPixmap::fromImage(std::move(image));
+}
+
 int main(int argc, char *argv[])
 {
     const Options options = answerCommandLine(argc, argv);
@@ -92,12 +120,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     kd7240_fc card;
 
-    QString description = card.getDescription();
-    description.replace(QStringLiteral(" FC"), QStringLiteral(" Function Card"));
-    const QString copyright = card.getCopyright();
-    const kd7010fp_splashLabel splashImage(1.0f, 20, card.modelCode, true, copyright, description);
+    QPixmap splashImage = drawnSplash();
+    if (splashImage.isNull())
+        splashImage = composedSplash(card);
     // finish() closes it once the window is up; closing also frees it.
-    auto *splash = new QSplashScreen(QPixmap(splashImage), Qt::WindowFlags());
+    auto *splash = new QSplashScreen(splashImage, Qt::WindowFlags());
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
 

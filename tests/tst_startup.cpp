@@ -1,6 +1,8 @@
 // The program's start-up and its two early exits, each in a child process
 // running the program's own main(): the splash while the connection flow
-// runs, the window shown centred, the teardown, and exit status 0 always.
+// runs, the window shown centred, the teardown, and exit status 0 always;
+// and the splash picture drawn beforehand against the composer's.
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -64,7 +66,8 @@ void setUpChild()
 {
     const QByteArray scenario = qgetenv(scenarioVariable);
     // Command-line options are answered on a plain QCoreApplication.
-    if (scenario.isEmpty() || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (scenario.isEmpty() || scenario.startsWith("splash@")
+        || !qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
     qApp->installEventFilter(new Watcher(qApp));
     auto *script = new ModalScript(qApp);
@@ -99,6 +102,8 @@ private slots:
     void errorAnsweredYesEndsAtOnce();
     void commandLine_data();
     void commandLine();
+    void splashIsTheComposedPicture_data();
+    void splashIsTheComposedPicture();
 
 private:
     ChildRun runChild(const QByteArray &scenario, const QStringList &arguments = {});
@@ -210,9 +215,48 @@ void tst_startup::commandLine()
     QVERIFY(run.calls.isEmpty());
 }
 
+// The picture the program shows is the one its composer makes for the card,
+// at 100 % and 200 %. The pre-drawn one has DejaVu Sans as the default font.
+void tst_startup::splashIsTheComposedPicture_data()
+{
+    QTest::addColumn<QByteArray>("scale");
+    QTest::newRow("100 %") << QByteArray("1");
+    QTest::newRow("200 %") << QByteArray("2");
+}
+
+void tst_startup::splashIsTheComposedPicture()
+{
+    QFETCH(QByteArray, scale);
+    const ChildRun run = runChild("splash@" + scale);
+    QVERIFY(!run.crashed);
+    const QString result = run.lines.filter(QStringLiteral("SPLASH")).value(0);
+    if (result.startsWith(QLatin1String("SPLASH FONT")))
+        QSKIP(qPrintable(result.mid(12) + QStringLiteral(" is the default font here, not DejaVu Sans")));
+    QVERIFY2(result == QLatin1String("SPLASH SAME"),
+        "the pre-drawn splash screen is not the composed one: run tools/drawimages");
+}
+
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsSet(scenarioVariable)) {
+    const QByteArray scenario = qgetenv(scenarioVariable);
+    if (scenario.startsWith("splash@")) {
+        qputenv("QT_SCALE_FACTOR", scenario.mid(7));
+        QApplication app(argc, argv);
+        kd7240_fc card;
+        const QString family = QFontInfo(QApplication::font()).family();
+        const QPixmap drawn = drawnSplash();
+        const QPixmap composed = composedSplash(card);
+        if (family != QLatin1String("DejaVu Sans"))
+            say(QStringLiteral("SPLASH FONT ") + family);
+        else if (drawn.deviceIndependentSize() == composed.deviceIndependentSize()
+            && drawn.toImage().convertToFormat(QImage::Format_RGB32)
+                == composed.toImage().convertToFormat(QImage::Format_RGB32))
+            say(QStringLiteral("SPLASH SAME"));
+        else
+            say(QStringLiteral("SPLASH DIFFERENT"));
+        return 0;
+    }
+    if (!scenario.isEmpty()) {
         const int status = kd7240fp_programMain(argc, argv);
         say(QStringLiteral("MAIN RETURNED %1").arg(status));
         return status;

@@ -7,17 +7,31 @@
 //
 // Everything is drawn with plain shapes and DejaVu Sans, so the result is
 // the same on every machine that has that font.
+//
+// Last, the splash screen as the program composes it, which it shows from
+// these pictures rather than composing it at each start. The composer takes
+// the compiled-in background and card picture: after changing those, rebuild
+// and run again.
+#include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
 #include <QtMath>
 
 #include <cstdio>
 #include <functional>
+
+// The program's own composition of its splash screen.
+#define main kd7240fp_programMain
+#include "../../softfrontpanel/main.cpp"
+#undef main
 
 namespace {
 
@@ -365,12 +379,52 @@ bool save(const QImage &image, const QDir &dir, const QByteArray &name, const ch
     return true;
 }
 
+// The splash screen as the panel composes it, at this process's density;
+// saved as the panel loads it: raw little-endian 0xffRRGGBB words, which
+// ImageMagick shows with `display -size 520x400 -depth 8 bgra:<file>`.
+int writeSplashScreen(const QDir &card)
+{
+    // The composer takes the application's font: the picture is only the
+    // same everywhere when that is DejaVu Sans.
+    const QString family = QFontInfo(QApplication::font()).family();
+    if (family != QLatin1String("DejaVu Sans")) {
+        std::fprintf(stderr, "drawimages: the default font is %s, not DejaVu Sans\n", qPrintable(family));
+        return 1;
+    }
+    kd7240_fc fc;
+    const QImage splash = composedSplash(fc).toImage().convertToFormat(QImage::Format_RGB32);
+    QByteArray words(splash.sizeInBytes(), Qt::Uninitialized);
+    qToLittleEndian<quint32>(splash.constBits(), words.size() / 4, words.data());
+    const bool twice = qApp->devicePixelRatio() >= 2;
+    QFile file(card.filePath(
+        twice ? QStringLiteral("kd7240fp_splashscreen@2x.bgra") : QStringLiteral("kd7240fp_splashscreen.bgra")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(words) != words.size()) {
+        std::fprintf(stderr, "drawimages: cannot write %s\n", qPrintable(file.fileName()));
+        return 1;
+    }
+    std::printf("%s %dx%d\n", qPrintable(file.fileName()), splash.width(), splash.height());
+    return 0;
+}
+
+// The compiled-in resource `name` holds the file just written to `dir`.
+bool compiledIn(const QDir &dir, const char *name)
+{
+    QFile compiled(QStringLiteral(":/") + QLatin1String(name));
+    QFile written(dir.filePath(QLatin1String(name)));
+    return compiled.open(QIODevice::ReadOnly) && written.open(QIODevice::ReadOnly)
+        && compiled.readAll() == written.readAll();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 3 && qstrcmp(argv[1], "--splash-screen") == 0) {
+        QApplication app(argc, argv);
+        return writeSplashScreen(QDir(QString::fromLocal8Bit(argv[2])));
+    }
     QGuiApplication app(argc, argv);
     if (argc != 4) {
         std::fprintf(stderr, "usage: drawimages <library resources folder> <card resources folder> <icon folder>\n");
@@ -412,5 +466,25 @@ int main(int argc, char *argv[])
         iconsOk = iconsOk && icons.mkpath(folder)
                   && save(appIcon(size), QDir(icons.filePath(folder)), QByteArrayLiteral("com.keldor.kd7240fp.png"), "PNG");
     }
-    return iconsOk ? 0 : 1;
+    if (!iconsOk)
+        return 1;
+
+    if (!compiledIn(lib, "fp_splash.png") || !compiledIn(lib, "fp_splash@2x.png")
+        || !compiledIn(card, "kd7240fp_splash.png") || !compiledIn(card, "kd7240fp_splash@2x.png")) {
+        std::fprintf(stderr, "drawimages: the splash pictures changed; rebuild drawimages and run it again\n");
+        return 1;
+    }
+    // The composer takes the density from the application: a process for each.
+    std::fflush(stdout);
+    for (const char *scale : { "1", "2" }) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QLatin1String(scale));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--splash-screen"), card.path() });
+        if (!child.waitForFinished() || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            return 1;
+    }
+    return 0;
 }
