@@ -106,7 +106,7 @@ void tst_shapefile::parse_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<double>>("samples"); // normalised; empty when refused
-    QTest::addColumn<QString>("error");          // a fragment of the message
+    QTest::addColumn<QString>("error"); // a fragment of the message
     QTest::addColumn<kd7240fp::ShapeReading>("reading");
     QTest::addColumn<bool>("decimalCommaSuspect");
     const auto row = [](const char *name, const QByteArray &bytes, const QList<double> &samples, const char *error,
@@ -225,8 +225,8 @@ void tst_shapefile::playsThroughThePanel()
     panel->commonSettings->frequencyBox->setValue(freq);
     const int n = samples1 > 0 ? samples1 : samples2;
     if (warning.isEmpty())
-        QCOMPARE(panel->commonSettings->playedLabel->text(),
-                 QStringLiteral("plays %1.00 Hz, %2 samples").arg(freq).arg(n));
+        QCOMPARE(
+            panel->commonSettings->playedLabel->text(), QStringLiteral("plays %1.00 Hz, %2 samples").arg(freq).arg(n));
 
     ModalScript script;
     if (!warning.isEmpty())
@@ -274,7 +274,8 @@ void tst_shapefile::badFileKeepsTheWaveform()
     script.answer(QStringLiteral("OK"));
     QVERIFY(!panel->loadShapeFile(panel->chan1, dir.path())); // no file to read, and never ending ones alike
     QCOMPARE(script.seen.size(), 3);
-    QCOMPARE(script.seen[2].text, QStringLiteral("Cannot read \"%1\": it is not a file.").arg(QFileInfo(dir.path()).fileName()));
+    QCOMPARE(script.seen[2].text,
+        QStringLiteral("Cannot read \"%1\": it is not a file.").arg(QFileInfo(dir.path()).fileName()));
     QCOMPARE(script.seen[0].text, QStringLiteral("\"broken.csv\", line 3: \"three\" is not a number."));
     QVERIFY(script.seen[1].text.startsWith(QStringLiteral("Cannot read \"missing.wav\"")));
     QCOMPARE(panel->chan1->waveType, int(kd7240fp::waveSaw));

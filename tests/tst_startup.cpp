@@ -6,11 +6,14 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSplashScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 
+#include "kd7240fp_comset.h"
+#include "kd7240fp_setup.h"
 #include "kdsim.h"
 #include "modalscript.h"
 
@@ -44,7 +47,8 @@ public:
         const bool watched = qstrcmp(name, "QSplashScreen") == 0 || qstrcmp(name, "kd7240fp_App") == 0;
         if (watched && event->type() == QEvent::Show) {
             say(QStringLiteral("SHOWN %1").arg(QString::fromLatin1(name)));
-            if (qstrcmp(name, "kd7240fp_App") == 0) {
+            if (auto *panel = qobject_cast<kd7240fp_App *>(widget)) {
+                say(QStringLiteral("FREQUENCY %1").arg(panel->commonSettings->frequencyBox->value()));
                 const QRect g = widget->geometry();
                 const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
                 say(QStringLiteral("PLACED %1 %2 EXPECTED %3 %4")
@@ -102,6 +106,8 @@ private slots:
     void errorAnsweredYesEndsAtOnce();
     void commandLine_data();
     void commandLine();
+    void lastSettingsAreTakenUp_data();
+    void lastSettingsAreTakenUp();
     void splashIsTheComposedPicture_data();
     void splashIsTheComposedPicture();
 
@@ -119,7 +125,7 @@ ChildRun tst_startup::runChild(const QByteArray &scenario, const QStringList &ar
     env.insert(QString::fromLatin1(scenarioVariable), QString::fromLatin1(scenario));
     env.insert(QStringLiteral("KDSIM_SYSTEM"), QStringLiteral(SFP_TEST_SYSTEMS "/panel_vxi.json"));
     env.insert(QStringLiteral("KDSIM_TRACE"), trace);
-    if (!arguments.isEmpty()) {
+    if (scenario == "options") {
         // Options need no display: a window here would abort the child.
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -234,6 +240,60 @@ void tst_startup::splashIsTheComposedPicture()
         QSKIP(qPrintable(result.mid(12) + QStringLiteral(" is the default font here, not DejaVu Sans")));
     QVERIFY2(result == QLatin1String("SPLASH SAME"),
         "the pre-drawn splash screen is not the composed one: run tools/drawimages");
+}
+
+// The panel closes with its settings kept beside the address history and
+// takes them up at the next start, unless told otherwise; a damaged file is
+// passed over with one line.
+void tst_startup::lastSettingsAreTakenUp_data()
+{
+    QTest::addColumn<QByteArray>("last"); // empty: no file
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("frequency");
+    QTest::addColumn<QString>("said");
+    kd7240fp::Settings kept;
+    kept.common.frequency = 4321;
+    const QByteArray keptText = kd7240fp::writeSetup(kept);
+    QTest::newRow("first start") << QByteArray() << QStringList() << 1000 << "";
+    QTest::newRow("as it was") << keptText << QStringList() << 4321 << "";
+    QTest::newRow("--no-restore") << keptText << QStringList { "--no-restore" } << 1000 << "";
+    QTest::newRow("--setup") << keptText << QStringList { "--setup", "SETUP" } << 777 << "";
+    QTest::newRow("damaged") << QByteArray("{\"setup\"") << QStringList() << 1000
+                             << "kd7240fp: the last setup is not used: \"Last.kd7240\" is not a setup:";
+}
+
+void tst_startup::lastSettingsAreTakenUp()
+{
+    QFETCH(QByteArray, last);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, frequency);
+    QFETCH(QString, said);
+    const QString path = kd7240fp_App::lastSetupPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
+    if (!last.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(last);
+    }
+    QTemporaryDir dir;
+    kd7240fp::Settings asked;
+    asked.common.frequency = 777;
+    QString error;
+    QVERIFY(kd7240fp::writeSetupFile(dir.filePath(QStringLiteral("asked.kd7240")), asked, &error));
+    arguments.replaceInStrings(QStringLiteral("SETUP"), dir.filePath(QStringLiteral("asked.kd7240")));
+
+    const ChildRun run = runChild("run", arguments);
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.lines.contains(QStringLiteral("FREQUENCY %1").arg(frequency)), qPrintable(run.lines.join('\n')));
+    if (!said.isEmpty())
+        QVERIFY2(run.lines.filter(said).size() == 1, qPrintable(run.lines.join('\n')));
+    // What the panel closed with is kept for the next start.
+    const kd7240fp::SetupRead kept = kd7240fp::readSetupFile(path);
+    QVERIFY2(kept.ok, qPrintable(kept.error));
+    QCOMPARE(kept.settings.common.frequency, frequency);
+    QFile::remove(path);
 }
 
 int main(int argc, char *argv[])

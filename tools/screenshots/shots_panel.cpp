@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -15,9 +15,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cmath>
 #include <memory>
-#include <QTreeWidget>
 
 #include "kd7010fp_about.h"
 #include "kd7010fp_app.h"
@@ -27,7 +27,12 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_setup.h"
 #include "shots.h"
+#include <QChartView>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QWheelEvent>
 
 namespace {
 
@@ -160,6 +165,57 @@ void shotsPanel(const QString &dir)
         panel.tabs->setCurrentWidget(panel.preview);
         saveWidget(&panel, dir, QStringLiteral("panel-preview-arbitrary.png"));
         panel.tabs->setCurrentIndex(0);
+    }
+
+    // Exact frequency: whole periods in one buffer play 66667 Hz, not 71428.57 Hz.
+    panel.commonSettings->frequencyBox->setValue(66667);
+    panel.commonSettings->exactBox->setChecked(true);
+    saveWidget(panel.commonSettings, dir, QStringLiteral("readout-exact.png"));
+    panel.commonSettings->exactBox->setChecked(false);
+
+    // A pair in quadrature: the same sine on both channels, channel 2 90° on.
+    panel.chan1->sineButton->click();
+    panel.chan2->sineButton->click();
+    panel.chan1->amplitudeBox->setValue(2);
+    panel.chan2->amplitudeBox->setValue(2);
+    panel.chan2->offsetBox->setValue(0);
+    panel.chan2->phaseBox->setValue(90);
+    panel.commonSettings->frequencyBox->setValue(1000);
+    panel.tabs->setCurrentWidget(panel.preview);
+    saveWidget(&panel, dir, QStringLiteral("panel-preview-phase.png"));
+
+    // Zoomed in with the wheel, the cross-hair on a sample.
+    if (panel.preview->view) {
+        QWidget *viewport = panel.preview->view->viewport();
+        const QPointF at(viewport->width() * 0.3, viewport->height() * 0.5);
+        for (int i = 0; i < 6; ++i) {
+            QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+            QApplication::sendEvent(viewport, &wheel);
+        }
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        saveWidget(&panel, dir, QStringLiteral("panel-preview-zoomed.png"));
+        panel.preview->resetZoom();
+    }
+    panel.tabs->setCurrentIndex(0);
+
+    // A setup saved on a card with a wider range: what was brought within this one's.
+    kd7240fp::Settings wide = panel.settings();
+    wide.channel[0].amplitude = 12;
+    wide.channel[1].offset = -11;
+    const QString setupPath = folder.filePath(QStringLiteral("bench-3.kd7240"));
+    QString error;
+    if (kd7240fp::writeSetupFile(setupPath, wide, &error)) {
+        QTimer::singleShot(50, [&dir] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                saveWidget(box, dir, QStringLiteral("setup-fitted.png"));
+                for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
+                    if (b->text().remove(QLatin1Char('&')) == QLatin1String("OK"))
+                        b->click();
+            }
+        });
+        panel.openSetupFile(setupPath);
     }
 
     if (auto *about = panel.findChild<kd7010fp_About *>()) {
