@@ -167,15 +167,10 @@ void shotsPanel(const QString &dir)
         panel.tabs->setCurrentIndex(0);
     }
 
-    // Exact frequency: whole periods in one buffer play 66667 Hz, not 71428.57 Hz.
-    panel.commonSettings->frequencyBox->setValue(66667);
-    panel.commonSettings->exactBox->setChecked(true);
-    saveWidget(panel.commonSettings, dir, QStringLiteral("readout-exact.png"));
-    panel.commonSettings->exactBox->setChecked(false);
-
     // A pair in quadrature: the same sine on both channels, channel 2 90° on.
-    panel.chan1->sineButton->click();
-    panel.chan2->sineButton->click();
+    for (kd7240fp_chSet *group : { panel.chan1, panel.chan2 })
+        if (group->waveType != kd7240fp::waveSine)
+            group->sineButton->click();
     panel.chan1->amplitudeBox->setValue(2);
     panel.chan2->amplitudeBox->setValue(2);
     panel.chan2->offsetBox->setValue(0);
@@ -183,6 +178,17 @@ void shotsPanel(const QString &dir)
     panel.commonSettings->frequencyBox->setValue(1000);
     panel.tabs->setCurrentWidget(panel.preview);
     saveWidget(&panel, dir, QStringLiteral("panel-preview-phase.png"));
+    panel.tabs->setCurrentIndex(0);
+
+    // Exact frequency: whole periods in one buffer play 66667 Hz, not 71428.57 Hz.
+    panel.commonSettings->frequencyBox->setValue(66667);
+    panel.commonSettings->stopBox->setCurrentIndex(0);
+    emit panel.commonSettings->stopBox->activated(0);
+    panel.commonSettings->exactBox->setChecked(true);
+    saveWidget(panel.commonSettings, dir, QStringLiteral("readout-exact.png"));
+    panel.commonSettings->exactBox->setChecked(false);
+    panel.commonSettings->frequencyBox->setValue(1000);
+    panel.tabs->setCurrentWidget(panel.preview);
 
     // Zoomed in with the wheel, the cross-hair on a sample.
     if (panel.preview->view) {
