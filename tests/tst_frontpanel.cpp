@@ -57,6 +57,8 @@ private slots:
     void lostCardShowsEverywhereAndIsTriedAgain();
     void everyControlHasAName();
     void keyboardReachesEveryControl();
+    void amplitudeSaysPeakToPeakAndRms_data();
+    void amplitudeSaysPeakToPeakAndRms();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
     void filterChoiceRewritesBothChannels();
@@ -548,6 +550,35 @@ void tst_frontpanel::keyboardReachesEveryControl()
     const QList<QWidget *> expected = { c->squareButton, c->sawButton, c->triangleButton, c->arbitraryButton,
         c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->phaseBox, c->dutyBox };
     QCOMPARE(visited, expected);
+}
+
+// The amplitude is the peak; its tool tip says what a scope would show.
+void tst_frontpanel::amplitudeSaysPeakToPeakAndRms_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("sine") << 1 << 2.0 << "4.00 Vpp, 1.41 Vrms";
+    QTest::newRow("square") << 2 << 1.5 << "3.00 Vpp, 1.50 Vrms";
+    QTest::newRow("triangle") << 4 << 3.0 << "6.00 Vpp, 1.73 Vrms";
+    QTest::newRow("shape 0, 1, 0, -1") << 5 << 2.0 << "4.00 Vpp, 1.41 Vrms";
+}
+
+void tst_frontpanel::amplitudeSaysPeakToPeakAndRms()
+{
+    QFETCH(int, type);
+    QFETCH(double, amplitude);
+    QFETCH(QString, said);
+    auto panel = open("panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    kd7240fp_chSet *c = panel->chan1;
+    if (type == 5)
+        c->setShape({ 0, 1, 0, -1 }, QStringLiteral("four.csv"));
+    else
+        (QList<QPushButton *> { c->sineButton, c->squareButton, c->sawButton, c->triangleButton })[type - 1]->click();
+    c->amplitudeBox->setValue(amplitude);
+    QVERIFY2(c->amplitudeBox->toolTip().contains(said), qPrintable(c->amplitudeBox->toolTip()));
+    QVERIFY(!c->amplitudeBox->whatsThis().isEmpty());
 }
 
 QTEST_MAIN(tst_frontpanel)
