@@ -1,5 +1,6 @@
 #include "kd7240fp_formuladialog.h"
 
+#include <QChartView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -120,9 +121,8 @@ kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &c
     layout->addWidget(sentLabel);
     layout->addWidget(buttons);
 
-    setTabOrder(formulaBox, samplesBox);
-    setTabOrder(samplesBox, okButton);
-    setTabOrder(okButton, buttons->button(QDialogButtonBox::Cancel));
+    // The controls are made in their tab order: the line, Samples, OK, Cancel
+    // (then the plot's volt-axis buttons, made when it is first shown).
     formulaBox->setFocus();
 
     // A burst of typing costs one evaluation: each edit restarts the timer,
@@ -155,9 +155,13 @@ void kd7240fp_formulaDialog::accept()
 void kd7240fp_formulaDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    // The plot is built when first shown; it shows one shape, not a channel.
-    if (plot->channelSeries[0])
+    // The plot is built when first shown; it shows one shape, not a channel,
+    // read and zoomed with the mouse, so the keyboard passes it by.
+    if (plot->view) {
         plot->channelSeries[0]->setName(tr("Formula"));
+        plot->view->setFocusPolicy(Qt::NoFocus);
+        plot->view->viewport()->setFocusPolicy(Qt::NoFocus);
+    }
 }
 
 void kd7240fp_formulaDialog::evaluate()
