@@ -18,5 +18,6 @@ int main(int argc, char *argv[])
     shotsAbout(dir);
     shotsConnection(dir);
     shotsPanel(dir);
+    shotsFormula(dir);
     return 0;
 }

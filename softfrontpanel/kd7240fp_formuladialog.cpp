@@ -1,0 +1,199 @@
+#include "kd7240fp_formuladialog.h"
+
+#include <QChartView>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "kd7010fp_fcenteraddress.h"
+#include "kd7240fp_plan.h"
+#include "kd7240fp_preview.h"
+#include "kd7240fp_shapefile.h"
+#include "kd7240fp_waveform.h"
+
+namespace {
+
+const QString historyKey = QStringLiteral("7240/Formulas");
+
+} // namespace
+
+std::optional<kd7240fp_formulaDialog::Result> kd7240fp_formulaDialog::ask(QWidget *parent, const QString &channelTitle,
+    const QString &formula, int samples, int frequency, double low, double high)
+{
+    kd7240fp_formulaDialog dialog(parent, channelTitle, formula, samples, frequency, low, high);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    Result result = dialog.chosen();
+    remember(result.formula);
+    return result;
+}
+
+QStringList kd7240fp_formulaDialog::history()
+{
+    const QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
+    return settings.value(historyKey).toStringList().mid(0, historySize);
+}
+
+void kd7240fp_formulaDialog::remember(const QString &formula)
+{
+    QStringList formulas = history();
+    formulas.removeAll(formula);
+    formulas.prepend(formula);
+    QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
+    settings.setValue(historyKey, formulas.mid(0, historySize));
+}
+
+kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &channelTitle, const QString &formula,
+    int samples, int frequency, double low, double high)
+    : QDialog(parent)
+    , frequency(std::max(frequency, 1))
+    , low(low)
+    , high(high)
+{
+    setWindowTitle(tr("%1: Formula").arg(channelTitle));
+
+    formulaBox = new QComboBox(this);
+    formulaBox->setEditable(true);
+    formulaBox->setInsertPolicy(QComboBox::NoInsert);
+    formulaBox->setMaxVisibleItems(historySize);
+    formulaBox->addItems(history());
+    formulaBox->setEditText(formula.isEmpty() ? formulaBox->itemText(0) : formula);
+    formulaBox->lineEdit()->setMaxLength(kd7240fp::maxFormulaLength + 1); // long enough to be told it is too long
+    formulaBox->lineEdit()->setPlaceholderText(tr("for example sin(2*pi*t)"));
+    formulaBox->setAccessibleName(tr("Formula"));
+    formulaBox->setAccessibleDescription(tr("One period of the shape; the drop-down offers the formulas used last"));
+    formulaBox->setMinimumContentsLength(40);
+    formulaBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+    samplesBox = new QSpinBox(this);
+    samplesBox->setRange(kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+    samplesBox->setValue(std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples));
+    samplesBox->setAccessibleName(tr("Samples per period"));
+    samplesBox->setToolTip(tr("Samples in one period; the card plays them at the frequency times the samples"));
+
+    auto *help = new QLabel(tr("t runs from 0 to 1 over the period (sample i of n has t = i/n); pi; the "
+                               "expression library's functions (sin, exp, abs, min, x < y ? a : b...) and "
+                               "square(x), saw(x), tri(x) of period 1 and range -1..1. The result is scaled "
+                               "to -1..1, then times the amplitude plus the offset."),
+        this);
+    help->setWordWrap(true);
+    help->setAccessibleName(tr("What a formula may use"));
+
+    problemLabel = new QLabel(this);
+    problemLabel->setWordWrap(true);
+    problemLabel->setStyleSheet(QStringLiteral("color: #c62828"));
+    problemLabel->setAccessibleName(tr("Problem with the formula"));
+    problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    plot = new kd7240fp_preview(this);
+    plot->setAccessibleName(tr("Plot of the formula"));
+    plot->setAccessibleDescription(tr("One period of the formula at the rate the card plays it"));
+
+    sentLabel = new QLabel(this);
+    sentLabel->setWordWrap(true);
+    sentLabel->setAccessibleName(tr("What the card is sent"));
+
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    okButton = buttons->button(QDialogButtonBox::Ok);
+    okButton->setAccessibleName(tr("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setAccessibleName(tr("Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &kd7240fp_formulaDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &kd7240fp_formulaDialog::reject);
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("&Formula:"), formulaBox);
+    form->addRow(tr("&Samples:"), samplesBox);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(help);
+    layout->addWidget(problemLabel);
+    layout->addWidget(plot, 1);
+    layout->addWidget(sentLabel);
+    layout->addWidget(buttons);
+
+    // The controls are made in their tab order: the line, Samples, OK, Cancel
+    // (then the plot's volt-axis buttons, made when it is first shown).
+    formulaBox->setFocus();
+
+    // A burst of typing costs one evaluation: each edit restarts the timer,
+    // which fires once the events already waiting are handled.
+    pending = new QTimer(this);
+    pending->setSingleShot(true);
+    pending->setInterval(0);
+    connect(pending, &QTimer::timeout, this, &kd7240fp_formulaDialog::evaluate);
+    connect(formulaBox, &QComboBox::editTextChanged, pending, qOverload<>(&QTimer::start));
+    connect(samplesBox, &QSpinBox::valueChanged, pending, qOverload<>(&QTimer::start));
+    evaluate();
+}
+
+kd7240fp_formulaDialog::Result kd7240fp_formulaDialog::chosen() const
+{
+    return Result { evaluated, evaluatedSamples, current.samples };
+}
+
+void kd7240fp_formulaDialog::accept()
+{
+    // OK pressed before the last edit was evaluated: evaluate it now.
+    if (pending->isActive()) {
+        pending->stop();
+        evaluate();
+    }
+    if (okButton->isEnabled())
+        QDialog::accept();
+}
+
+void kd7240fp_formulaDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The plot is built when first shown; it shows one shape, not a channel,
+    // read and zoomed with the mouse, so the keyboard passes it by.
+    if (plot->view) {
+        plot->channelSeries[0]->setName(tr("Formula"));
+        plot->view->setFocusPolicy(Qt::NoFocus);
+        plot->view->viewport()->setFocusPolicy(Qt::NoFocus);
+    }
+}
+
+void kd7240fp_formulaDialog::evaluate()
+{
+    // Evaluated as typed, so that the positions in a message are the line's.
+    const QString text = formulaBox->currentText();
+    evaluated = text.trimmed();
+    evaluatedSamples = samplesBox->value();
+    current = kd7240fp::evaluateFormula(text, evaluatedSamples);
+    problemLabel->setText(current.error);
+
+    const int n = evaluatedSamples;
+    const double rate = double(frequency) * n;
+    const bool tooFast = rate > kd7240fp::maxRate;
+    QString sent
+        = tr("%1 samples per period, played at %2 (%3 Hz × %1)").arg(n).arg(kd7240fp::clockText(rate)).arg(frequency);
+    if (tooFast) {
+        const int most = int(kd7240fp::maxRate / frequency);
+        sent += QLatin1String(": ")
+            + (most >= kd7240fp::minShapeSamples
+                    ? tr("too fast, the card plays at most 1 MHz; use at most %1 samples").arg(most)
+                    : tr("too fast, the card plays at most 1 MHz; lower the frequency"));
+    }
+    sentLabel->setText(sent);
+    sentLabel->setStyleSheet(tooFast ? QStringLiteral("color: #c62828") : QString());
+
+    if (current.ok) {
+        kd7240fp_preview::Extras extras;
+        extras.shape[0] = true; // the step back to the first sample is played too
+        plot->showPeriod(current.samples.data(), nullptr, n, 1.0 / rate, frequency, low, high, extras);
+    } else {
+        plot->showProblem(tr("Nothing to plot while the formula has a problem"));
+    }
+    okButton->setEnabled(current.ok && !tooFast);
+}
