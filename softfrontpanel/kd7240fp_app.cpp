@@ -26,9 +26,11 @@
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_formuladialog.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_setup.h"
+#include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeloader.h"
 
 namespace {
@@ -177,6 +179,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
             if (auto shape = kd7240fp_shapeLoader::ask(this))
                 group->setShape(std::move(shape->samples), shape->path);
         });
+        connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
     }
     connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
@@ -389,6 +392,22 @@ void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
     extras.readout = plan.readout;
     preview->showPeriod(plan.samples[0], plan.samples[1], plan.periodSamples, plan.timing.uTime, plan.timing.played,
         plan.limits.low, plan.limits.high, extras);
+}
+
+void kd7240fp_App::askFormula(kd7240fp_chSet *group)
+{
+    // A formula of its own keeps its samples; a new one starts with the
+    // samples a period of the frequency set has, so it plays at that frequency.
+    const int frequency = commonSettings->frequencyBox->value();
+    int samples = int(group->shape.size());
+    double uTime = 0;
+    if (group->formula.isEmpty() && !kd7240fp::sampleTiming(frequency, &uTime, &samples))
+        samples = 1000;
+    samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+    const kd7240fp::Limits limits = generator->limits();
+    if (auto result = kd7240fp_formulaDialog::ask(
+            this, group->title(), group->formula, samples, frequency, limits.low, limits.high))
+        group->setFormulaShape(std::move(result->shape), result->formula);
 }
 
 bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)

@@ -116,6 +116,8 @@ private:
     // Redraws the preview from the settings unless it shows what was sent.
     void updatePreview();
     void showPlan(const kd7240fp::Plan &plan);
+    // Asks for a formula (Formula…) and gives the group its shape.
+    void askFormula(kd7240fp_chSet *group);
     kd7240fp_generator::Link link() const;
 
     QTimer *previewTimer;

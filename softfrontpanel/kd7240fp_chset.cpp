@@ -329,10 +329,13 @@ void kd7240fp_chSet::showShapeSource()
         shapeLabel->setToolTip(QString());
         return;
     }
-    const QString name = QFileInfo(shapePath).fileName();
+    // A file by its name (the path in the tool tip), a formula by its text.
+    const QString name = formula.isEmpty() ? QFileInfo(shapePath).fileName() : formula;
     shapeLabel->setEnabled(true);
     shapeLabel->setText(shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140));
-    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples").arg(QDir::toNativeSeparators(shapePath)).arg(shape.size()));
+    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples")
+                               .arg(formula.isEmpty() ? QDir::toNativeSeparators(shapePath) : formula)
+                               .arg(shape.size()));
 }
 
 kd7240fp::ChannelSettings kd7240fp_chSet::settings()

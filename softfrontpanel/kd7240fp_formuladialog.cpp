@@ -8,16 +8,15 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "kd7010fp_fcenteraddress.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_remembered.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_waveform.h"
 
@@ -40,8 +39,7 @@ std::optional<kd7240fp_formulaDialog::Result> kd7240fp_formulaDialog::ask(QWidge
 
 QStringList kd7240fp_formulaDialog::history()
 {
-    const QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
-    return settings.value(historyKey).toStringList().mid(0, historySize);
+    return kd7240fp::remembered(historyKey).toStringList().mid(0, historySize);
 }
 
 void kd7240fp_formulaDialog::remember(const QString &formula)
@@ -49,8 +47,7 @@ void kd7240fp_formulaDialog::remember(const QString &formula)
     QStringList formulas = history();
     formulas.removeAll(formula);
     formulas.prepend(formula);
-    QSettings settings(kd7010fp_fcEnterAddress::settingsFilePath(), QSettings::IniFormat);
-    settings.setValue(historyKey, formulas.mid(0, historySize));
+    kd7240fp::remember(historyKey, formulas.mid(0, historySize));
 }
 
 kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &channelTitle, const QString &formula,

@@ -10,9 +10,13 @@
 #include <QtTest>
 
 #include "kd7010fp_fcenteraddress.h"
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
 #include "kd7240fp_formula.h"
 #include "kd7240fp_formuladialog.h"
 #include "modalscript.h"
+#include "panelfixture.h"
 
 class tst_formulaDialog : public QObject
 {
@@ -21,6 +25,10 @@ class tst_formulaDialog : public QObject
 private slots:
     void typed_data();
     void typed();
+    void formulaPlaysThroughThePanel();
+
+private:
+    kd7240_fc card;
 };
 
 namespace {
@@ -117,6 +125,45 @@ void tst_formulaDialog::typed()
         remembered = remembered.mid(0, kd7240fp_formulaDialog::historySize);
     }
     QCOMPARE(kd7240fp_formulaDialog::history(), remembered);
+}
+
+// Formula… on a channel: the dialog starts with the samples a period of the
+// frequency set has; what is accepted is the channel's shape, named by its
+// formula, and Start plays it at that frequency.
+void tst_formulaDialog::formulaPlaysThroughThePanel()
+{
+    kdsim::reset();
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    kdsim::keepSamples(true);
+    panel->commonSettings->frequencyBox->setValue(2500);
+    panel->chan2->amplitudeBox->setValue(2);
+    panel->chan2->offsetBox->setValue(0);
+    int offered = 0;
+    ModalScript script;
+    script.act([&](QWidget *w) {
+        auto *dialog = qobject_cast<kd7240fp_formulaDialog *>(w);
+        if (!dialog) {
+            w->close();
+            return;
+        }
+        offered = dialog->samplesBox->value();
+        dialog->formulaBox->setEditText(QStringLiteral("square(t)"));
+        dialog->accept();
+    });
+    panel->chan2->formulaButton->click();
+    QCOMPARE(offered, 400);
+    QCOMPARE(panel->chan2->waveType, int(kd7240fp::waveArbitrary));
+    QCOMPARE(panel->chan2->shapeLabel->text(), QStringLiteral("square(t)"));
+    QCOMPARE(panel->settings().channel[1].formula, QStringLiteral("square(t)"));
+    panel->startButton->click();
+    const kdsim::Call sent = firstCall("kd7240_generateWaveform");
+    QCOMPARE(callArgs(sent).value(QLatin1String("nSam")).toInt(), 400);
+    QCOMPARE(callArgs(sent).value(QLatin1String("rate")).toDouble(), 1e6);
+    QCOMPARE(sent.data1.size(), size_t(400));
+    QCOMPARE(sent.data1.front(), 2.0);
+    QCOMPARE(sent.data1.back(), -2.0);
+    panel->startButton->click();
 }
 
 QTEST_MAIN(tst_formulaDialog)

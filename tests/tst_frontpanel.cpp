@@ -1,9 +1,9 @@
 // The front panel window's own slots: what reaches the card when the
 // operator writes DAC values, chooses filters, pulses the trigger or
 // calibrates, and how a failing call is reported.
+#include <QAccessible>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QAccessible>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -11,12 +11,12 @@
 #include <functional>
 #include <memory>
 
+#include "focuschain.h"
 #include "kd7010fp_about.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
-#include "focuschain.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -360,10 +360,14 @@ void tst_frontpanel::resetDevice_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("initFails");
-    QTest::newRow("reset") << "Auto Find" << "Yes" << false;
-    QTest::newRow("not wanted") << "Auto Find" << "No" << false;
-    QTest::newRow("card lost") << "Auto Find" << "Yes" << true;
-    QTest::newRow("demo mode") << "Run In Demo Mode" << "Yes" << false;
+    QTest::newRow("reset") << "Auto Find"
+                           << "Yes" << false;
+    QTest::newRow("not wanted") << "Auto Find"
+                                << "No" << false;
+    QTest::newRow("card lost") << "Auto Find"
+                               << "Yes" << true;
+    QTest::newRow("demo mode") << "Run In Demo Mode"
+                               << "Yes" << false;
 }
 
 void tst_frontpanel::resetDevice()
@@ -391,7 +395,7 @@ void tst_frontpanel::resetDevice()
     emit panel->resetButton->clicked();
     QCOMPARE(script.pending(), 0);
     QCOMPARE(script.seen[0].text,
-             QStringLiteral("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."));
+        QStringLiteral("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."));
 
     const bool reset = answer == QLatin1String("Yes");
     QCOMPARE(panel->startButton->isChecked(), !reset);
@@ -417,7 +421,7 @@ void tst_frontpanel::resetDevice()
             // Nobody can stop the card any more, so it must have stopped.
             ViSession probe = 0;
             QCOMPARE(kd7240_init(const_cast<ViRsrc>("VXI0::8::INSTR"), ViUInt16(panel->fcNumbers[0]), 1, 0, &probe),
-                     VI_SUCCESS);
+                VI_SUCCESS);
             QVERIFY(!kdsim::cardState(probe).generating);
             kd7240_close(probe);
         }
@@ -467,8 +471,7 @@ void tst_frontpanel::lostCardShowsEverywhereAndIsTriedAgain()
     script.answer(QStringLiteral("Yes")).answer(QStringLiteral("No"));
     emit panel->resetButton->clicked();
     QCOMPARE(script.pending(), 0);
-    QCOMPARE(look(),
-        (QStringList { "Vantix 7240 Soft Front Panel", "No card", "", "VXI", "No card", "", "00001" }));
+    QCOMPARE(look(), (QStringList { "Vantix 7240 Soft Front Panel", "No card", "", "VXI", "No card", "", "00001" }));
     QVERIFY(!ledLit(panel->activeLed));
 
     script.answer(QStringLiteral("Yes"));
