@@ -1,10 +1,7 @@
 #include "kd7240fp_app.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,11 +13,9 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <cstdlib>
 
 #include "kd7010fp_about.h"
-#include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_led.h"
 #include "kd7010fp_spinbox.h"
 #include "kd7240.h"
@@ -28,15 +23,13 @@
 #include "kd7240fp_comset.h"
 #include "kd7240fp_formuladialog.h"
 #include "kd7240fp_preview.h"
-#include "kd7240fp_remembered.h"
-#include "kd7240fp_setup.h"
+#include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeloader.h"
 
 namespace {
 
 constexpr int dacTab = 1;
-const QString setupFolderKey = QStringLiteral("7240/SetupFolder");
 
 QString dacWhatsThis(int channel)
 {
@@ -428,73 +421,37 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
     settingsChanged();
 }
 
-QString kd7240fp_App::lastSetupPath()
+QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
+
+kd7240fp_setupLoader::Range kd7240fp_App::boxRange() const
 {
-    return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Last.kd7240"));
+    return { { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum() };
 }
 
-void kd7240fp_App::saveSetup()
-{
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("Save Setup"), kd7240fp::remembered(setupFolderKey).toString(), tr("Setups (*.kd7240)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".kd7240");
-    kd7240fp::remember(setupFolderKey, QFileInfo(path).absolutePath());
-    QString error;
-    if (!kd7240fp::writeSetupFile(path, settings(), &error))
-        warningMessage(error);
-}
+void kd7240fp_App::saveSetup() { kd7240fp_setupLoader::askSave(this, settings()); }
 
 void kd7240fp_App::openSetup()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open Setup"),
-        kd7240fp::remembered(setupFolderKey).toString(), tr("Setups (*.kd7240);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    kd7240fp::remember(setupFolderKey, QFileInfo(path).absolutePath());
-    openSetupFile(path);
+    const QString path = kd7240fp_setupLoader::askOpen(this);
+    if (!path.isEmpty())
+        openSetupFile(path);
 }
 
 bool kd7240fp_App::openSetupFile(const QString &path)
 {
-    kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
-    if (!read.ok) {
-        warningMessage(read.error);
-        return false;
-    }
-    const QStringList changed = kd7240fp::fitSetup(
-        read.settings, { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum());
-    applySettings(read.settings);
-    if (!changed.isEmpty())
-        infoMessage(tr("\"%1\" holds values beyond this card's output range; they were changed:\n%2")
-                        .arg(QFileInfo(path).fileName(), changed.join(QLatin1Char('\n'))));
-    return true;
+    const std::optional<kd7240fp::Settings> opened = kd7240fp_setupLoader::open(path, boxRange());
+    if (opened)
+        applySettings(*opened);
+    return opened.has_value();
 }
 
 void kd7240fp_App::restoreLastSetup()
 {
-    const QString path = lastSetupPath();
-    if (!QFileInfo::exists(path))
-        return;
-    kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
-    if (!read.ok) {
-        std::fprintf(stderr, "kd7240fp: the last setup is not used: %s\n", qPrintable(read.error));
-        return;
-    }
-    kd7240fp::fitSetup(
-        read.settings, { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum());
-    applySettings(read.settings);
+    if (const std::optional<kd7240fp::Settings> last = kd7240fp_setupLoader::openLast(boxRange()))
+        applySettings(*last);
 }
 
-void kd7240fp_App::saveLastSetup()
-{
-    const QString path = lastSetupPath();
-    QString error;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !kd7240fp::writeSetupFile(path, settings(), &error))
-        std::fprintf(stderr, "kd7240fp: the settings could not be kept for the next start: %s\n", qPrintable(error));
-}
+void kd7240fp_App::saveLastSetup() { kd7240fp_setupLoader::saveLast(settings()); }
 
 int kd7240fp_App::resetDevice()
 {

@@ -11,6 +11,7 @@
 #include "kd7010fp_appfc.h"
 #include "kd7240fp_generator.h"
 #include "kd7240fp_plan.h"
+#include "kd7240fp_setuploader.h"
 
 class QDoubleSpinBox;
 class QGroupBox;
@@ -119,6 +120,7 @@ private:
     // Asks for a formula (Formula…) and gives the group its shape.
     void askFormula(kd7240fp_chSet *group);
     kd7240fp_generator::Link link() const;
+    kd7240fp_setupLoader::Range boxRange() const;
 
     QTimer *previewTimer;
     std::vector<double> previewSamples;

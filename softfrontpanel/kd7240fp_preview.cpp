@@ -31,8 +31,11 @@ const QColor crossHairColour(0x40, 0x40, 0x40, 0xa0);
 
 // A limit this close to the signal, as a share of its span, stays in view.
 constexpr double nearLimits = 0.25;
-// A seam step beyond this share of the channel's span is named in the title.
+// A seam step beyond this share of the channel's span, and clearly larger
+// than any step within the period (a sine of few samples steps everywhere),
+// is named in the title.
 constexpr double seamShare = 0.01;
+constexpr double seamOverSteps = 1.5;
 // Each wheel notch zooms the time axis by this factor.
 constexpr double wheelStep = 0.8;
 
@@ -117,6 +120,10 @@ void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2
         if (active[k]) {
             samples[k].assign(given[k], given[k] + count);
             kd7240fp::sampleRange(given[k], count, &lowest[k], &highest[k]);
+            largestStep[k] = 0;
+            if (more.shape[k])
+                for (int i = 1; i < count; ++i)
+                    largestStep[k] = std::max(largestStep[k], std::fabs(given[k][i] - given[k][i - 1]));
         } else {
             samples[k].clear();
         }
@@ -371,7 +378,8 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
             const double first = samples[k].front(), last = samples[k].back();
             seamSeries[k]->replace({ QPointF(end, last), QPointF(end, first) });
             const double span = highest[k] - lowest[k];
-            if (std::fabs(first - last) > span * seamShare)
+            const double step = std::fabs(first - last);
+            if (step > span * seamShare && step > largestStep[k] * seamOverSteps)
                 seams << tr("channel %1 steps %2 V at the seam").arg(k + 1).arg(first - last, 0, 'g', 3);
         } else {
             seamSeries[k]->clear();
