@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstddef>
 #include <cstdint>
@@ -38,14 +40,18 @@ public:
 QTemporaryDir *folder;
 kd7010fp_fcEnterAddress *dialogs[2];
 
-// Every value the dialog keeps for its model, as text.
+// Every value the dialog keeps for its model, as text. Other keys of the
+// group are kept as far as the INI format lets them be written again (a key
+// of odd characters may come back escaped), so only the dialog's own count.
 QStringList stored(const QString &file, const QString &group)
 {
+    static const QRegularExpression own(QStringLiteral("^(\\d+\\.\\d+\\.Descriptor|\\d+\\.FC_Number|FC_Count)$"));
     QSettings settings(file, QSettings::IniFormat);
     settings.beginGroup(group);
     QStringList values;
     for (const QString &key : settings.allKeys())
-        values << key + QLatin1Char('=') + settings.value(key).toString();
+        if (own.match(key).hasMatch())
+            values << key + QLatin1Char('=') + settings.value(key).toString();
     return values;
 }
 
@@ -56,6 +62,14 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     new QApplication(*argc, *argv);
     folder = new QTemporaryDir;
+    // A file that cannot be used is reported in a box; nobody is there to
+    // answer it, so each box closes as soon as it waits.
+    auto *answer = new QTimer;
+    QObject::connect(answer, &QTimer::timeout, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    answer->start(0);
     static Card single(0x7240), multi(0x6208);
     dialogs[0] = new kd7010fp_fcEnterAddress(&single);
     dialogs[1] = new kd7010fp_fcEnterAddress(&multi);

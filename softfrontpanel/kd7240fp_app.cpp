@@ -1,6 +1,7 @@
 #include "kd7240fp_app.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -414,10 +415,14 @@ bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
 
 void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 {
+    // The card's front ends were told the filters the groups show now.
+    kd7240fp_chSet *const groups[2] = { chan1, chan2 };
+    for (int k = 0; k < 2; ++k)
+        if (groups[k]->filterBox->currentIndex() != s.channel[k].filterIndex)
+            filtersStale = true;
     chan1->setSettings(s.channel[0]);
     chan2->setSettings(s.channel[1]);
     commonSettings->setSettings(s.common);
-    filtersStale = true;
     settingsChanged();
 }
 

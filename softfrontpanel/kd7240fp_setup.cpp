@@ -93,8 +93,13 @@ public:
     int whole(const QJsonObject &o, const QString &path, const char *key, int low, int high)
     {
         const double d = number(o, path, key, low, high);
-        if (!failed() && d != std::floor(d))
+        // Converted only once it is known to fit.
+        if (failed())
+            return low;
+        if (d != std::floor(d)) {
             fail(join(path, key), tr("must be a whole number."));
+            return low;
+        }
         return int(d);
     }
     bool flag(const QJsonObject &o, const QString &path, const char *key)
