@@ -158,6 +158,8 @@ void kd7240fp_formulaDialog::showEvent(QShowEvent *event)
         plot->channelSeries[0]->setName(tr("Formula"));
         plot->view->setFocusPolicy(Qt::NoFocus);
         plot->view->viewport()->setFocusPolicy(Qt::NoFocus);
+        // Drawn again, so its title names the formula, not a channel.
+        pending->start();
     }
 }
 
@@ -188,6 +190,7 @@ void kd7240fp_formulaDialog::evaluate()
     if (current.ok) {
         kd7240fp_preview::Extras extras;
         extras.shape[0] = true; // the step back to the first sample is played too
+        extras.readout = tr("%1 samples").arg(n);
         plot->showPeriod(current.samples.data(), nullptr, n, 1.0 / rate, frequency, low, high, extras);
     } else {
         plot->showProblem(tr("Nothing to plot while the formula has a problem"));

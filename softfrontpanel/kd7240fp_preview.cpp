@@ -31,11 +31,12 @@ const QColor crossHairColour(0x40, 0x40, 0x40, 0xa0);
 
 // A limit this close to the signal, as a share of its span, stays in view.
 constexpr double nearLimits = 0.25;
-// A seam step beyond this share of the channel's span, and clearly larger
-// than any step within the period (a sine of few samples steps everywhere),
-// is named in the title.
+// A seam step beyond this share of the channel's span, and well above the
+// steps on either side of it, is named in the title: a steep slope that runs
+// on through the seam (a sine of a hundred samples steps 3 % of its span at
+// every sample) is no jump.
 constexpr double seamShare = 0.01;
-constexpr double seamOverSteps = 1.5;
+constexpr double seamOverSteps = 2;
 // Each wheel notch zooms the time axis by this factor.
 constexpr double wheelStep = 0.8;
 
@@ -120,10 +121,7 @@ void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2
         if (active[k]) {
             samples[k].assign(given[k], given[k] + count);
             kd7240fp::sampleRange(given[k], count, &lowest[k], &highest[k]);
-            largestStep[k] = 0;
-            if (more.shape[k])
-                for (int i = 1; i < count; ++i)
-                    largestStep[k] = std::max(largestStep[k], std::fabs(given[k][i] - given[k][i - 1]));
+
         } else {
             samples[k].clear();
         }
@@ -378,9 +376,14 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
             const double first = samples[k].front(), last = samples[k].back();
             seamSeries[k]->replace({ QPointF(end, last), QPointF(end, first) });
             const double span = highest[k] - lowest[k];
+            const std::vector<double> &v = samples[k];
             const double step = std::fabs(first - last);
-            if (step > span * seamShare && step > largestStep[k] * seamOverSteps)
-                seams << tr("channel %1 steps %2 V at the seam").arg(k + 1).arg(first - last, 0, 'g', 3);
+            const double beside
+                = v.size() < 2 ? 0 : std::max(std::fabs(v[1] - v[0]), std::fabs(v[v.size() - 1] - v[v.size() - 2]));
+            if (step > span * seamShare && step > beside * seamOverSteps)
+                seams << tr("%1 steps %2 V at the seam")
+                             .arg(channelSeries[k]->name().toLower())
+                             .arg(first - last, 0, 'g', 3);
         } else {
             seamSeries[k]->clear();
         }

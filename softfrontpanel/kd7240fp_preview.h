@@ -104,7 +104,6 @@ private:
     Extras extras;
     double lowest[2] = {}; // each channel's smallest and largest sample
     double highest[2] = {};
-    double largestStep[2] = {}; // of a shape: the largest step between neighbouring samples
     QString problem; // shown instead of a period when not empty
     VoltRange range = FitSignal;
     bool settingRanges = false; // the axes move by redraw(), not by a zoom
