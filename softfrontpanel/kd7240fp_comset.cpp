@@ -98,10 +98,11 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
 
 void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles)
 {
-    *frequency = frequencyBox->value();
-    *startIndex = startBox->currentIndex();
-    *stopIndex = stopBox->currentIndex();
-    *cycles = cyclesBox->value();
+    const kd7240fp::CommonSettings s = settings();
+    *frequency = s.frequency;
+    *startIndex = s.startIndex;
+    *stopIndex = s.stopIndex;
+    *cycles = s.cycles;
 }
 
 kd7240fp::CommonSettings kd7240fp_comSet::settings() const

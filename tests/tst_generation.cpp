@@ -66,6 +66,17 @@ QString stateProblem(PanelPeek *panel, bool generating)
     return problems.join(QStringLiteral(", "));
 }
 
+// A sine of 1000 samples at 1 MHz, five cycles, on a clock that moves only
+// when the test moves it.
+void startFiveCycles(PanelPeek *panel)
+{
+    kdsim::useManualClock();
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->commonSettings->stopBox->setCurrentIndex(1);
+    panel->commonSettings->cyclesBox->setValue(5);
+    panel->startButton->click();
+}
+
 QList<QMessageBox *> openBoxes()
 {
     QList<QMessageBox *> boxes;
@@ -287,11 +298,7 @@ void tst_generation::limitedBurstEndsThroughThePoll()
 {
     auto panel = open();
     QVERIFY(panel);
-    kdsim::useManualClock();
-    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
-    panel->commonSettings->stopBox->setCurrentIndex(1);
-    panel->commonSettings->cyclesBox->setValue(5);
-    panel->startButton->click();
+    startFiveCycles(panel.get());
 
     // Five periods of 1000 samples at 1 MHz: 5 ms of card time, none passed yet.
     QTRY_VERIFY(kdsim::calls("kd7240_getBurstStatus").size() >= 2);
@@ -389,11 +396,7 @@ void tst_generation::pollGoesOnUnderAnyWindow()
 {
     auto panel = open();
     QVERIFY(panel);
-    kdsim::useManualClock();
-    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
-    panel->commonSettings->stopBox->setCurrentIndex(1);
-    panel->commonSettings->cyclesBox->setValue(5);
-    panel->startButton->click();
+    startFiveCycles(panel.get());
     bool idleUnderTheWindow = false;
     ModalScript script;
     script.act([&](QWidget *window) {
