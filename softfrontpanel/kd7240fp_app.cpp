@@ -54,7 +54,6 @@ QDoubleSpinBox *newDacBox(int channel)
     box->setAccessibleName(QStringLiteral("DAC %1 voltage").arg(channel));
     // Written when committed (Return, focus leaving, arrows, wheel), never
     // keystroke by keystroke: "-2.5" would first put -2 V on the output.
-    box->setKeyboardTracking(false);
     return box;
 }
 

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "kd7010fp_spinbox.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remembered.h"
@@ -72,7 +73,7 @@ kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &c
     formulaBox->setMinimumContentsLength(40);
     formulaBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
-    samplesBox = new QSpinBox(this);
+    samplesBox = new kd7010fp_clampSpinBox(this);
     samplesBox->setRange(kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     samplesBox->setValue(std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples));
     samplesBox->setAccessibleName(tr("Samples per period"));

@@ -1,112 +1,156 @@
 #include "kd7010fp_spinbox.h"
 
 #include <QLocale>
+#include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-// The number part of a spin box's text: what lies between prefix and suffix.
+constexpr int refusalShownMs = 6000;
+
+// What lies between prefix and suffix; a suffix typed without its blank
+// (" Hz" as "Hz") counts too.
 QString numberPart(QString text, const QString &prefix, const QString &suffix)
 {
-    if (!prefix.isEmpty() && text.startsWith(prefix))
-        text.remove(0, prefix.size());
-    if (!suffix.isEmpty() && text.endsWith(suffix))
-        text.chop(suffix.size());
+    text = text.trimmed();
+    const QString head = prefix.trimmed();
+    const QString tail = suffix.trimmed();
+    if (!head.isEmpty() && text.startsWith(head))
+        text.remove(0, head.size());
+    if (!tail.isEmpty() && text.endsWith(tail))
+        text.chop(tail.size());
     return text.trimmed();
-}
-
-// An exponent ("1e3") is not something the boxes take at any value.
-bool hasExponent(const QString &number, const QLocale &locale)
-{
-    return number.contains(locale.exponential(), Qt::CaseInsensitive) || number.contains(QLatin1Char('e'))
-        || number.contains(QLatin1Char('E'));
 }
 
 } // namespace
 
+std::optional<double> kd7010fp_typedNumber::read(const QString &text, const QString &prefix, const QString &suffix)
+{
+    QString number = numberPart(text, prefix, suffix);
+    // A comma is a decimal comma, never a thousands separator: "1,5" is 1.5
+    // on every keyboard. Two separators make no number.
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (number.isEmpty() || number.count(QLatin1Char('.')) > 1)
+        return std::nullopt;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = c.toDouble(number, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+double kd7010fp_typedNumber::fit(double value, int decimals, double minimum, double maximum)
+{
+    const double scale = std::pow(10.0, std::max(decimals, 0));
+    const double rounded = std::round(value * scale) / scale;
+    // Far beyond the range the product may overflow; the nearest end is the answer all the same.
+    if (!std::isfinite(rounded))
+        return value < 0 ? minimum : maximum;
+    return std::clamp(rounded, minimum, maximum);
+}
+
+QValidator::State kd7010fp_typedNumber::state(
+    const QString &text, const QString &prefix, const QString &suffix, int decimals, double minimum, double maximum)
+{
+    const std::optional<double> value = read(text, prefix, suffix);
+    if (value && fit(*value, decimals, minimum, maximum) == *value)
+        return QValidator::Acceptable;
+    return QValidator::Intermediate;
+}
+
+bool kd7010fp_typedNumber::fixup(QString &input, const QString &prefix, const QString &suffix, int decimals,
+    double minimum, double maximum, const std::function<QString(double)> &shown)
+{
+    if (const std::optional<double> value = read(input, prefix, suffix)) {
+        input = prefix + shown(fit(*value, decimals, minimum, maximum)) + suffix;
+        return true;
+    }
+    return numberPart(input, prefix, suffix).isEmpty();
+}
+
+QString kd7010fp_typedNumber::refusal(
+    const QString &typed, const QString &prefix, const QString &suffix, const QString &kept)
+{
+    return QSpinBox::tr("\"%1\" is not a number; the box keeps %2.").arg(numberPart(typed, prefix, suffix), kept);
+}
+
+void kd7010fp_typedNumber::tell(QAbstractSpinBox *box, const QString &message)
+{
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), message, box, QRect(), refusalShownMs);
+}
+
 kd7010fp_clampSpinBox::kd7010fp_clampSpinBox(QWidget *parent)
     : QSpinBox(parent)
 {
+    setKeyboardTracking(false);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampSpinBox::reportRefusal);
 }
 
-bool kd7010fp_clampSpinBox::typedNumber(const QString &input, qlonglong *number) const
+QValidator::State kd7010fp_clampSpinBox::validate(QString &input, int &) const
 {
-    const QString text = numberPart(input, prefix(), suffix());
-    if (text.isEmpty())
-        return false;
-    bool ok = false;
-    if (displayIntegerBase() != 10) {
-        *number = text.toLongLong(&ok, displayIntegerBase());
-        return ok;
-    }
-    const QLocale loc = locale();
-    if (hasExponent(text, loc))
-        return false;
-    *number = loc.toLongLong(text, &ok);
-    if (!ok) {
-        // Separators typed in places the locale would not put them.
-        QString plain = text;
-        plain.remove(loc.groupSeparator());
-        *number = loc.toLongLong(plain, &ok);
-    }
-    return ok;
-}
-
-QValidator::State kd7010fp_clampSpinBox::validate(QString &input, int &pos) const
-{
-    const QValidator::State state = QSpinBox::validate(input, pos);
-    qlonglong number = 0;
-    if (state == QValidator::Invalid && typedNumber(input, &number) && (number < minimum() || number > maximum()))
-        return QValidator::Intermediate;
-    return state;
+    return kd7010fp_typedNumber::state(input, prefix(), suffix(), 0, minimum(), maximum());
 }
 
 void kd7010fp_clampSpinBox::fixup(QString &input) const
 {
-    QSpinBox::fixup(input);
-    qlonglong number = 0;
-    if (typedNumber(input, &number) && (number < minimum() || number > maximum()))
-        input = prefix() + textFromValue(number < minimum() ? minimum() : maximum()) + suffix();
+    const QString typed = input;
+    if (!kd7010fp_typedNumber::fixup(input, prefix(), suffix(), 0, minimum(), maximum(),
+            [this](double v) { return textFromValue(int(v)); }))
+        refusedText = typed;
+}
+
+int kd7010fp_clampSpinBox::valueFromText(const QString &text) const
+{
+    const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
+    return value ? int(kd7010fp_typedNumber::fit(*value, 0, minimum(), maximum())) : this->value();
+}
+
+void kd7010fp_clampSpinBox::reportRefusal()
+{
+    if (refusedText.isEmpty())
+        return;
+    const QString message = kd7010fp_typedNumber::refusal(refusedText, prefix(), suffix(), text());
+    refusedText.clear();
+    kd7010fp_typedNumber::tell(this, message);
+    emit refused(message);
 }
 
 kd7010fp_clampDoubleSpinBox::kd7010fp_clampDoubleSpinBox(QWidget *parent)
     : QDoubleSpinBox(parent)
 {
+    setKeyboardTracking(false);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampDoubleSpinBox::reportRefusal);
 }
 
-bool kd7010fp_clampDoubleSpinBox::typedNumber(const QString &input, double *number) const
+QValidator::State kd7010fp_clampDoubleSpinBox::validate(QString &input, int &) const
 {
-    const QString text = numberPart(input, prefix(), suffix());
-    const QLocale loc = locale();
-    if (text.isEmpty() || hasExponent(text, loc))
-        return false;
-    const qsizetype point = text.indexOf(loc.decimalPoint());
-    if (point >= 0 && text.size() - point - loc.decimalPoint().size() > decimals())
-        return false;
-    bool ok = false;
-    *number = loc.toDouble(text, &ok);
-    if (!ok) {
-        QString plain = text;
-        plain.remove(loc.groupSeparator());
-        *number = loc.toDouble(plain, &ok);
-    }
-    return ok && std::isfinite(*number);
-}
-
-QValidator::State kd7010fp_clampDoubleSpinBox::validate(QString &input, int &pos) const
-{
-    const QValidator::State state = QDoubleSpinBox::validate(input, pos);
-    double number = 0;
-    if (state == QValidator::Invalid && typedNumber(input, &number) && (number < minimum() || number > maximum()))
-        return QValidator::Intermediate;
-    return state;
+    return kd7010fp_typedNumber::state(input, prefix(), suffix(), decimals(), minimum(), maximum());
 }
 
 void kd7010fp_clampDoubleSpinBox::fixup(QString &input) const
 {
-    QDoubleSpinBox::fixup(input);
-    double number = 0;
-    if (typedNumber(input, &number) && (number < minimum() || number > maximum()))
-        input = prefix() + textFromValue(number < minimum() ? minimum() : maximum()) + suffix();
+    const QString typed = input;
+    if (!kd7010fp_typedNumber::fixup(input, prefix(), suffix(), decimals(), minimum(), maximum(),
+            [this](double v) { return textFromValue(v); }))
+        refusedText = typed;
+}
+
+double kd7010fp_clampDoubleSpinBox::valueFromText(const QString &text) const
+{
+    const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
+    return value ? kd7010fp_typedNumber::fit(*value, decimals(), minimum(), maximum()) : this->value();
+}
+
+void kd7010fp_clampDoubleSpinBox::reportRefusal()
+{
+    if (refusedText.isEmpty())
+        return;
+    const QString message = kd7010fp_typedNumber::refusal(refusedText, prefix(), suffix(), text());
+    refusedText.clear();
+    kd7010fp_typedNumber::tell(this, message);
+    emit refused(message);
 }

@@ -1,18 +1,53 @@
-// Spin boxes that take a typed number beyond their range and, when the entry
-// is committed (Return, the focus leaving), set the nearest bound, which the
-// box then shows. Plain Qt spin boxes refuse the keystroke that leaves the
-// range, so typing 11 into a box of -10..10 commits 1: a tenfold error that
-// reaches the card without a word. Everything else (prefix and suffix,
-// keyboard tracking, arrows, wheel, the locale's group separators) is that of
-// QSpinBox and QDoubleSpinBox; a box is swapped in by its constructor alone.
+// Spin boxes that judge what the operator typed as a whole, when the entry is
+// committed (Return, the focus leaving), never keystroke by keystroke. Plain
+// Qt spin boxes refuse each character that would not fit, so the digits on
+// either side of it join up: "33333.3" in a whole-number box becomes 333333,
+// "1,5" in a box of two decimals becomes 15, "11" in a box of -10..10 becomes
+// 1, each a tenfold error that reaches the card without a word.
 //
-// While the typed number lies beyond the range it is an unfinished entry:
-// valueChanged is not emitted for it, not even with keyboard tracking on.
+// Every box of the panels reads a typed number the same way:
+// - a decimal point or a decimal comma separates the decimals; "1e3" is 1000;
+// - the number is rounded to what the box shows: its decimals, or a whole
+//   number in a whole-number box (7.5 gives 8);
+// - beyond the range it becomes the nearest end of it;
+// - text that is no number leaves the box at its previous value, and the box
+//   says so in a tool tip beside it (and emits `refused`).
+// valueChanged waits for the commit (keyboard tracking is off by default), so
+// the value a box had before the operator began typing is the one it keeps
+// for text that is no number, and a half-typed "-2.5" never acts as -2.
+// Prefix, suffix, arrows and wheel are those of QSpinBox and QDoubleSpinBox;
+// a box is swapped in by its constructor alone.
 #ifndef KD7010FP_SPINBOX_H
 #define KD7010FP_SPINBOX_H
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
+#include <functional>
+#include <optional>
+
+// The reading shared by both boxes.
+class kd7010fp_typedNumber
+{
+public:
+    // The number in `text` once `prefix` and `suffix` are taken off, when it
+    // reads as a finite one; nothing otherwise.
+    static std::optional<double> read(const QString &text, const QString &prefix, const QString &suffix);
+    // What a box of `decimals` decimals (0: whole numbers) and range
+    // [minimum, maximum] makes of `value`.
+    static double fit(double value, int decimals, double minimum, double maximum);
+    // Acceptable for a number the box takes as it stands, else Intermediate:
+    // never Invalid, so no keystroke is refused.
+    static QValidator::State state(
+        const QString &text, const QString &prefix, const QString &suffix, int decimals, double minimum, double maximum);
+    // Rewrites `input` as the box shows the number it holds (`shown` writes a
+    // value); false when it holds no number, blank text aside.
+    static bool fixup(QString &input, const QString &prefix, const QString &suffix, int decimals, double minimum,
+        double maximum, const std::function<QString(double)> &shown);
+    // The operator's words for text that is no number; `kept` is what the box shows again.
+    static QString refusal(const QString &typed, const QString &prefix, const QString &suffix, const QString &kept);
+    // Shows `message` beside `box` for a few seconds.
+    static void tell(QAbstractSpinBox *box, const QString &message);
+};
 
 class kd7010fp_clampSpinBox : public QSpinBox
 {
@@ -21,13 +56,18 @@ class kd7010fp_clampSpinBox : public QSpinBox
 public:
     explicit kd7010fp_clampSpinBox(QWidget *parent = nullptr);
 
+signals:
+    // Typed text that is no number was committed; the box kept its value.
+    void refused(const QString &message);
+
 protected:
     QValidator::State validate(QString &input, int &pos) const override;
     void fixup(QString &input) const override;
+    int valueFromText(const QString &text) const override;
 
 private:
-    // The number in `input` (prefix and suffix removed), when it reads as one.
-    bool typedNumber(const QString &input, qlonglong *number) const;
+    void reportRefusal();
+    mutable QString refusedText; // set by fixup, told once the commit is done
 };
 
 class kd7010fp_clampDoubleSpinBox : public QDoubleSpinBox
@@ -37,14 +77,17 @@ class kd7010fp_clampDoubleSpinBox : public QDoubleSpinBox
 public:
     explicit kd7010fp_clampDoubleSpinBox(QWidget *parent = nullptr);
 
+signals:
+    void refused(const QString &message);
+
 protected:
     QValidator::State validate(QString &input, int &pos) const override;
     void fixup(QString &input) const override;
+    double valueFromText(const QString &text) const override;
 
 private:
-    // The number in `input` (prefix and suffix removed), when it reads as a
-    // finite one with no more decimals than the box shows.
-    bool typedNumber(const QString &input, double *number) const;
+    void reportRefusal();
+    mutable QString refusedText;
 };
 
 #endif

@@ -13,10 +13,12 @@
 
 #include "focuschain.h"
 #include "kd7010fp_about.h"
+#include "kd7010fp_spinbox.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_formuladialog.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -61,6 +63,8 @@ private slots:
     void amplitudeSaysPeakToPeakAndRms();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
+    void typedTextIsReadWhole_data();
+    void typedTextIsReadWhole();
     void filterChoiceRewritesBothChannels();
     void triggerButtonPulses();
     void failedCallsAreReported_data();
@@ -201,6 +205,77 @@ void tst_frontpanel::dacWritesOnlyCommittedValues()
     for (const kdsim::Call &call : kdsim::calls("kd7240_writeChannels"))
         written << callArgs(call).value(QLatin1String("ch1")).toDouble();
     QTEST(written, "written");
+}
+
+// Whatever the operator types is judged as a whole once committed: a
+// character a box cannot use never drops out, joining the digits around it
+// into a number ten times too large.
+void tst_frontpanel::typedTextIsReadWhole_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("gets"); // what the plan, the card or the dialog takes
+    QTest::addColumn<bool>("refused");
+    // clang-format off
+    QTest::newRow("frequency, a fraction") << "frequency" << "33333.3" << 33333.0 << false;
+    QTest::newRow("frequency, exponent") << "frequency" << "1e3" << 1000.0 << false;
+    QTest::newRow("frequency, negative") << "frequency" << "-5" << 1.0 << false;
+    QTest::newRow("frequency, no number") << "frequency" << "12a" << 1000.0 << true;
+    QTest::newRow("amplitude, decimal comma") << "amplitude" << "1,5" << 1.5 << false;
+    QTest::newRow("amplitude, no number") << "amplitude" << "1,5,0" << 0.0 << true;
+    QTest::newRow("offset, decimal comma") << "offset" << "-2,25" << -2.25 << false;
+    QTest::newRow("cycles, a fraction") << "cycles" << "7.5" << 8.0 << false;
+    QTest::newRow("phase, decimal comma") << "phase" << "45,5" << 45.5 << false;
+    QTest::newRow("duty, more decimals") << "duty" << "12.34" << 12.3 << false;
+    QTest::newRow("DAC, decimal comma") << "dac" << "2,5" << 2.5 << false;
+    QTest::newRow("formula samples, beyond") << "samples" << "300000" << 262143.0 << false;
+    // clang-format on
+}
+
+void tst_frontpanel::typedTextIsReadWhole()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    auto panel = open("panel_vxi.json");
+    QVERIFY(panel);
+    kd7240fp_formulaDialog dialog(
+        panel.get(), QStringLiteral("Channel 1"), QStringLiteral("sin(2*pi*t)"), 1000, 10, -10, 10);
+    const std::map<QString, QAbstractSpinBox *> boxes = { { "frequency", panel->commonSettings->frequencyBox },
+        { "amplitude", panel->chan1->amplitudeBox }, { "offset", panel->chan1->offsetBox },
+        { "cycles", panel->commonSettings->cyclesBox }, { "phase", panel->chan1->phaseBox },
+        { "duty", panel->chan1->dutyBox }, { "dac", panel->dac1Box }, { "samples", dialog.samplesBox } };
+    QAbstractSpinBox *typedInto = boxes.at(box);
+    QWidget *window = box == QLatin1String("samples") ? static_cast<QWidget *>(&dialog) : panel.get();
+    panel->tabs->setCurrentWidget(box == QLatin1String("dac") ? panel->dacPage : panel->generationPage);
+    typedInto->setEnabled(true); // cycles and duty wait for their mode
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QStringList told;
+    if (auto *whole = qobject_cast<kd7010fp_clampSpinBox *>(typedInto))
+        QObject::connect(whole, &kd7010fp_clampSpinBox::refused, this, [&](const QString &m) { told << m; });
+    if (auto *decimal = qobject_cast<kd7010fp_clampDoubleSpinBox *>(typedInto))
+        QObject::connect(decimal, &kd7010fp_clampDoubleSpinBox::refused, this, [&](const QString &m) { told << m; });
+    const QString before = typedInto->text();
+    typedInto->setFocus();
+    typedInto->selectAll();
+    QTest::keyClicks(typedInto, typed);
+    QTest::keyClick(typedInto, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the dialog evaluates once the edits are in
+
+    const kd7240fp::Settings s = panel->settings();
+    const std::map<QString, double> taken = { { "frequency", s.common.frequency },
+        { "amplitude", s.channel[0].amplitude }, { "offset", s.channel[0].offset }, { "cycles", s.common.cycles },
+        { "phase", s.channel[0].phase }, { "duty", s.channel[0].duty },
+        { "dac", callArgs(firstCall("kd7240_writeChannels")).value(QLatin1String("ch1")).toDouble() },
+        { "samples", dialog.chosen().samples } };
+    QTEST(taken.at(box), "gets");
+    if (refused) {
+        QCOMPARE(typedInto->text(), before);
+        QCOMPARE(told, QStringList { QStringLiteral("\"%1\" is not a number; the box keeps %2.").arg(typed, before) });
+    } else {
+        QCOMPARE(told, QStringList());
+    }
 }
 
 void tst_frontpanel::filterChoiceRewritesBothChannels()

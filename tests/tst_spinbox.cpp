@@ -49,8 +49,9 @@ void tst_SpinBox::typedValue_data()
                                               << 1.23 << "1.23 V" << QList<double>{ 1.23 };
     QTest::newRow("frequency 150000") << true << 1.0 << 100000.0 << 0 << " Hz" << false << "150000" << true
                                       << 100000.0 << "100000 Hz" << QList<double>{ 100000 };
-    QTest::newRow("frequency with group separator") << true << 1.0 << 100000.0 << 0 << " Hz" << false << "150,000"
-                                                    << false << 100000.0 << "100000 Hz" << QList<double>{ 100000 };
+    // A comma is a decimal comma in every box, never a thousands separator.
+    QTest::newRow("frequency with a comma") << true << 1.0 << 100000.0 << 0 << " Hz" << false << "150,000"
+                                            << false << 150.0 << "150 Hz" << QList<double>{ 150 };
     QTest::newRow("frequency 150000, tracking") << true << 1.0 << 100000.0 << 0 << " Hz" << true << "150000" << false
                                                 << 100000.0 << "100000 Hz"
                                                 << QList<double>{ 15, 150, 1500, 15000, 100000 };
