@@ -1,6 +1,8 @@
 #include "kd7240fp_app.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -427,12 +429,28 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 
 QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
 
+
 kd7240fp_setupLoader::Range kd7240fp_App::boxRange() const
 {
     return { { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum() };
 }
 
-void kd7240fp_App::saveSetup() { kd7240fp_setupLoader::askSave(this, settings()); }
+void kd7240fp_App::saveSetup()
+{
+    bool replaceUnasked = false;
+    const QString path = kd7240fp_setupLoader::askSavePath(this, &replaceUnasked);
+    if (path.isEmpty())
+        return;
+    if (replaceUnasked
+        && questionBox(this, QMessageBox::Warning, QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"),
+               tr("\"%1\" already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+               { tr("&Yes"), tr("&No") }, 1, 1)
+            != 0)
+        return;
+    const QString error = kd7240fp_setupLoader::save(path, settings());
+    if (!error.isEmpty())
+        warningMessage(error);
+}
 
 void kd7240fp_App::openSetup()
 {
@@ -443,19 +461,51 @@ void kd7240fp_App::openSetup()
 
 bool kd7240fp_App::openSetupFile(const QString &path)
 {
-    const std::optional<kd7240fp::Settings> opened = kd7240fp_setupLoader::open(path, boxRange());
-    if (opened)
-        applySettings(*opened);
-    return opened.has_value();
+    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, boxRange());
+    if (!opened.settings) {
+        warningMessage(opened.problem);
+        return false;
+    }
+    if (!opened.changes.isEmpty())
+        infoMessage(opened.changes);
+    applySettings(*opened.settings);
+    return true;
 }
 
 void kd7240fp_App::restoreLastSetup()
 {
-    if (const std::optional<kd7240fp::Settings> last = kd7240fp_setupLoader::openLast(boxRange()))
-        applySettings(*last);
+    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(boxRange());
+    if (last.settings)
+        applySettings(*last.settings);
+    // Told once the window is up: started from the desktop's menu, nobody
+    // reads standard error.
+    QString notice;
+    if (!last.problem.isEmpty())
+        notice = tr("The settings of the last run were not restored: %1").arg(last.problem);
+    else if (!last.changes.isEmpty())
+        notice = last.changes;
+    if (!notice.isEmpty())
+        QTimer::singleShot(0, this, [notice] { warningMessage(notice); });
 }
 
-void kd7240fp_App::saveLastSetup() { kd7240fp_setupLoader::saveLast(settings()); }
+QString kd7240fp_App::saveLastSetup() { return kd7240fp_setupLoader::saveLast(settings()); }
+
+void kd7240fp_App::closeEvent(QCloseEvent *event)
+{
+    kd7010fp_AppFC::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    // The settings are kept for the next start; when they cannot be, the
+    // operator hears why and may stay to save a setup instead.
+    const QString error = saveLastSetup();
+    if (error.isEmpty())
+        return;
+    const int answer = questionBox(this, QMessageBox::Warning, QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"),
+        tr("The settings cannot be kept for the next start: %1\nClose anyway?").arg(error),
+        { tr("&Close anyway"), tr("&Keep open") }, 1, 1);
+    if (answer != 0)
+        event->ignore();
+}
 
 int kd7240fp_App::resetDevice()
 {

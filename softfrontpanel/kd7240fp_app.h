@@ -76,9 +76,12 @@ public:
     // brought within it and listed in one message. Never starts generation.
     bool openSetupFile(const QString &path);
     // The settings as they were when the panel last closed (Last.kd7240
-    // beside the address history); problems go to standard error only.
+    // beside the address history). A file that cannot be used, or values it
+    // changes, are told in a box once the window is up.
     void restoreLastSetup();
-    void saveLastSetup();
+    // Writes Last.kd7240; what went wrong, or empty. Closing the window
+    // does it, and asks whether to close anyway when it fails.
+    QString saveLastSetup();
     static QString lastSetupPath();
 
 public slots:
@@ -103,6 +106,7 @@ private slots:
     void showState(kd7240fp_generator::State state);
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     // Zero-filled room for `count` doubles, or null; released with std::free.
     virtual double *allocateSamples(int count);
 

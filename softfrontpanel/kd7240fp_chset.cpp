@@ -97,7 +97,7 @@ static QPushButton *waveButton(
 static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
 {
     auto *box = new kd7010fp_clampDoubleSpinBox(parent);
-    box->setDecimals(2);
+    box->setDecimals(kd7240fp::voltDecimals);
     box->setRange(0, 10);
     box->setSingleStep(1);
     box->setValue(0);
@@ -154,8 +154,8 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     formulaButton->setToolTip(tr("Computes one period of an arbitrary waveform from a formula"));
     formulaButton->setAccessibleName(title + tr(" arbitrary waveform from a formula"));
     phaseBox = new kd7010fp_clampDoubleSpinBox(this);
-    phaseBox->setRange(0, 359.9);
-    phaseBox->setDecimals(1);
+    phaseBox->setRange(0, kd7240fp::maxPhase);
+    phaseBox->setDecimals(kd7240fp::phaseDecimals);
     phaseBox->setSingleStep(15);
     phaseBox->setSuffix(QStringLiteral("°"));
     phaseBox->setWrapping(true);
@@ -164,8 +164,8 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     phaseBox->setAccessibleName(title + tr(" phase"));
     phaseLabel = new QLabel(tr("Phase"), this);
     dutyBox = new kd7010fp_clampDoubleSpinBox(this);
-    dutyBox->setRange(1, 99);
-    dutyBox->setDecimals(1);
+    dutyBox->setRange(kd7240fp::minDuty, kd7240fp::maxDuty);
+    dutyBox->setDecimals(kd7240fp::dutyDecimals);
     dutyBox->setSingleStep(5);
     dutyBox->setValue(50);
     dutyBox->setSuffix(QStringLiteral(" %"));

@@ -287,10 +287,7 @@ Formula evaluateFormula(const QString &expression, int n)
         if (!std::isfinite(result.samples[size_t(i)]))
             return failed(
                 tr("The result is not finite: sample %1 is %2.").arg(i).arg(nonFinite(result.samples[size_t(i)])));
-    bool allZero = true;
-    for (const double s : result.samples)
-        allZero = allZero && s == 0;
-    if (allZero)
+    if (playsNothing(result.samples))
         return failed(tr("The formula gives 0 for every sample: there is nothing to play."));
     normalise(result.samples);
     result.ok = true;

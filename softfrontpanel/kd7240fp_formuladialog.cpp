@@ -66,6 +66,9 @@ kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &c
     formulaBox->setMaxVisibleItems(historySize);
     formulaBox->addItems(history());
     formulaBox->setEditText(formula.isEmpty() ? formulaBox->itemText(0) : formula);
+    // The history is offered in the drop-down, never completed into the
+    // line: "t" must stay t, not become a remembered "tri(t)".
+    formulaBox->setCompleter(nullptr);
     formulaBox->lineEdit()->setMaxLength(kd7240fp::maxFormulaLength + 1); // long enough to be told it is too long
     formulaBox->lineEdit()->setPlaceholderText(tr("for example sin(2*pi*t)"));
     formulaBox->setAccessibleName(tr("Formula"));

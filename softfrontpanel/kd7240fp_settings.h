@@ -10,6 +10,16 @@
 
 namespace kd7240fp {
 
+// The decimals the boxes show, and so the finest values the operator can set:
+// volts (amplitude, offset), degrees of phase, percent of duty.
+constexpr int voltDecimals = 2;
+constexpr int phaseDecimals = 1;
+constexpr int dutyDecimals = 1;
+// The ranges of phase (degrees) and duty (percent).
+constexpr double maxPhase = 359.9;
+constexpr double minDuty = 1;
+constexpr double maxDuty = 99;
+
 struct ChannelSettings
 {
     int waveType = 0; // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 the loaded shape

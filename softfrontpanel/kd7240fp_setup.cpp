@@ -1,11 +1,14 @@
 #include "kd7240fp_setup.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+#include <QSet>
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
@@ -52,6 +55,11 @@ QJsonObject channelObject(const ChannelSettings &c)
     return o;
 }
 
+// A number as plain digits, as many as it takes to tell it from every other
+// double: 100000.00000000001 is not "100000", nor 1000001 "1e+06", so a value
+// just beyond an end never reads as the end itself.
+QString plain(double v) { return QString::number(v, 'f', QLocale::FloatingPointShortest); }
+
 // Reads the keys of one object; the first problem is kept and every read
 // after it does nothing, so the reading code stays a plain sequence.
 class Reader
@@ -87,7 +95,7 @@ public:
         }
         const double d = v.toDouble();
         if (!(d >= low && d <= high))
-            fail(join(path, key), tr("is %1, out of its range %2 to %3.").arg(d).arg(low).arg(high));
+            fail(join(path, key), tr("is %1, out of its range %2 to %3.").arg(plain(d), plain(low), plain(high)));
         return d;
     }
     int whole(const QJsonObject &o, const QString &path, const char *key, int low, int high)
@@ -177,6 +185,8 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
             return r.fail(QStringLiteral("%1[%2]").arg(at).arg(i), tr("must be a finite number."));
         c.shape.push_back(s.toDouble());
     }
+    if (playsNothing(c.shape))
+        return r.fail(at, tr("are 0 throughout: there is nothing to play."));
     normalise(c.shape);
 }
 
@@ -188,15 +198,119 @@ ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path
     c.offset = r.number(o, path, "offset", -1e6, 1e6);
     c.filterIndex = r.choice(o, path, "filter", filterNames);
     c.lastFilter = r.choice(o, path, "filterWhenGrounded", filterNames, 1) - 1;
-    c.phase = r.number(o, path, "phase", 0, 359.9);
-    c.duty = r.number(o, path, "duty", 1, 99);
+    c.phase = r.number(o, path, "phase", 0, maxPhase);
+    c.duty = r.number(o, path, "duty", minDuty, maxDuty);
     readShape(r, o, path, c);
     if (!r.failed() && c.waveType == waveArbitrary && c.shape.empty())
         r.fail(Reader::join(path, "shape"), tr("is missing: the channel plays a shape."));
     return c;
 }
 
-QString volts(double v) { return QString::number(v, 'f', 2); }
+// The first key that an object of the document gives twice, by its path
+// ("channels[0].amplitude"); empty when none does. QJsonDocument keeps the
+// last of them without a word, so a hand-edited file could play a value its
+// reader never saw. The document is known to be valid JSON.
+class DuplicateKeys
+{
+public:
+    static QString find(const QByteArray &json)
+    {
+        DuplicateKeys scan(json);
+        return scan.run();
+    }
+
+private:
+    struct Level
+    {
+        bool object = false;
+        QString path;
+        QSet<QString> keys;
+        QString key; // the object's key whose value comes next
+        int index = 0; // the array's element that comes next
+        bool expectKey = false;
+    };
+
+    explicit DuplicateKeys(const QByteArray &json)
+        : text(json)
+    {
+    }
+
+    QString valuePath() const
+    {
+        if (levels.empty())
+            return QString();
+        const Level &l = levels.back();
+        return l.object ? Reader::join(l.path, l.key.toUtf8().constData()) : QStringLiteral("%1[%2]").arg(l.path).arg(l.index);
+    }
+
+    QString run()
+    {
+        while (at < text.size()) {
+            const char c = text[at];
+            if (c == '{' || c == '[') {
+                Level level;
+                level.object = c == '{';
+                level.path = valuePath();
+                level.expectKey = level.object;
+                levels.push_back(level);
+                ++at;
+            } else if (c == '}' || c == ']') {
+                levels.pop_back();
+                ++at;
+            } else if (c == ',') {
+                if (!levels.empty()) {
+                    Level &l = levels.back();
+                    l.expectKey = l.object;
+                    ++l.index;
+                }
+                ++at;
+            } else if (c == '"') {
+                const QString s = readString();
+                if (!levels.empty() && levels.back().expectKey) {
+                    Level &l = levels.back();
+                    l.expectKey = false;
+                    l.key = s;
+                    if (l.keys.contains(s))
+                        return valuePath();
+                    l.keys.insert(s);
+                }
+            } else {
+                ++at; // white space, ':', and the characters of numbers, true, false, null
+            }
+        }
+        return QString();
+    }
+
+    // The string starting at `at` (a '"'), its escapes decoded, so "\u0061" is "a".
+    QString readString()
+    {
+        QByteArray raw;
+        ++at;
+        while (at < text.size() && text[at] != '"') {
+            if (text[at] == '\\' && at + 1 < text.size()) {
+                ++at;
+                raw += '\\';
+            }
+            raw += text[at++];
+        }
+        ++at;
+        if (!raw.contains('\\'))
+            return QString::fromUtf8(raw);
+        // Escapes are decoded the way the document itself was read.
+        return QJsonDocument::fromJson("[\"" + raw + "\"]").array().at(0).toString();
+    }
+
+    const QByteArray &text;
+    qsizetype at = 0;
+    std::vector<Level> levels;
+};
+
+// A value as a box with `decimals` decimals and range [low, high] takes it.
+double fitted(double value, int decimals, double low, double high)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::clamp(std::round(value * scale) / scale, low, high);
+}
 
 } // namespace
 
@@ -220,7 +334,7 @@ bool writeSetupFile(const QString &path, const Settings &settings, QString *erro
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(writeSetup(settings)) >= 0 && file.commit())
         return true;
-    *error = tr("Cannot write \"%1\": %2.").arg(QFileInfo(path).fileName(), file.errorString());
+    *error = tr("Cannot write \"%1\": %2.").arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), file.errorString());
     return false;
 }
 
@@ -242,11 +356,15 @@ SetupRead readSetup(const QByteArray &bytes, const QString &name)
         result.error = tr("\"%1\" is not a setup of this panel.").arg(name);
         return result;
     }
+    const QString twice = DuplicateKeys::find(bytes);
+    if (!twice.isEmpty()) {
+        result.error = tr("\"%1\": %2 is given twice.").arg(name, twice);
+        return result;
+    }
     const QJsonValue version = o.value(QLatin1String("version"));
     if (version.isDouble() && version.toDouble() > setupVersion) {
         result.error = tr("\"%1\" was saved by a newer panel (setup version %2); this panel reads version %3.")
-                           .arg(name)
-                           .arg(version.toDouble())
+                           .arg(name, plain(version.toDouble()))
                            .arg(setupVersion);
         return result;
     }
@@ -306,14 +424,16 @@ QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplit
     QStringList changed;
     for (int k = 0; k < 2; ++k) {
         ChannelSettings &c = settings.channel[k];
-        const double amplitude = std::min(c.amplitude, maxAmplitude);
-        const double offset = std::clamp(c.offset, offsets.low, offsets.high);
-        if (amplitude != c.amplitude)
-            changed << tr("Channel %1 amplitude: %2 V → %3 V").arg(k + 1).arg(volts(c.amplitude), volts(amplitude));
-        if (offset != c.offset)
-            changed << tr("Channel %1 offset: %2 V → %3 V").arg(k + 1).arg(volts(c.offset), volts(offset));
-        c.amplitude = amplitude;
-        c.offset = offset;
+        const auto fit = [&](double &value, int decimals, double low, double high, const QString &line) {
+            const double box = fitted(value, decimals, low, high);
+            if (box != value)
+                changed << line.arg(k + 1).arg(plain(value), QString::number(box, 'f', decimals));
+            value = box;
+        };
+        fit(c.amplitude, voltDecimals, 0, maxAmplitude, tr("Channel %1 amplitude: %2 V → %3 V"));
+        fit(c.offset, voltDecimals, offsets.low, offsets.high, tr("Channel %1 offset: %2 V → %3 V"));
+        fit(c.phase, phaseDecimals, 0, maxPhase, tr("Channel %1 phase: %2° → %3°"));
+        fit(c.duty, dutyDecimals, minDuty, maxDuty, tr("Channel %1 duty: %2 % → %3 %"));
     }
     return changed;
 }

@@ -11,7 +11,7 @@
 //                     "formula": "", "samples": [ 0, 0.5, 1, ... ] } } ] }
 //
 // Names are the panel's own texts. Reading is all or nothing: the first
-// problem is named and nothing is taken. DAC values are not part of a setup:
+// problem is named and nothing is taken; a key given twice is a problem. DAC values are not part of a setup:
 // writing them acts on the card at once.
 #ifndef KD7240FP_SETUP_H
 #define KD7240FP_SETUP_H
@@ -42,7 +42,8 @@ SetupRead readSetup(const QByteArray &bytes, const QString &name);
 SetupRead readSetupFile(const QString &path);
 
 // Brings amplitudes and offsets within what this card's boxes offer (a setup
-// saved on a card with a wider range); returns a line for each value changed.
+// saved on a card with a wider range), and every value to the decimals its
+// box shows (1.234 V plays as 1.23 V); returns a line for each value changed.
 QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplitude);
 
 } // namespace kd7240fp

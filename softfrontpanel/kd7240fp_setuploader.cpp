@@ -1,31 +1,46 @@
 #include "kd7240fp_setuploader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <cstdio>
 
-#include "kd7010fp_app.h"
 #include "kd7010fp_fcenteraddress.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_setup.h"
 
 namespace {
 const QString folderKey = QStringLiteral("7240/SetupFolder");
+const QString suffix = QStringLiteral("kd7240");
 }
 
-void kd7240fp_setupLoader::askSave(QWidget *parent, const kd7240fp::Settings &settings)
+QString kd7240fp_setupLoader::askSavePath(QWidget *parent, bool *replaceUnasked)
 {
-    QString path = QFileDialog::getSaveFileName(
-        parent, tr("Save Setup"), kd7240fp::remembered(folderKey).toString(), tr("Setups (*.kd7240)"));
+    *replaceUnasked = false;
+    QFileDialog dialog(parent, tr("Save Setup"), kd7240fp::remembered(folderKey).toString(), tr("Setups (*.kd7240)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog adds the suffix itself, so it asks about the file that is
+    // written: "keep" beside an existing keep.kd7240 is that file.
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    QString path = dialog.selectedFiles().constFirst();
     if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".kd7240");
+        return QString();
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QLatin1Char('.') + suffix;
+        *replaceUnasked = QFileInfo::exists(path);
+    }
     kd7240fp::remember(folderKey, QFileInfo(path).absolutePath());
+    return path;
+}
+
+QString kd7240fp_setupLoader::save(const QString &path, const kd7240fp::Settings &settings)
+{
     QString error;
-    if (!kd7240fp::writeSetupFile(path, settings, &error))
-        kd7010fp_app::warningMessage(error);
+    kd7240fp::writeSetupFile(path, settings, &error);
+    return error;
 }
 
 QString kd7240fp_setupLoader::askOpen(QWidget *parent)
@@ -37,18 +52,21 @@ QString kd7240fp_setupLoader::askOpen(QWidget *parent)
     return path;
 }
 
-std::optional<kd7240fp::Settings> kd7240fp_setupLoader::open(const QString &path, const Range &range)
+kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, const Range &range)
 {
+    Opened opened;
     kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
     if (!read.ok) {
-        kd7010fp_app::warningMessage(read.error);
-        return std::nullopt;
+        opened.problem = read.error;
+        return opened;
     }
     const QStringList changed = kd7240fp::fitSetup(read.settings, range.offsets, range.maxAmplitude);
     if (!changed.isEmpty())
-        kd7010fp_app::infoMessage(tr("\"%1\" holds values beyond this card's output range; they were changed:\n%2")
-                                      .arg(QFileInfo(path).fileName(), changed.join(QLatin1Char('\n'))));
-    return read.settings;
+        opened.changes = tr("\"%1\" holds values beyond this card's output range or with more decimals than its boxes "
+                            "show; they were changed:\n%2")
+                             .arg(QFileInfo(path).fileName(), changed.join(QLatin1Char('\n')));
+    opened.settings = std::move(read.settings);
+    return opened;
 }
 
 QString kd7240fp_setupLoader::lastPath()
@@ -56,24 +74,29 @@ QString kd7240fp_setupLoader::lastPath()
     return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Last.kd7240"));
 }
 
-std::optional<kd7240fp::Settings> kd7240fp_setupLoader::openLast(const Range &range)
+kd7240fp_setupLoader::Opened kd7240fp_setupLoader::openLast(const Range &range)
 {
     const QString path = lastPath();
     if (!QFileInfo::exists(path))
-        return std::nullopt;
-    kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
-    if (!read.ok) {
-        std::fprintf(stderr, "kd7240fp: the last setup is not used: %s\n", qPrintable(read.error));
-        return std::nullopt;
+        return Opened();
+    Opened opened = open(path, range);
+    if (!opened.problem.isEmpty() && QFileInfo(path).isFile()) {
+        // Kept before the panel writes over it at its close, as the address history is.
+        const QString backup = path + QStringLiteral(".bak");
+        QFile::remove(backup);
+        if (QFile::copy(path, backup))
+            opened.problem += QLatin1Char('\n')
+                + tr("The file is kept as \"%1\"; a new one is written when the panel closes.")
+                      .arg(QDir::toNativeSeparators(backup));
     }
-    kd7240fp::fitSetup(read.settings, range.offsets, range.maxAmplitude);
-    return read.settings;
+    return opened;
 }
 
-void kd7240fp_setupLoader::saveLast(const kd7240fp::Settings &settings)
+QString kd7240fp_setupLoader::saveLast(const kd7240fp::Settings &settings)
 {
     const QString path = lastPath();
-    QString error;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !kd7240fp::writeSetupFile(path, settings, &error))
-        std::fprintf(stderr, "kd7240fp: the settings could not be kept for the next start: %s\n", qPrintable(error));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return tr("Cannot make the folder \"%1\".").arg(QDir::toNativeSeparators(folder));
+    return save(path, settings);
 }

@@ -1,6 +1,7 @@
 // Setup files as the operator saves and opens them: the file dialogs, which
-// start in the folder used last (kept beside the address history), the
-// reports, and the settings the panel closed with (Last.kd7240).
+// start in the folder used last (kept beside the address history), and the
+// settings the panel closed with (Last.kd7240). What went wrong or was
+// changed comes back in the operator's words; the window shows it.
 #ifndef KD7240FP_SETUPLOADER_H
 #define KD7240FP_SETUPLOADER_H
 
@@ -25,21 +26,34 @@ public:
         double maxAmplitude = 0;
     };
 
-    // Asks for a file name (.kd7240 added when none is given) and writes
-    // `settings` there; a failure is reported.
-    static void askSave(QWidget *parent, const kd7240fp::Settings &settings);
+    // Asks where to save a setup; empty when the operator cancels. A name
+    // typed without ".kd7240" gets it, and the file dialog asks before
+    // replacing that file; `replaceUnasked` is set when it exists and the
+    // dialog could not ask (a desktop's own dialog that adds no suffix).
+    static QString askSavePath(QWidget *parent, bool *replaceUnasked);
+    // Writes `settings` to `path`; what went wrong, or empty.
+    static QString save(const QString &path, const kd7240fp::Settings &settings);
     // Asks for a setup to open; empty when the operator cancels.
     static QString askOpen(QWidget *parent);
-    // Reads a setup: a file that cannot be used is reported and gives
-    // nothing; values beyond `range` are brought within it and listed in one
-    // message.
-    static std::optional<kd7240fp::Settings> open(const QString &path, const Range &range);
 
-    // Last.kd7240 beside DefaultInstrDescr.ini. Problems go to standard
-    // error only: they never stop a start or an end.
+    struct Opened
+    {
+        std::optional<kd7240fp::Settings> settings; // nothing when the file cannot be used
+        QString problem; // why not, naming the file
+        // The values brought within `range` or to their boxes' decimals,
+        // one per line after a heading naming the file; empty when none.
+        QString changes;
+    };
+    // Reads a setup: all of it or nothing.
+    static Opened open(const QString &path, const Range &range);
+
+    // Last.kd7240 beside DefaultInstrDescr.ini. A damaged one is copied to
+    // Last.kd7240.bak before the panel may write over it; its problem then
+    // says so.
     static QString lastPath();
-    static std::optional<kd7240fp::Settings> openLast(const Range &range);
-    static void saveLast(const kd7240fp::Settings &settings);
+    static Opened openLast(const Range &range);
+    // What went wrong, or empty.
+    static QString saveLast(const kd7240fp::Settings &settings);
 };
 
 #endif

@@ -38,6 +38,8 @@ ShapeFile finished(std::vector<double> samples, const QString &name)
         return failed(tr("\"%1\" holds no numbers.").arg(name));
     if (int(samples.size()) < minShapeSamples)
         return failed(tr("\"%1\" holds only one sample; a period needs at least %2.").arg(name).arg(minShapeSamples));
+    if (playsNothing(samples))
+        return failed(tr("\"%1\" holds only zeros: there is nothing to play.").arg(name));
     normalise(samples);
     ShapeFile result;
     result.ok = true;
@@ -356,6 +358,11 @@ ShapeFile parseWav(const QByteArray &bytes, const QString &name)
 }
 
 } // namespace
+
+bool playsNothing(const std::vector<double> &samples)
+{
+    return std::all_of(samples.begin(), samples.end(), [](double s) { return s == 0; });
+}
 
 void normalise(std::vector<double> &samples)
 {

@@ -20,7 +20,7 @@ constexpr int maxShapeSamples = maxSamples;
 struct ShapeFile
 {
     bool ok = false;
-    std::vector<double> samples; // normalised: the largest magnitude is 1 (all zeros stay zeros)
+    std::vector<double> samples; // normalised: the largest magnitude is 1
     QString error; // what is wrong, naming the file and the line or the reason
     // Every data line of a text file read by columns holds exactly an integer,
     // a comma and a digit string ("0,5", "-2,25"): most likely one column
@@ -47,12 +47,17 @@ enum class ShapeReading {
 // file starting with "RIFF....WAVE" is read as WAV, anything else as text:
 // one number per line, or the first column; blank lines, "#" comments and
 // one heading line (the first line, when its first field is not number-like)
-// are skipped. A number-like field that is not finite ("NaN", "inf", "1e400")
+// are skipped. A file of zeros only is refused. A number-like field that is not finite ("NaN", "inf", "1e400")
 // is an error naming the line; one too small to hold ("1e-400") is 0. Files
 // that look like UTF-16 or binary data are reported as such.
 ShapeFile parseShape(const QByteArray &bytes, const QString &name, ShapeReading reading = ShapeReading::Auto);
 // The same from a file on disk.
 ShapeFile readShapeFile(const QString &path, ShapeReading reading = ShapeReading::Auto);
+
+// A shape that is 0 throughout: nothing to play, and refused wherever a shape
+// comes from (a file, a formula, a setup), so every one of them can be saved
+// and opened again.
+bool playsNothing(const std::vector<double> &samples);
 
 // Divides by the largest magnitude, so the samples span at most -1..1.
 void normalise(std::vector<double> &samples);

@@ -142,8 +142,8 @@ int main(int argc, char *argv[])
         centerOnScreen(&window);
         window.show();
         splash->finish(&window);
+        // Closing the window keeps its settings in Last.kd7240.
         app.exec();
-        window.saveLastSetup();
         // The window goes first: it releases its samples and closes the session.
     }
     return 0;

@@ -33,13 +33,14 @@ private:
 
 namespace {
 
-// Ten formulas remembered before each row, newest first.
+// Ten formulas remembered before each row, newest first. The last two
+// begin with what some rows type: the line must never complete into them.
 QStringList earlier()
 {
     QStringList formulas;
-    for (int k = 1; k <= kd7240fp_formulaDialog::historySize; ++k)
+    for (int k = 1; k <= kd7240fp_formulaDialog::historySize - 2; ++k)
         formulas << QStringLiteral("sin(2*pi*%1*t)").arg(k);
-    return formulas;
+    return formulas << QStringLiteral("tri(t)") << QStringLiteral("sin(2*pi*t) + sin(2*pi*3*t)/3 + 0.2*saw(2*t)");
 }
 
 } // namespace
@@ -58,6 +59,8 @@ void tst_formulaDialog::typed_data()
                           << "1000 samples per period, played at 1 MHz (1000 Hz × 1000)" << true;
     QTest::newRow("10 % pulses") << "  saw(10*t) < -0.8 ? 1 : -1 " << 100000 << 10 << ""
                                  << "100000 samples per period, played at 1 MHz (10 Hz × 100000)" << true;
+    QTest::newRow("t alone") << "t" << 1000 << 1000 << ""
+                             << "1000 samples per period, played at 1 MHz (1000 Hz × 1000)" << true;
     QTest::newRow("one remembered already") << "sin(2*pi*4*t)" << 500 << 50 << ""
                                             << "500 samples per period, played at 25 kHz (50 Hz × 500)" << true;
     QTest::newRow("extra parenthesis") << "sin(2*pi*t))" << 1000 << 1000 << "Unexpected token ')' at position 12"

@@ -3,6 +3,7 @@
 // saved setup plays sample for sample what was played when it was saved.
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -51,6 +52,8 @@ private slots:
     void brokenFilesChangeNothing_data();
     void brokenFilesChangeNothing();
     void valuesBeyondTheCardAreBroughtWithin();
+    void saveAsksBeforeReplacing_data();
+    void saveAsksBeforeReplacing();
     void savedSetupPlaysTheSame();
 
 private:
@@ -133,6 +136,23 @@ void tst_setup::brokenFilesChangeNothing_data()
                                         "262143.";
     QTest::newRow("sample no number") << QByteArray("0.5,\n") << QByteArray("\"0.5\",\n")
                                       << "\"s.kd7240\": channels[1].shape.samples[0] must be a finite number.";
+    // Just beyond an end, a value reads as itself, never as the end.
+    QTest::newRow("frequency just above") << QByteArray("\"frequency\": 1000")
+                                          << QByteArray("\"frequency\": 100000.00000000001")
+                                          << "\"s.kd7240\": frequency is 100000.00000000001, out of its range 1 to "
+                                             "100000.";
+    QTest::newRow("version just above") << QByteArray("\"version\": 1") << QByteArray("\"version\": 1.0000000000000002")
+                                        << "\"s.kd7240\" was saved by a newer panel (setup version "
+                                           "1.0000000000000002); this panel reads version 1.";
+    QTest::newRow("amplitude far above") << QByteArray("\"amplitude\": 0,") << QByteArray("\"amplitude\": 1000001,")
+                                         << "\"s.kd7240\": channels[0].amplitude is 1000001, out of its range 0 to "
+                                            "1000000.";
+    QTest::newRow("key twice") << QByteArray("\"amplitude\": 0,") << QByteArray("\"amplitude\": 0, \"amplitude\": 5,")
+                               << "\"s.kd7240\": channels[0].amplitude is given twice.";
+    QTest::newRow("shape of zeros") << QByteArray("0.5,\n                    -1\n")
+                                    << QByteArray("0,\n                    0\n")
+                                    << "\"s.kd7240\": channels[1].shape.samples are 0 throughout: there is nothing "
+                                       "to play.";
     QTest::newRow("shape played but missing") << QByteArray("\"shape\": {") << QByteArray("\"shape\": null, \"x\": {")
                                               << "\"s.kd7240\": channels[1].shape is missing: the channel plays a "
                                                  "shape.";
@@ -163,8 +183,9 @@ void tst_setup::brokenFilesChangeNothing()
     QVERIFY(panel->settings() == before);
 }
 
-// Saved on a card with a wider range: the values are brought within this
-// one's (-5 V to 8 V) and one message lists each change.
+// Saved on a card with a wider range, or by hand with more decimals than the
+// boxes show: the values are brought within this card's range (-5 V to 8 V)
+// and to the boxes' decimals, and one message lists each change.
 void tst_setup::valuesBeyondTheCardAreBroughtWithin()
 {
     auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
@@ -172,7 +193,10 @@ void tst_setup::valuesBeyondTheCardAreBroughtWithin()
     Settings wide;
     wide.channel[0].waveType = 1;
     wide.channel[0].amplitude = 9;
+    wide.channel[0].phase = 12.345;
     wide.channel[1].offset = -7.5;
+    wide.channel[1].amplitude = 1.234;
+    wide.channel[1].duty = 33.333;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("wide.kd7240"));
     QString error;
@@ -182,11 +206,57 @@ void tst_setup::valuesBeyondTheCardAreBroughtWithin()
     QVERIFY(panel->openSetupFile(path));
     QCOMPARE(script.seen.size(), 1);
     QCOMPARE(script.seen[0].text,
-        QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range; they were changed:\n"
-                       "Channel 1 amplitude: 9.00 V → 6.50 V\nChannel 2 offset: -7.50 V → -5.00 V"));
+        QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range or with more decimals than "
+                       "its boxes show; they were changed:\n"
+                       "Channel 1 amplitude: 9 V → 6.50 V\nChannel 1 phase: 12.345° → 12.3°\n"
+                       "Channel 2 amplitude: 1.234 V → 1.23 V\nChannel 2 offset: -7.5 V → -5.00 V\n"
+                       "Channel 2 duty: 33.333 % → 33.3 %"));
     QCOMPARE(panel->chan1->amplitudeBox->value(), 6.5);
     QCOMPARE(panel->chan2->offsetBox->value(), -5.0);
     QCOMPARE(driverCalls(), QStringList());
+}
+
+// The question about replacing a file comes for the file that is written,
+// typed with its suffix or without.
+void tst_setup::saveAsksBeforeReplacing_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("keep, kept") << "keep" << "No";
+    QTest::newRow("keep, replaced") << "keep" << "Yes";
+    QTest::newRow("keep.kd7240, kept") << "keep.kd7240" << "No";
+}
+
+void tst_setup::saveAsksBeforeReplacing()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, answer);
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    QTemporaryDir dir;
+    const QString path = writeText(dir, QStringLiteral("keep.kd7240"), QByteArray("before"));
+    QVERIFY(!path.isEmpty());
+    ModalScript script;
+    const auto chooseFile = [&](QWidget *w) {
+        auto *dialog = qobject_cast<QFileDialog *>(w);
+        if (!dialog)
+            return w->close();
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(typed);
+        // As the Save button does, once this step is done: the dialog's own
+        // question about replacing is the next step's.
+        QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
+        return true;
+    };
+    script.act([&](QWidget *w) { chooseFile(w); }).answer(answer);
+    if (answer == QLatin1String("No"))
+        script.act([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    panel->saveSetupButton->click();
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(script.seen.value(1).text, QStringLiteral("keep.kd7240 already exists.\nDo you want to replace it?"));
+    QCOMPARE(kd7240fp::readSetupFile(path).ok, answer == QLatin1String("Yes"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("keep"))));
 }
 
 // Both channels set (one a shape), saved, everything changed, opened: Start
