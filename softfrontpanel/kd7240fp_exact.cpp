@@ -100,16 +100,22 @@ ExactFit exactFit(double freq, double rate, int cycles)
                     upper.push_back(cycles / d);
             }
         divisors.insert(divisors.end(), upper.rbegin(), upper.rend());
+        // For each divisor k the nearest N lies on one side of k / x or the
+        // other; both neighbours are weighed by the frequency they play, not
+        // by where the rounding puts them (the harmonic mean of the two
+        // frequencies is not the arithmetic one).
         best = { 0, 1 };
         for (long long k : divisors) {
             if (k * perPeriod > maxN)
                 break;
             const double ideal = double(k) / x;
-            const long long n
-                = std::clamp(static_cast<long long>(std::llround(std::min(ideal, double(maxN)))), k * perPeriod, maxN);
-            const Fraction candidate { k, n };
-            if (best.k == 0 || better(x, candidate, best))
-                best = candidate;
+            const long long below
+                = std::clamp(static_cast<long long>(std::floor(std::min(ideal, double(maxN)))), k * perPeriod, maxN);
+            for (const long long n : { below, std::min(below + 1, maxN) }) {
+                const Fraction candidate { k, n };
+                if (best.k == 0 || better(x, candidate, best))
+                    best = candidate;
+            }
         }
     }
     fit.ok = true;

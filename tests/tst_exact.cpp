@@ -15,6 +15,8 @@ class tst_exact : public QObject
 private slots:
     void fit_data();
     void fit();
+    void limitedPlaysTheClosest_data();
+    void limitedPlaysTheClosest();
     void samples_data();
     void samples();
 };
@@ -60,6 +62,43 @@ void tst_exact::fit()
     QVERIFY2(std::fabs(fit.errorPpm) <= maxPpm, qPrintable(QString::number(fit.errorPpm)));
     if (freq == 66667 && cycles == 0)
         QCOMPARE(QString::number(fit.played, 'f', 2), QStringLiteral("66667.00"));
+}
+
+// With C cycles the buffer holds a divisor k of C periods: of every such k
+// and every N the card can take, none plays nearer the frequency asked for.
+void tst_exact::limitedPlaysTheClosest_data()
+{
+    QTest::addColumn<int>("freq");
+    QTest::addColumn<int>("cycles");
+    // Each once played a neighbour further off than the other.
+    QTest::newRow("95239 Hz, 1 cycle") << 95239 << 1;
+    QTest::newRow("640 Hz, 1 cycle") << 640 << 1;
+    QTest::newRow("8521 Hz, 7 cycles") << 8521 << 7;
+    QTest::newRow("16490 Hz, 7 cycles") << 16490 << 7;
+    QTest::newRow("9386 Hz, 12 cycles") << 9386 << 12;
+    QTest::newRow("13267 Hz, 12 cycles") << 13267 << 12;
+    QTest::newRow("66667 Hz, 840 cycles") << 66667 << 840;
+}
+
+void tst_exact::limitedPlaysTheClosest()
+{
+    QFETCH(int, freq);
+    QFETCH(int, cycles);
+    double uTime = 0;
+    int nSam = 0;
+    QVERIFY(sampleTiming(freq, &uTime, &nSam));
+    const double rate = 1.0 / uTime;
+    double closest = INFINITY;
+    for (int k = 1; k <= cycles && 10 * k <= maxSamples; ++k)
+        if (cycles % k == 0)
+            for (int n = 10 * k; n <= maxSamples; ++n)
+                closest = std::min(closest, std::fabs(k * rate / n - freq));
+    const ExactFit fit = exactFit(freq, rate, cycles);
+    QVERIFY(fit.ok);
+    QCOMPARE(cycles % fit.periods, 0);
+    const double error = std::fabs(fit.played - freq);
+    QVERIFY2(error <= closest * (1 + 1e-12), qPrintable(QStringLiteral("%1 periods in %2 samples: %3 Hz off, %4 Hz possible")
+                                                             .arg(fit.periods).arg(fit.samples).arg(error).arg(closest)));
 }
 
 // Every sample is today's one-period waveform of N samples at index
