@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -221,11 +222,26 @@ Formula explain(const mu::Parser::exception_type &e, const QString &text, const 
     return failed(tr("The formula cannot be read (%1)").arg(message));
 }
 
-QString nonFinite(double x)
+// The first of samples first .. first + count - 1 whose evaluation produces a
+// NaN anywhere on its way: each is evaluated alone, watching the processor's
+// invalid-operation flag. -1 when none does.
+int firstInvalidSample(mu::Parser &parser, double *t, double *index, int first, int count, int n)
 {
-    if (std::isnan(x))
-        return QStringLiteral("nan");
-    return x > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
+    for (int k = 0; k < count; ++k) {
+        t[0] = double(first + k) / n;
+        index[0] = first + k;
+        std::feclearexcept(FE_INVALID);
+        parser.Eval();
+        if (std::fetestexcept(FE_INVALID))
+            return first + k;
+    }
+    return -1;
+}
+
+Formula notFinite(int sample, double x)
+{
+    const QString value = std::isnan(x) ? QStringLiteral("nan") : x > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
+    return failed(tr("The result is not finite: sample %1 is %2.").arg(sample).arg(value));
 }
 
 } // namespace
@@ -268,7 +284,23 @@ Formula evaluateFormula(const QString &expression, int n)
                 t[size_t(k)] = double(first + k) / n;
                 index[size_t(k)] = first + k;
             }
+            // A NaN raises the invalid-operation flag where it is made
+            // (sqrt(-1), 0/0, inf - inf), even when a later step swallows
+            // it: min(1, NaN) is 1, NaN < 1 is false, NaN^0 is 1.
+            std::feclearexcept(FE_INVALID);
             parser.Eval(result.samples.data() + first, count);
+            if (std::fetestexcept(FE_INVALID)) {
+                const int at = firstInvalidSample(parser, t.data(), index.data(), first, count, n);
+                if (at >= 0) {
+                    for (int i = 0; i <= at; ++i)
+                        if (!std::isfinite(result.samples[size_t(i)]))
+                            return notFinite(i, result.samples[size_t(i)]);
+                    return failed(tr("The formula has no value at sample %1: a step of it is not a number "
+                                     "(a square root or logarithm of a negative number, 0/0...), though a later "
+                                     "one hides that.")
+                                      .arg(at));
+                }
+            }
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             const double expected = seconds * n / (first + count);
             if (first + count < n && expected > maxFormulaSeconds)
@@ -285,8 +317,7 @@ Formula evaluateFormula(const QString &expression, int n)
 
     for (int i = 0; i < n; ++i)
         if (!std::isfinite(result.samples[size_t(i)]))
-            return failed(
-                tr("The result is not finite: sample %1 is %2.").arg(i).arg(nonFinite(result.samples[size_t(i)])));
+            return notFinite(i, result.samples[size_t(i)]);
     if (playsNothing(result.samples))
         return failed(tr("The formula gives 0 for every sample: there is nothing to play."));
     normalise(result.samples);

@@ -53,6 +53,9 @@ void tst_formula::plays_data()
         return 2 * frac(10 * t) - 1 < -0.8 ? 1.0 : -1.0;
     });
     QTest::newRow("constant") << "0.5+0*t" << 3 << Reference([](double, int, int) { return 0.5; });
+    // The branch not taken is not evaluated, so its NaN is none.
+    QTest::newRow("root from the middle") << "t < 0.5 ? 0 : sqrt(t - 0.5)" << 100
+                                          << Reference([](double t, int, int) { return t < 0.5 ? 0 : std::sqrt(t - 0.5); });
 }
 
 void tst_formula::plays()
@@ -100,6 +103,21 @@ void tst_formula::refused_data()
     QTest::newRow("-inf") << "log(t)" << "The result is not finite: sample 0 is -inf." << -1;
     QTest::newRow("inf") << "1/(t - 0.5)" << "The result is not finite: sample 2 is inf." << -1;
     QTest::newRow("nan") << "sqrt(t - 0.75)" << "The result is not finite: sample 0 is nan." << -1;
+    // A NaN on the way is refused wherever it is swallowed later.
+    QTest::newRow("nan, then min") << "min(sqrt(t-0.5), 1)" << "The result is not finite: sample 0 is nan." << -1;
+    QTest::newRow("min, then nan") << "min(1, sqrt(t-0.5))"
+                                   << "The formula has no value at sample 0: a step of it is not a number (a square "
+                                      "root or logarithm of a negative number, 0/0...), though a later one hides that."
+                                   << -1;
+    QTest::newRow("nan compared") << "2 + (sqrt(t - 0.25) < 9)"
+                                  << "The formula has no value at sample 0: a step of it is not a number (a square "
+                                     "root or logarithm of a negative number, 0/0...), though a later one hides that."
+                                  << -1;
+    QTest::newRow("nan to the power 0") << "t + (log(t - 0.9))^0"
+                                        << "The formula has no value at sample 0: a step of it is not a number (a "
+                                           "square root or logarithm of a negative number, 0/0...), though a later one "
+                                           "hides that."
+                                        << -1;
     QTest::newRow("all zero") << "t*n - i" << "The formula gives 0 for every sample: there is nothing to play." << -1;
     QTest::newRow("empty") << "  " << "Type a formula, for example sin(2*pi*t)." << -1;
     QTest::newRow("too long") << QString(1001, u't') << "The formula is longer than 1000 characters." << 1001;
