@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
         qPrintable(formula), n, f, b, f / b);
 
     // The dialog as the operator sees it: 262143 samples at 3 Hz (786 kHz).
-    kd7240fp_formulaDialog dialog(nullptr, QStringLiteral("Channel 1"), formula, n, 3, -10, 10);
+    kd7240fp_formulaDialog dialog(nullptr, QStringLiteral("Channel 1"), formula, n, 3);
     dialog.resize(760, 560);
     dialog.show();
     for (int k = 0; k < 5; ++k)

@@ -352,12 +352,19 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
 
 void kd7240fp_App::settingsChanged()
 {
-    const kd7240fp::Plan plan = kd7240fp::planFor(settings(), generator->limits());
+    // The readout, the tool tips and the preview take one plan, samples and
+    // all: what Start would send.
+    shownPlan = kd7240fp::planFor(settings(), generator->limits(), [this](int count) {
+        previewSamples.resize(size_t(count));
+        return previewSamples.data();
+    });
+    const kd7240fp::Plan &plan = shownPlan;
     commonSettings->showReadout(plan.readout, plan.readoutTip, plan.readoutOff);
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         groups[k]->showPhasePlayed(plan.phasePlayed[k]);
-        groups[k]->showSize(plan.peakToPeak[k], plan.rms[k]);
+        groups[k]->showSize(plan.samples[k] != nullptr, plan.peakToPeak[k], plan.rms[k]);
+        groups[k]->showDutyPlayed(plan.dutyHigh[k], plan.timing.ok ? plan.timing.nSam : 0);
     }
     previewTimer->start();
 }
@@ -368,11 +375,7 @@ void kd7240fp_App::updatePreview()
     // is out of sight it is drawn when its tab is chosen.
     if (generator->running() || tabs->currentWidget() != preview)
         return;
-    // The same samples Start computes, by the same plan.
-    showPlan(kd7240fp::planFor(settings(), generator->limits(), [this](int count) {
-        previewSamples.resize(size_t(count));
-        return previewSamples.data();
-    }));
+    showPlan(shownPlan);
 }
 
 void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
@@ -399,9 +402,7 @@ void kd7240fp_App::askFormula(kd7240fp_chSet *group)
     if (group->formula.isEmpty() && !kd7240fp::sampleTiming(frequency, &uTime, &samples))
         samples = 1000;
     samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
-    const kd7240fp::Limits limits = generator->limits();
-    if (auto result = kd7240fp_formulaDialog::ask(
-            this, group->title(), group->formula, samples, frequency, limits.low, limits.high))
+    if (auto result = kd7240fp_formulaDialog::ask(this, group->title(), group->formula, samples, frequency))
         group->setFormulaShape(std::move(result->shape), result->formula);
 }
 

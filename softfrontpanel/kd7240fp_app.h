@@ -127,6 +127,9 @@ private:
     kd7240fp_setupLoader::Range boxRange() const;
 
     QTimer *previewTimer;
+    // The plan of the settings shown (readout, tool tips, preview), and the
+    // room of its samples.
+    kd7240fp::Plan shownPlan;
     std::vector<double> previewSamples;
     // The card's front ends were last told other filters than the groups
     // show (a setup was opened): the next Start tells them first.

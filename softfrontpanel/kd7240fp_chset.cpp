@@ -360,11 +360,18 @@ void kd7240fp_chSet::showPhasePlayed(double degrees)
     phaseBox->setToolTip(tr("Plays %1° (whole samples)").arg(degrees, 0, 'f', 2));
 }
 
-void kd7240fp_chSet::showSize(double peakToPeak, double rms)
+void kd7240fp_chSet::showSize(bool known, double peakToPeak, double rms)
 {
-    amplitudeBox->setToolTip(waveType == 0
-            ? tr("The peak value; no waveform chosen")
-            : tr("The peak value: %1 Vpp, %2 Vrms").arg(peakToPeak, 0, 'f', 2).arg(rms, 0, 'f', 2));
+    amplitudeBox->setToolTip(waveType == 0 ? tr("The peak value; no waveform chosen")
+            : !known                       ? tr("The peak value")
+                     : tr("The peak value: %1 Vpp, %2 Vrms as played").arg(peakToPeak, 0, 'f', 2).arg(rms, 0, 'f', 2));
+}
+
+void kd7240fp_chSet::showDutyPlayed(int high, int samples)
+{
+    dutyBox->setToolTip(waveType != kd7240fp::waveSquare || samples <= 0
+            ? tr("The share of the period the square stays high")
+            : tr("Plays %1 % (%2 of %3 samples high)").arg(100.0 * high / samples, 0, 'f', 1).arg(high).arg(samples));
 }
 
 void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)

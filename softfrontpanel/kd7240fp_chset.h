@@ -74,8 +74,12 @@ public:
 
     // The phase as played, rounded to whole samples, for the phase box's tool tip.
     void showPhasePlayed(double degrees);
-    // Peak to peak and RMS of the waveform, for the amplitude box's tool tip.
-    void showSize(double peakToPeak, double rms);
+    // Peak to peak and RMS of the samples played, for the amplitude box's
+    // tool tip; `known` is false while the settings give no samples.
+    void showSize(bool known, double peakToPeak, double rms);
+    // The square's high part as played, `high` of `samples`, for the duty
+    // box's tool tip; samples 0 while the settings give no timing.
+    void showDutyPlayed(int high, int samples);
     // Takes a shape computed from `formula` and chooses it.
     void setFormulaShape(std::vector<double> samples, const QString &formula);
 

@@ -27,10 +27,10 @@ const QString historyKey = QStringLiteral("7240/Formulas");
 
 } // namespace
 
-std::optional<kd7240fp_formulaDialog::Result> kd7240fp_formulaDialog::ask(QWidget *parent, const QString &channelTitle,
-    const QString &formula, int samples, int frequency, double low, double high)
+std::optional<kd7240fp_formulaDialog::Result> kd7240fp_formulaDialog::ask(
+    QWidget *parent, const QString &channelTitle, const QString &formula, int samples, int frequency)
 {
-    kd7240fp_formulaDialog dialog(parent, channelTitle, formula, samples, frequency, low, high);
+    kd7240fp_formulaDialog dialog(parent, channelTitle, formula, samples, frequency);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     Result result = dialog.chosen();
@@ -51,12 +51,10 @@ void kd7240fp_formulaDialog::remember(const QString &formula)
     kd7240fp::remember(historyKey, formulas.mid(0, historySize));
 }
 
-kd7240fp_formulaDialog::kd7240fp_formulaDialog(QWidget *parent, const QString &channelTitle, const QString &formula,
-    int samples, int frequency, double low, double high)
+kd7240fp_formulaDialog::kd7240fp_formulaDialog(
+    QWidget *parent, const QString &channelTitle, const QString &formula, int samples, int frequency)
     : QDialog(parent)
     , frequency(std::max(frequency, 1))
-    , low(low)
-    , high(high)
 {
     setWindowTitle(tr("%1: Formula").arg(channelTitle));
 
@@ -195,7 +193,9 @@ void kd7240fp_formulaDialog::evaluate()
         kd7240fp_preview::Extras extras;
         extras.shape[0] = true; // the step back to the first sample is played too
         extras.readout = tr("%1 samples").arg(n);
-        plot->showPeriod(current.samples.data(), nullptr, n, 1.0 / rate, frequency, low, high, extras);
+        // The shape before the channel's amplitude and offset make volts of it.
+        extras.shapeScale = true;
+        plot->showPeriod(current.samples.data(), nullptr, n, 1.0 / rate, frequency, -1, 1, extras);
     } else {
         plot->showProblem(tr("Nothing to plot while the formula has a problem"));
     }

@@ -37,15 +37,15 @@ public:
     // Shows the dialog; nothing when cancelled. `samples` starts the Samples box (the caller passes the
     // samples per period the current frequency gives, clamped to 2..262143); `formula` the line's text
     // (the channel's current formula, or empty: then the newest from the history).
-    static std::optional<Result> ask(QWidget *parent, const QString &channelTitle, const QString &formula, int samples,
-        int frequency, double low, double high);
+    static std::optional<Result> ask(
+        QWidget *parent, const QString &channelTitle, const QString &formula, int samples, int frequency);
 
     // The formulas accepted last, newest first, at most historySize.
     static QStringList history();
     static constexpr int historySize = 10;
 
-    kd7240fp_formulaDialog(QWidget *parent, const QString &channelTitle, const QString &formula, int samples,
-        int frequency, double low, double high);
+    kd7240fp_formulaDialog(
+        QWidget *parent, const QString &channelTitle, const QString &formula, int samples, int frequency);
 
     // What OK gives: the formula, its samples and their shape as last evaluated.
     Result chosen() const;
@@ -71,7 +71,6 @@ private:
     void evaluate();
 
     int frequency;
-    double low, high;
     QTimer *pending = nullptr; // one evaluation for a burst of edits
     QString evaluated; // the text and samples `current` was computed for
     int evaluatedSamples = 0;

@@ -58,40 +58,17 @@ void fillChannel(const ChannelSettings &c, int n, int periods, int shift, double
         rotateSamples(out, n, shift);
 }
 
-// Peak to peak and RMS of a channel's waveform (about 0 V, the offset left
-// out): a sine's peak is amplitude x sqrt(2) of its RMS, a square's RMS is its
-// amplitude whatever the duty, a ramp's amplitude / sqrt(3).
-void measure(const ChannelSettings &c, double *peakToPeak, double *rms)
+// Peak to peak and RMS (about the offset) of the samples a channel plays: a
+// triangle of ten samples never reaches its peak, a square's duty is whole
+// samples, so the ideal waveform's figures would not be what a scope shows.
+void measure(const double *samples, int n, double offset, double *peakToPeak, double *rms)
 {
-    const double a = c.amplitude;
-    switch (c.waveType) {
-    case waveSine:
-        *peakToPeak = 2 * a;
-        *rms = a / std::sqrt(2.0);
-        break;
-    case waveSquare:
-        *peakToPeak = 2 * a;
-        *rms = a;
-        break;
-    case waveSaw:
-    case waveTriangle:
-        *peakToPeak = 2 * a;
-        *rms = a / std::sqrt(3.0);
-        break;
-    case waveArbitrary: {
-        if (c.shape.empty())
-            break;
-        double lo = 0, hi = 0, squares = 0;
-        sampleRange(c.shape.data(), int(c.shape.size()), &lo, &hi);
-        for (double v : c.shape)
-            squares += v * v;
-        *peakToPeak = (hi - lo) * a;
-        *rms = std::sqrt(squares / double(c.shape.size())) * a;
-        break;
-    }
-    default:
-        break;
-    }
+    double lo = 0, hi = 0, squares = 0;
+    sampleRange(samples, n, &lo, &hi);
+    for (int i = 0; i < n; ++i)
+        squares += (samples[i] - offset) * (samples[i] - offset);
+    *peakToPeak = hi - lo;
+    *rms = std::sqrt(squares / n);
 }
 
 // Exact frequency: k whole periods in N samples at the rate the standard
@@ -142,10 +119,10 @@ void describeTiming(Plan &plan, const Settings &settings)
             break;
         case Timing::LengthsDiffer:
             plan.timingText = tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period "
-                                 "together, so their files must hold the same number of samples.")
+                                 "together, so their shapes must hold the same number of samples.")
                                   .arg(settings.channel[0].shape.size())
                                   .arg(settings.channel[1].shape.size());
-            plan.readout = tr("files differ in length");
+            plan.readout = tr("shapes differ in length");
             break;
         default:
             plan.timingText = QStringLiteral("Wrong output signal frequency has been choosen");
@@ -160,12 +137,16 @@ void describeTiming(Plan &plan, const Settings &settings)
     plan.readout = tr("plays %1 Hz, %2 samples").arg(played).arg(timing.nSam);
     const QString clock = clockText(timing.rate);
     plan.readoutTip = timing.fromShape
-        ? tr("One period is the file's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
+        ? tr("One period is the shape's %1 samples, played at %2 (the frequency times the samples): %3 Hz.")
               .arg(timing.nSam)
               .arg(clock, played)
         : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
               .arg(timing.nSam)
               .arg(clock, played);
+    if (timing.fromShape && settings.common.exactFrequency)
+        plan.readoutTip += QLatin1Char(' ')
+            + tr("Exact frequency does not apply to a shape: its samples are one period, played at the frequency "
+                 "times their number.");
     const double deviation = (timing.played - asked) / asked;
     plan.readoutOff = std::fabs(deviation) > 0.001;
     if (plan.readoutOff)
@@ -233,13 +214,12 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     for (int k = 0; k < 2; ++k) {
         plan.active[k] = settings.channel[k].active();
         plan.shape[k] = settings.channel[k].waveType == waveArbitrary;
-        measure(settings.channel[k], &plan.peakToPeak[k], &plan.rms[k]);
         plan.filter[k] = settings.channel[k].filterCode();
     }
     plan.timing
         = timingFor(settings.common.frequency, shapeSamples(settings.channel[0]), shapeSamples(settings.channel[1]));
     describeTiming(plan, settings);
-    // Shapes keep their own timing: one period is the file's samples.
+    // Shapes keep their own timing: one period is the shape's samples.
     if (plan.timing.ok && !plan.timing.fromShape && settings.common.exactFrequency)
         fitExactly(plan, settings);
     const int n = plan.timing.nSam;
@@ -249,6 +229,8 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         const double perPeriod = double(n) / plan.periods;
         shift[k] = phaseShift(settings.channel[k].phase, perPeriod) % n;
         plan.phasePlayed[k] = shift[k] * 360.0 / perPeriod;
+        // The square's high part is whole samples of the buffer.
+        plan.dutyHigh[k] = int(static_cast<long long>(n) * dutyTenths(settings.channel[k]) / 1000);
         // Beside a shape a standard waveform gets the shape's samples; a few
         // samples no longer draw it (a sine of two samples is a constant).
         const ChannelSettings &c = settings.channel[k];
@@ -297,6 +279,9 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         fillChannel(settings.channel[k], n, plan.periods, shift[k], out);
         out += n;
     }
+    for (int k = 0; k < 2; ++k)
+        if (channels[k])
+            measure(channels[k], n, settings.channel[k].offset, &plan.peakToPeak[k], &plan.rms[k]);
     checkLimits(plan, channels, n);
     plan.samples[0] = channels[0];
     plan.samples[1] = channels[1];

@@ -52,8 +52,11 @@ struct Plan
     // Where each channel's period starts, as played: the phase asked for,
     // rounded to whole samples (degrees).
     double phasePlayed[2] = {};
-    // Each channel's size as the operator reads it off a scope: peak to
-    // peak and root mean square, volts (0 for a silent channel).
+    // A square's high part as played: whole samples of the timing.nSam.
+    int dutyHigh[2] = {};
+    // Each channel's size as the operator reads it off a scope, from the
+    // samples played: peak to peak and root mean square about the offset,
+    // volts (0 for a silent channel, and without room for samples).
     double peakToPeak[2] = {};
     double rms[2] = {};
     // Said before sending, but no reason not to: a standard waveform drawn

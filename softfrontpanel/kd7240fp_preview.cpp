@@ -1,6 +1,7 @@
 #include "kd7240fp_preview.h"
 
 #include <QButtonGroup>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLineItem>
@@ -12,7 +13,6 @@
 #include <QScatterSeries>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -47,27 +47,45 @@ int plotColumns(const QChart *chart)
     return std::max(width, 400);
 }
 
-// Ticks at round steps (1, 2 or 5 times a power of ten) anchored at 0, about
-// six of them over the axis's range, with as many decimals as a step needs.
-// A range much wider than the step would lay out a tick per step, millions of
-// them: moveAxis() sets a range with plain ticks first.
-void roundTicks(QValueAxis *axis)
+// Ticks at round values (1, 2 or 5 times a power of ten), as many as fit the
+// axis's `pixels` with room for their labels, six steps at most: a label that
+// does not fit its share of the axis is drawn as "…". Each label is written
+// from its own multiple of the step, so the tick at 0 reads "0.0", never the
+// "-0.0" that a running sum missing 0 by a rounding would give.
+void roundTicks(QCategoryAxis *axis, Qt::Orientation orientation, double pixels)
 {
-    const double rough = std::max(axis->max() - axis->min(), 1e-12) / 6;
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    const double step = rough / power < 1.5 ? power : rough / power < 3.5 ? 2 * power : 5 * power;
-    const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-}
-
-void moveAxis(QValueAxis *axis, double from, double to)
-{
-    axis->setTickType(QValueAxis::TicksFixed);
-    axis->setRange(from, to);
-    roundTicks(axis);
+    const double from = axis->min(), to = axis->max();
+    const double span = std::max(to - from, 1e-12);
+    const QFontMetricsF metrics(axis->labelsFont());
+    QStringList texts;
+    QList<double> values;
+    double step = span;
+    for (int steps = 6; steps >= 1; --steps) {
+        const double rough = span / steps;
+        const double power = std::pow(10.0, std::floor(std::log10(rough)));
+        step = rough / power < 1.5 ? power : rough / power < 3.5 ? 2 * power : 5 * power;
+        const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+        texts.clear();
+        values.clear();
+        double widest = 0;
+        const auto first = static_cast<long long>(std::ceil(from / step - 1e-9));
+        const auto last = static_cast<long long>(std::floor(to / step + 1e-9));
+        for (long long k = first; k <= last; ++k) {
+            values << (k == 0 ? 0.0 : double(k) * step);
+            texts << QString::number(values.last(), 'f', decimals);
+            widest = std::max(widest, metrics.horizontalAdvance(texts.last()));
+        }
+        const double share = pixels / double(texts.size() + 1);
+        if (share >= (orientation == Qt::Vertical ? metrics.height() + 6 : widest + 12))
+            break;
+    }
+    if (axis->categoriesLabels() == texts)
+        return;
+    for (const QString &label : axis->categoriesLabels())
+        axis->remove(label);
+    axis->setStartValue(values.isEmpty() ? from : values.first() - step);
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        axis->append(texts[i], values[i]);
 }
 
 } // namespace
@@ -196,7 +214,8 @@ void kd7240fp_preview::build()
     readout->setAccessibleName(tr("Sample under the pointer"));
     readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(tr("Volt axis:"), this));
+    voltAxisLabel = new QLabel(tr("Volt axis:"), this);
+    bar->addWidget(voltAxisLabel);
     bar->addWidget(fitButton);
     bar->addWidget(limitsButton);
     bar->addStretch();
@@ -205,9 +224,10 @@ void kd7240fp_preview::build()
 
     chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
-    timeAxis = new QValueAxis;
-    voltAxis = new QValueAxis;
-    voltAxis->setTitleText(tr("Volts"));
+    timeAxis = new QCategoryAxis;
+    voltAxis = new QCategoryAxis;
+    for (QCategoryAxis *axis : { timeAxis, voltAxis })
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(voltAxis, Qt::AlignLeft);
 
@@ -255,12 +275,17 @@ void kd7240fp_preview::build()
     connect(timeAxis, &QValueAxis::rangeChanged, this, [this](qreal from, qreal to) {
         if (settingRanges)
             return;
-        roundTicks(timeAxis);
+        placeTicks();
         plotVisible(from, to);
     });
     connect(voltAxis, &QValueAxis::rangeChanged, this, [this] {
         if (!settingRanges)
-            roundTicks(voltAxis);
+            placeTicks();
+    });
+    // A larger or smaller plot has room for more or fewer labels.
+    connect(chart, &QChart::plotAreaChanged, this, [this] {
+        if (!settingRanges)
+            placeTicks();
     });
 
     view = new QChartView(chart, this);
@@ -282,6 +307,20 @@ bool kd7240fp_preview::seamShown(int channel) const
     return active[channel] && extras.shape[channel] && n >= 2 && problem.isEmpty();
 }
 
+void kd7240fp_preview::placeTicks()
+{
+    // Before the first layout the plot has no size yet: a typical one.
+    const QRectF plot = chart->plotArea();
+    roundTicks(timeAxis, Qt::Horizontal, plot.width() > 0 ? plot.width() : 400);
+    roundTicks(voltAxis, Qt::Vertical, plot.height() > 0 ? plot.height() : 200);
+}
+
+double kd7240fp_preview::periodEnd() const
+{
+    // Without samples a plain 0 to 1, not 0 to nothing.
+    return n > 0 && uTime > 0 ? n * uTime * unitScale() : 1.0;
+}
+
 double kd7240fp_preview::unitScale() const
 {
     // Microseconds for short periods, milliseconds for long ones.
@@ -290,7 +329,7 @@ double kd7240fp_preview::unitScale() const
 
 void kd7240fp_preview::setHomeRanges()
 {
-    const double end = std::max(n * uTime * unitScale(), 1e-9);
+    const double end = periodEnd();
     bool any = false;
     double lo = low, hi = high;
     for (int k = 0; k < 2; ++k)
@@ -318,12 +357,11 @@ void kd7240fp_preview::setHomeRanges()
     }
     const double margin = (hi - lo) * 0.05;
     settingRanges = true;
-    timeAxis->setTickType(QValueAxis::TicksFixed);
-    voltAxis->setTickType(QValueAxis::TicksFixed);
     chart->zoomReset();
-    moveAxis(timeAxis, 0, end * (seamShown() ? 1.03 : 1.0));
-    moveAxis(voltAxis, lo - margin, hi + margin);
+    timeAxis->setRange(0, end * (seamShown() ? 1.03 : 1.0));
+    voltAxis->setRange(lo - margin, hi + margin);
     settingRanges = false;
+    placeTicks();
 }
 
 void kd7240fp_preview::plotVisible(double from, double to)
@@ -341,9 +379,10 @@ void kd7240fp_preview::plotVisible(double from, double to)
                 for (QPointF &p : points)
                     p.rx() += first * dt;
         }
-        for (const QPointF &p : std::as_const(points))
-            if (p.y() > high || p.y() < low)
-                beyond.append(p);
+        if (!extras.shapeScale)
+            for (const QPointF &p : std::as_const(points))
+                if (p.y() > high || p.y() < low)
+                    beyond.append(p);
         channelSeries[k]->replace(points);
         channelSeries[k]->setVisible(active[k]);
     }
@@ -354,18 +393,29 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
 {
     const double scale = unitScale();
     timeAxis->setTitleText(scale == 1e6 ? tr("Time (µs)") : tr("Time (ms)"));
-    const double end = std::max(n * uTime * scale, 1e-9);
+    const double end = periodEnd();
     const double zoomedFrom = timeAxis->min(), zoomedTo = timeAxis->max();
     const bool zoomed = keepTimeZoom && (zoomedFrom > 0 || zoomedTo < end);
     setHomeRanges();
     if (zoomed) {
         settingRanges = true;
-        moveAxis(timeAxis, zoomedFrom, zoomedTo);
+        timeAxis->setRange(zoomedFrom, zoomedTo);
         settingRanges = false;
+        placeTicks();
     }
     plotVisible(timeAxis->min(), timeAxis->max());
     limitSeries[0]->replace({ QPointF(0, low), QPointF(end, low) });
     limitSeries[1]->replace({ QPointF(0, high), QPointF(end, high) });
+    // A shape's own scale has no card limits: only its trace and its seam.
+    const bool volts = !extras.shapeScale;
+    voltAxis->setTitleText(volts ? tr("Volts") : tr("Shape (-1 to 1)"));
+    for (QAbstractSeries *series : { static_cast<QAbstractSeries *>(limitSeries[0]), static_cast<QAbstractSeries *>(limitSeries[1]), static_cast<QAbstractSeries *>(beyondSeries) })
+        series->setVisible(volts);
+    for (QLegendMarker *marker : chart->legend()->markers(limitSeries[0]) + chart->legend()->markers(beyondSeries))
+        marker->setVisible(volts);
+    fitButton->setVisible(volts);
+    limitsButton->setVisible(volts);
+    voltAxisLabel->setVisible(volts);
 
     // The card plays the period again right after its last sample: for a
     // shape, that step is drawn where the next period begins.
@@ -381,7 +431,7 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
             const double beside
                 = v.size() < 2 ? 0 : std::max(std::fabs(v[1] - v[0]), std::fabs(v[v.size() - 1] - v[v.size() - 2]));
             if (step > span * seamShare && step > beside * seamOverSteps)
-                seams << tr("%1 steps %2 V at the seam")
+                seams << (volts ? tr("%1 steps %2 V at the seam") : tr("%1 steps %2 at the seam"))
                              .arg(channelSeries[k]->name().toLower())
                              .arg(first - last, 0, 'g', 3);
         } else {
@@ -412,7 +462,7 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
 
 void kd7240fp_preview::zoomTime(double factor, double about)
 {
-    const double end = std::max(n * uTime * unitScale(), 1e-9) * (seamShown() ? 1.03 : 1.0);
+    const double end = periodEnd() * (seamShown() ? 1.03 : 1.0);
     const double dt = uTime * unitScale();
     double from = about - (about - timeAxis->min()) * factor;
     double to = about + (timeAxis->max() - about) * factor;
@@ -425,7 +475,7 @@ void kd7240fp_preview::zoomTime(double factor, double about)
     // No closer than a few samples.
     if (to - from < 4 * dt)
         return;
-    moveAxis(timeAxis, from, to);
+    timeAxis->setRange(from, to);
 }
 
 void kd7240fp_preview::pointAt(const QPointF &viewPosition)
@@ -454,12 +504,13 @@ void kd7240fp_preview::pointAt(const QPointF &viewPosition)
     crossHair[1]->setLine(plot.left(), at.y(), plot.right(), at.y());
     for (QGraphicsLineItem *line : crossHair)
         line->show();
-    readout->setText(tr("Channel %1, sample %2: %3 %4, %5 V")
-                         .arg(k + 1)
-                         .arg(i)
-                         .arg(i * dt, 0, 'g', 6)
-                         .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"))
-                         .arg(volts, 0, 'g', 5));
+    const QString sample = tr("sample %1: %2 %3")
+                               .arg(i)
+                               .arg(i * dt, 0, 'g', 6)
+                               .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"));
+    readout->setText(extras.shapeScale
+            ? tr("%1, %2, %3").arg(channelSeries[k]->name(), sample, QString::number(volts, 'g', 5))
+            : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, QString::number(volts, 'g', 5)));
 }
 
 void kd7240fp_preview::hideCrossHair()

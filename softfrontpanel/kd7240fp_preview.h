@@ -20,7 +20,7 @@ class QLabel;
 class QLineSeries;
 class QScatterSeries;
 class QToolButton;
-class QValueAxis;
+class QCategoryAxis;
 
 // What else the preview is told about a period; the defaults show it plainly.
 struct kd7240fp_previewExtras
@@ -32,6 +32,9 @@ struct kd7240fp_previewExtras
     // samples", or the periods and samples of a buffer that holds several):
     // the title says it for the period shown.
     QString readout;
+    // The samples are a shape in its own scale, -1 to 1, before a channel's
+    // amplitude and offset: no volts, and no card limits to hold them against.
+    bool shapeScale = false;
 };
 
 class kd7240fp_preview : public QWidget
@@ -75,6 +78,7 @@ public:
     QToolButton *fitButton = nullptr; // FitSignal and CardLimits, one always checked
     QToolButton *limitsButton = nullptr;
     QLabel *readout = nullptr; // the cross-hair's sample, or how to zoom
+    QLabel *voltAxisLabel = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -90,6 +94,10 @@ private:
     void pointAt(const QPointF &viewPosition);
     void hideCrossHair();
     double unitScale() const;
+    // The time axis's end for the period shown, in its unit.
+    double periodEnd() const;
+    // Round ticks on both axes, as many as their labels have room for.
+    void placeTicks();
     // A shape's seam is drawn for this channel (-1: for either); the time
     // axis then runs on a little past the period, so the step stands clear.
     bool seamShown(int channel = -1) const;
@@ -108,8 +116,8 @@ private:
     VoltRange range = FitSignal;
     bool settingRanges = false; // the axes move by redraw(), not by a zoom
     QLineSeries *limitSeries[2] = {};
-    QValueAxis *timeAxis = nullptr;
-    QValueAxis *voltAxis = nullptr;
+    QCategoryAxis *timeAxis = nullptr;
+    QCategoryAxis *voltAxis = nullptr;
     QGraphicsLineItem *crossHair[2] = {}; // vertical, horizontal
 };
 

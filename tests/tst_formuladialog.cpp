@@ -106,7 +106,7 @@ void tst_formulaDialog::typed()
         (seenOk ? dialog->okButton : dialog->buttons->button(QDialogButtonBox::Cancel))->click();
     });
     const std::optional<kd7240fp_formulaDialog::Result> result
-        = kd7240fp_formulaDialog::ask(nullptr, QStringLiteral("Channel 2"), QString(), 1000, frequency, -10, 10);
+        = kd7240fp_formulaDialog::ask(nullptr, QStringLiteral("Channel 2"), QString(), 1000, frequency);
     QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
     QCOMPARE(script.pending(), 0);
 

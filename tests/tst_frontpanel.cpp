@@ -2,7 +2,9 @@
 // operator writes DAC values, chooses filters, pulses the trigger or
 // calibrates, and how a failing call is reported.
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -59,8 +61,8 @@ private slots:
     void lostCardShowsEverywhereAndIsTriedAgain();
     void everyControlHasAName();
     void keyboardReachesEveryControl();
-    void amplitudeSaysPeakToPeakAndRms_data();
-    void amplitudeSaysPeakToPeakAndRms();
+    void tipsSayWhatIsPlayed_data();
+    void tipsSayWhatIsPlayed();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
     void typedTextIsReadWhole_data();
@@ -240,7 +242,7 @@ void tst_frontpanel::typedTextIsReadWhole()
     auto panel = open("panel_vxi.json");
     QVERIFY(panel);
     kd7240fp_formulaDialog dialog(
-        panel.get(), QStringLiteral("Channel 1"), QStringLiteral("sin(2*pi*t)"), 1000, 10, -10, 10);
+        panel.get(), QStringLiteral("Channel 1"), QStringLiteral("sin(2*pi*t)"), 1000, 10);
     const std::map<QString, QAbstractSpinBox *> boxes = { { "frequency", panel->commonSettings->frequencyBox },
         { "amplitude", panel->chan1->amplitudeBox }, { "offset", panel->chan1->offsetBox },
         { "cycles", panel->commonSettings->cyclesBox }, { "phase", panel->chan1->phaseBox },
@@ -631,21 +633,39 @@ void tst_frontpanel::keyboardReachesEveryControl()
 }
 
 // The amplitude is the peak; its tool tip says what a scope would show.
-void tst_frontpanel::amplitudeSaysPeakToPeakAndRms_data()
+// The tool tips give what the card plays, from the samples it is sent: a
+// triangle of ten samples stops short of its peak, a duty is whole samples,
+// and Exact frequency leaves a shape's timing as it is.
+void tst_frontpanel::tipsSayWhatIsPlayed_data()
 {
     QTest::addColumn<int>("type");
+    QTest::addColumn<int>("frequency");
     QTest::addColumn<double>("amplitude");
+    QTest::addColumn<double>("duty");
+    QTest::addColumn<QString>("tip"); // whose tool tip
     QTest::addColumn<QString>("said");
-    QTest::newRow("sine") << 1 << 2.0 << "4.00 Vpp, 1.41 Vrms";
-    QTest::newRow("square") << 2 << 1.5 << "3.00 Vpp, 1.50 Vrms";
-    QTest::newRow("triangle") << 4 << 3.0 << "6.00 Vpp, 1.73 Vrms";
-    QTest::newRow("shape 0, 1, 0, -1") << 5 << 2.0 << "4.00 Vpp, 1.41 Vrms";
+    // clang-format off
+    QTest::newRow("sine") << 1 << 1000 << 2.0 << 50.0 << "amplitude" << "4.00 Vpp, 1.41 Vrms";
+    QTest::newRow("square") << 2 << 1000 << 1.5 << 50.0 << "amplitude" << "3.00 Vpp, 1.50 Vrms";
+    QTest::newRow("triangle, 1000 samples") << 4 << 1000 << 3.0 << 50.0 << "amplitude" << "5.99 Vpp, 1.73 Vrms";
+    QTest::newRow("triangle, 10 samples") << 4 << 100000 << 1.0 << 50.0 << "amplitude" << "1.78 Vpp, 0.64 Vrms";
+    QTest::newRow("shape 0, 1, 0, -1") << 5 << 1000 << 2.0 << 50.0 << "amplitude" << "4.00 Vpp, 1.41 Vrms";
+    QTest::newRow("duty 25 %, 10 samples") << 2 << 100000 << 1.0 << 25.0 << "duty" << "Plays 20.0 % (2 of 10 samples high)";
+    QTest::newRow("duty 25 %, 1000 samples") << 2 << 1000 << 1.0 << 25.0 << "duty" << "Plays 25.0 % (250 of 1000 samples high)";
+    QTest::newRow("shape, exact frequency") << 5 << 1000 << 1.0 << 50.0 << "readout"
+                                            << "One period is the shape's 4 samples, played at 4 kHz (the frequency "
+                                               "times the samples): 1000.00 Hz. Exact frequency does not apply to a "
+                                               "shape";
+    // clang-format on
 }
 
-void tst_frontpanel::amplitudeSaysPeakToPeakAndRms()
+void tst_frontpanel::tipsSayWhatIsPlayed()
 {
     QFETCH(int, type);
+    QFETCH(int, frequency);
     QFETCH(double, amplitude);
+    QFETCH(double, duty);
+    QFETCH(QString, tip);
     QFETCH(QString, said);
     auto panel = open("panel_vxi.json", QStringLiteral("Run In Demo Mode"));
     QVERIFY(panel);
@@ -654,9 +674,14 @@ void tst_frontpanel::amplitudeSaysPeakToPeakAndRms()
         c->setShape({ 0, 1, 0, -1 }, QStringLiteral("four.csv"));
     else
         (QList<QPushButton *> { c->sineButton, c->squareButton, c->sawButton, c->triangleButton })[type - 1]->click();
+    panel->commonSettings->frequencyBox->setValue(frequency);
+    panel->commonSettings->exactBox->setChecked(tip == QLatin1String("readout"));
     c->amplitudeBox->setValue(amplitude);
-    QVERIFY2(c->amplitudeBox->toolTip().contains(said), qPrintable(c->amplitudeBox->toolTip()));
-    QVERIFY(!c->amplitudeBox->whatsThis().isEmpty());
+    c->dutyBox->setValue(duty);
+    const std::map<QString, QWidget *> tips
+        = { { "amplitude", c->amplitudeBox }, { "duty", c->dutyBox }, { "readout", panel->commonSettings->playedLabel } };
+    const QString shown = tips.at(tip)->toolTip();
+    QVERIFY2(shown.contains(said), qPrintable(shown));
 }
 
 QTEST_MAIN(tst_frontpanel)

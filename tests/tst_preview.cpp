@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDoubleSpinBox>
+#include <QGraphicsTextItem>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
@@ -32,6 +33,8 @@ private slots:
     void showsWhatStartSends();
     void readable_data();
     void readable();
+    void ticksAreNumbers_data();
+    void ticksAreNumbers();
 
 private:
     kd7240_fc card;
@@ -187,6 +190,51 @@ void tst_preview::readable()
     QCOMPARE(volts->min(), low);
     QCOMPARE(volts->max(), high);
     QCOMPARE(preview.channelSeries[0]->points(), whole);
+}
+
+// Every tick label reads as a number: none elided to "…" for want of room,
+// none a "-0.0" that a running sum left just below zero.
+void tst_preview::ticksAreNumbers_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("offset"); // of a sine shape; NaN: nothing to show
+    QTest::addColumn<bool>("shapeScale");
+    QTest::newRow("nothing to show") << QSize(480, 300) << double(NAN) << false;
+    QTest::newRow("a shape in a short plot") << QSize(480, 230) << 0.3 << true;
+    QTest::newRow("volts, a wide plot") << QSize(900, 460) << 0.3 << false;
+}
+
+void tst_preview::ticksAreNumbers()
+{
+    QFETCH(QSize, size);
+    QFETCH(double, offset);
+    QFETCH(bool, shapeScale);
+    kd7240fp_preview preview;
+    preview.resize(size);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    std::vector<double> s(1000);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = (std::sin(double(i) * 6.283185307179586 / 1000) + offset) / (1 + offset);
+    kd7240fp_preview::Extras extras;
+    extras.shapeScale = shapeScale;
+    if (!std::isnan(offset))
+        preview.showPeriod(s.data(), nullptr, 1000, 1e-6, 1000, -10, 10, extras);
+    QTest::qWait(50);
+    QStringList labels;
+    for (QGraphicsItem *item : preview.view->scene()->items()) {
+        auto *text = qgraphicsitem_cast<QGraphicsTextItem *>(item);
+        // Titles and names hold letters; tick labels only digits, a sign, a point (or an ellipsis).
+        if (text && text->isVisible() && !text->toPlainText().isEmpty()
+            && !text->toPlainText().contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+            labels << text->toPlainText();
+    }
+    QVERIFY2(labels.size() >= 4, qPrintable(labels.join(QLatin1Char(' '))));
+    for (const QString &label : std::as_const(labels)) {
+        bool number = false;
+        const double value = label.toDouble(&number);
+        QVERIFY2(number && !(value == 0 && label.startsWith(QLatin1Char('-'))), qPrintable(label));
+    }
 }
 
 QTEST_MAIN(tst_preview)

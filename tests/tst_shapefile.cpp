@@ -173,7 +173,7 @@ void tst_shapefile::parse()
     QCOMPARE(QList<double>(file.samples.begin(), file.samples.end()), samples);
 }
 
-// A loaded shape plays as its file's n samples at frequency x n, scaled by
+// A loaded shape plays as its n samples at frequency x n, scaled by
 // amplitude and offset; a standard waveform beside it is drawn with the same
 // n. What the card's clock cannot play is refused before anything is sent.
 void tst_shapefile::playsThroughThePanel_data()
@@ -187,7 +187,7 @@ void tst_shapefile::playsThroughThePanel_data()
     QTest::newRow("two shapes of one length") << 400 << 400 << 2000 << "";
     QTest::newRow("lengths differ") << 4 << 5 << 1000
                                     << "Channel 1 holds 4 samples and channel 2 5: both channels play one period "
-                                       "together, so their files must hold the same number of samples.";
+                                       "together, so their shapes must hold the same number of samples.";
     QTest::newRow("too fast for the clock") << 5000 << -1 << 1000
                                             << "Channel 1: 5000 samples at 1000 Hz need 5 MHz; the card plays at "
                                                "most 1 MHz";

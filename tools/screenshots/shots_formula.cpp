@@ -11,7 +11,7 @@ void shotsFormula(const QString &dir)
 {
     kd7240fp_formulaDialog dialog(nullptr, QStringLiteral("Channel 1"),
         QStringLiteral("sin(2*pi*t) + sin(2*pi*3*t)/3 + sin(2*pi*5*t)/5 + sin(2*pi*7*t)/7 + sin(2*pi*9*t)/9"), 1000,
-        1000, -10, 10);
+        1000);
     dialog.resize(760, 560);
     centerOnScreen(&dialog);
     dialog.show();
