@@ -13,6 +13,7 @@
 
 #include "kd7010fp_icons.h"
 #include "kd7010fp_led.h"
+#include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_waveform.h"
@@ -325,17 +326,18 @@ void kd7240fp_chSet::showShapeSource()
 {
     if (shape.empty()) {
         shapeLabel->setEnabled(false);
-        shapeLabel->setText(tr("no file"));
+        kd7010fp_showLiveText(shapeLabel, tr("no file"));
         shapeLabel->setToolTip(QString());
         return;
     }
     // A file by its name (the path in the tool tip), a formula by its text.
     const QString name = formula.isEmpty() ? QFileInfo(shapePath).fileName() : formula;
     shapeLabel->setEnabled(true);
-    shapeLabel->setText(shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140));
     shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples")
                                .arg(formula.isEmpty() ? QDir::toNativeSeparators(shapePath) : formula)
                                .arg(shape.size()));
+    kd7010fp_showLiveText(
+        shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140), shapeLabel->toolTip());
 }
 
 kd7240fp::ChannelSettings kd7240fp_chSet::settings()

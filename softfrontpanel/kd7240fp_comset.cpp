@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QSpinBox>
 
+#include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
 
 static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
@@ -128,9 +129,8 @@ void kd7240fp_comSet::setSettings(const kd7240fp::CommonSettings &s)
 
 void kd7240fp_comSet::showReadout(const QString &text, const QString &explanation, bool off)
 {
-    playedLabel->setText(text);
+    kd7010fp_showLiveText(playedLabel, text, explanation);
     playedLabel->setToolTip(explanation);
-    playedLabel->setAccessibleDescription(explanation);
     playedLabel->setStyleSheet(off ? offStyle() : QString());
     playedLabel->setProperty("offFrequency", off);
 }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
@@ -172,7 +173,7 @@ void kd7240fp_formulaDialog::evaluate()
     evaluated = text.trimmed();
     evaluatedSamples = samplesBox->value();
     current = kd7240fp::evaluateFormula(text, evaluatedSamples);
-    problemLabel->setText(current.error);
+    kd7010fp_showLiveText(problemLabel, current.error);
 
     const int n = evaluatedSamples;
     const double rate = double(frequency) * n;
@@ -186,7 +187,7 @@ void kd7240fp_formulaDialog::evaluate()
                     ? tr("too fast, the card plays at most 1 MHz; use at most %1 samples").arg(most)
                     : tr("too fast, the card plays at most 1 MHz; lower the frequency"));
     }
-    sentLabel->setText(sent);
+    kd7010fp_showLiveText(sentLabel, sent);
     sentLabel->setStyleSheet(tooFast ? QStringLiteral("color: #c62828") : QString());
 
     if (current.ok) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kd7010fp_livelabel.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_waveform.h"
 
@@ -508,7 +509,7 @@ void kd7240fp_preview::pointAt(const QPointF &viewPosition)
                                .arg(i)
                                .arg(i * dt, 0, 'g', 6)
                                .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"));
-    readout->setText(extras.shapeScale
+    kd7010fp_showLiveText(readout, extras.shapeScale
             ? tr("%1, %2, %3").arg(channelSeries[k]->name(), sample, QString::number(volts, 'g', 5))
             : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, QString::number(volts, 'g', 5)));
 }
@@ -519,7 +520,7 @@ void kd7240fp_preview::hideCrossHair()
         if (line)
             line->hide();
     if (readout)
-        readout->setText(tr("Drag to zoom, wheel to zoom the time, double-click for the whole period"));
+        kd7010fp_showLiveText(readout, tr("Drag to zoom, wheel to zoom the time, double-click for the whole period"));
 }
 
 bool kd7240fp_preview::eventFilter(QObject *watched, QEvent *event)

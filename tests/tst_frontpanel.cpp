@@ -21,6 +21,7 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_formuladialog.h"
+#include "kd7240fp_preview.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -63,6 +64,8 @@ private slots:
     void keyboardReachesEveryControl();
     void tipsSayWhatIsPlayed_data();
     void tipsSayWhatIsPlayed();
+    void screenReadersHearTheText_data();
+    void screenReadersHearTheText();
     void dacWritesOnlyCommittedValues_data();
     void dacWritesOnlyCommittedValues();
     void typedTextIsReadWhole_data();
@@ -682,6 +685,39 @@ void tst_frontpanel::tipsSayWhatIsPlayed()
         = { { "amplitude", c->amplitudeBox }, { "duty", c->dutyBox }, { "readout", panel->commonSettings->playedLabel } };
     const QString shown = tips.at(tip)->toolTip();
     QVERIFY2(shown.contains(said), qPrintable(shown));
+}
+
+// A label whose text changes is heard with that text, not only by its name.
+void tst_frontpanel::screenReadersHearTheText_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::newRow("played frequency") << "played";
+    QTest::newRow("shape") << "shape";
+    QTest::newRow("problem with the formula") << "problem";
+    QTest::newRow("what the card is sent") << "sent";
+    QTest::newRow("sample under the pointer") << "pointer";
+}
+
+void tst_frontpanel::screenReadersHearTheText()
+{
+    QFETCH(QString, label);
+    auto panel = open("panel_vxi.json", QStringLiteral("Run In Demo Mode"));
+    QVERIFY(panel);
+    panel->chan1->setFormulaShape({ 0, 1, 0, -1 }, QStringLiteral("sin(2*pi*t"));
+    panel->commonSettings->frequencyBox->setValue(66667);
+    kd7240fp_formulaDialog dialog(panel.get(), QStringLiteral("Channel 1"), QStringLiteral("sin(2*pi*t"), 1000, 2000);
+    panel->tabs->setCurrentWidget(panel->preview);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    const std::map<QString, QLabel *> labels = { { "played", panel->commonSettings->playedLabel },
+        { "shape", panel->chan1->shapeLabel }, { "problem", dialog.problemLabel }, { "sent", dialog.sentLabel },
+        { "pointer", panel->preview->readout } };
+    QLabel *shown = labels.at(label);
+    QVERIFY(!shown->text().isEmpty());
+    QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(heard);
+    const QString words = heard->text(QAccessible::Name) + QLatin1Char(' ') + heard->text(QAccessible::Description);
+    QVERIFY2(words.contains(shown->text()), qPrintable(words));
 }
 
 QTEST_MAIN(tst_frontpanel)
