@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "benchsupport.h"
-#include "kd7240fp_exact.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 using namespace kd7240fp;
 

@@ -11,8 +11,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 #include "benchsupport.h"
 
 namespace {
@@ -38,6 +39,15 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
 
     std::vector<double> samples(2 * size_t(n));
+    // A plan of two channels of n samples each, as Start would send them.
+    kd7240fp::Plan plan;
+    plan.timing.ok = true;
+    plan.timing.nSam = plan.periodSamples = n;
+    plan.timing.uTime = 1e-6 * 10;
+    plan.timing.rate = 1 / plan.timing.uTime;
+    plan.timing.played = 100000.0 / n;
+    plan.samples[0] = samples.data();
+    plan.samples[1] = samples.data() + n;
     auto synthesize = [&](int k) {
         kd7240fp::synthesize(kd7240fp::waveSine, n, 4, 1, samples.data());
         kd7240fp::synthesize(k % 2 ? kd7240fp::waveTriangle : kd7240fp::waveSaw, n, 3, -1, samples.data() + n);
@@ -51,12 +61,12 @@ int main(int argc, char *argv[])
 
         t0 = Clock::now();
         synthesize(run);
-        preview.showPeriod(samples.data(), samples.data() + n, n, 1e-6 * 10, 100000.0 / n, -10, 10);
+        preview.showPlan(plan);
         update.push_back(msSince(t0));
 
         t0 = Clock::now();
         synthesize(run + 1);
-        preview.showPeriod(samples.data(), samples.data() + n, n, 1e-6 * 10, 100000.0 / n, -10, 10);
+        preview.showPlan(plan);
         preview.view->grab();
         drawn.push_back(msSince(t0));
     }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 using namespace kd7240fp;
 

@@ -25,6 +25,7 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_formuladialog.h"
+#include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
@@ -62,7 +63,12 @@ QDoubleSpinBox *newDacBox(int channel)
 } // namespace
 
 kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
-    : kd7010fp_AppFC(card, 0, false)
+    : kd7240fp_App(card, kd7010fp_connectRequest())
+{
+}
+
+kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &request)
+    : kd7010fp_AppFC(card, 0, false, request)
 {
     auto *panelLayout = new QVBoxLayout;
     tabs = new QTabWidget;
@@ -143,13 +149,16 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     openSetupButton->setShortcut(QKeySequence::Open);
     openSetupButton->setToolTip(tr("Sets both channels and the common settings from a setup file (%1)")
                                     .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText)));
+    changeCardButton = new QPushButton(tr("Change Card…"));
+    changeCardButton->setToolTip(tr("Connects to another card, or to none (demo mode), keeping the settings"));
     addColumnButton(saveSetupButton);
     addColumnButton(openSetupButton);
+    addColumnButton(changeCardButton);
 
     timer = new QTimer(this);
+    // A poll's report waits while the operator answers another box.
     generator = new kd7240fp_generator(
-        timer, [this](int count) { return sampleRoom(count); }, this);
-    generator->attach(session, link());
+        timer, [this](int count) { return sampleRoom(count); }, connection, &kd7010fp_app::messageBoxOpen, this);
     // Many settings change at once (a reset, the limits): draw once, after them.
     previewTimer = new QTimer(this);
     previewTimer->setSingleShot(true);
@@ -166,13 +175,20 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     connect(timer, &QTimer::timeout, this, &kd7240fp_App::timerCallback);
     connect(this, &kd7010fp_app::resetPressed, this, &kd7240fp_App::resetDevice);
     connect(generator, &kd7240fp_generator::stateChanged, this, &kd7240fp_App::showState);
+    // What the generator reports, the window shows.
+    connect(generator, &kd7240fp_generator::callReported, this, &kd7240fp_App::showCallReport);
+    connect(generator, &kd7240fp_generator::refused, this, &kd7010fp_app::warningMessage);
+    connect(generator, &kd7240fp_generator::cautioned, this, &kd7010fp_app::warningMessage);
+    connect(generator, &kd7240fp_generator::calibrated, this,
+        [] { infoMessage(QStringLiteral("Calibration procedure completed successfully.")); });
     // While generating, the preview shows what was sent.
     connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showPlan);
     for (kd7240fp_chSet *group : { chan1, chan2 }) {
         connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
         connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
-            if (auto shape = kd7240fp_shapeLoader::ask(this))
-                group->setShape(std::move(shape->samples), shape->path);
+            const QString path = kd7240fp_shapeLoader::askPath(this);
+            if (!path.isEmpty())
+                loadShapeFile(group, path);
         });
         connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
     }
@@ -181,6 +197,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
+    connect(changeCardButton, &QPushButton::clicked, this, &kd7240fp_App::changeCardAsked);
 
     readCard();
 
@@ -192,14 +209,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card)
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
 
-kd7240fp_generator::Link kd7240fp_App::link() const
-{
-    return cardLost ? kd7240fp_generator::WithoutCard
-        : demoMode  ? kd7240fp_generator::Demo
-                    : kd7240fp_generator::WithCard;
-}
-
-kd7240fp::Settings kd7240fp_App::settings()
+kd7240fp::Settings kd7240fp_App::settings() const
 {
     kd7240fp::Settings s;
     s.channel[0] = chan1->settings();
@@ -228,23 +238,25 @@ double *kd7240fp_App::sampleRoom(int count)
 
 void kd7240fp_App::readCard()
 {
-    double low = lowLimit;
-    double high = hiLimit;
+    double low = -10;
+    double high = 10;
     if (generator->readLimits(&low, &high)) {
         lowLimit = low;
         hiLimit = high;
+    } else {
+        lowLimit = -10;
+        hiLimit = 10;
     }
-    // The card's front ends get the groups' initial filter.
+    // The card's front ends get the groups' filters.
     setFilt();
-    chan1->setLimits(lowLimit, hiLimit);
-    chan2->setLimits(lowLimit, hiLimit);
-    // Each box offers only what it can show within the card's range.
-    const kd7240fp::Limits dacRange = kd7240fp::shownLimits(lowLimit, hiLimit, dac1Box->decimals());
+    range = kd7240fp::cardRange(lowLimit, hiLimit);
+    chan1->setRange(range);
+    chan2->setRange(range);
     for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
-        box->setRange(dacRange.low, dacRange.high);
+        box->setRange(range.dac.low, range.dac.high);
         box->setSingleStep(0.1);
     }
-    generator->setLimits(kd7240fp::shownLimits(lowLimit, hiLimit, chan1->offsetBox->decimals()));
+    generator->setLimits(range.offsets);
 
     // Each setValue that changes a box writes both channels through setDac.
     dac1Box->setValue(generator->readDac(kd7240_CH1, dac1Box->value()));
@@ -254,7 +266,7 @@ void kd7240fp_App::readCard()
 
 void kd7240fp_App::showIdentity()
 {
-    if (cardLost)
+    if (connection->link() == kd7010fp_connection::Lost)
         return;
     const kd7240fp_generator::Identity id = generator->readIdentity();
     aboutDialog->addHardwarePage(id.serialNumber, id.revision, id.model, QString(), QString());
@@ -268,8 +280,8 @@ int kd7240fp_App::setDac(double)
 
 int kd7240fp_App::setFilt()
 {
-    if (demoMode)
-        return 0;
+    // Read in demo mode too, so a grounded channel keeps the same filter
+    // there; the generator calls nothing without a card.
     const int filter1 = chan1->getFilt();
     const int term1 = chan1->getTerm();
     const int filter2 = chan2->getFilt();
@@ -291,23 +303,30 @@ int kd7240fp_App::start()
         filtersStale = false;
         setFilt();
     }
+    // The generator tells its state, refused or not: showState follows.
     if (startButton->isChecked())
         generator->start(settings());
     else
         generator->stop();
-    showState(generator->state());
     return 0;
 }
 
 int kd7240fp_App::pause(bool checked)
 {
-    pauseButton->setText(checked ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    // The texts "Resume" and "Pause" follow the state the generator tells.
     if (checked)
         generator->pause();
     else
         generator->resume();
-    showState(generator->state());
     return 0;
+}
+
+void kd7240fp_App::showCallReport(ViStatus status, const QString &callText, const QString &driverMessage)
+{
+    if (status < 0)
+        errorMessage(QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage));
+    else
+        warningMessage(QStringLiteral("Warning: [%1]").arg(driverMessage));
 }
 
 int kd7240fp_App::calibrate()
@@ -338,6 +357,7 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     commonSettings->setEnabled(!running);
     tabs->setTabEnabled(dacTab, !running);
     openSetupButton->setEnabled(!running);
+    changeCardButton->setEnabled(!running);
     // Without a card nothing can be started, triggered, written or
     // calibrated; the settings and the preview still can be used.
     startButton->setEnabled(card);
@@ -359,7 +379,7 @@ void kd7240fp_App::settingsChanged()
         return previewSamples.data();
     });
     const kd7240fp::Plan &plan = shownPlan;
-    commonSettings->showReadout(plan.readout, plan.readoutTip, plan.readoutOff);
+    commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         groups[k]->showPhasePlayed(plan.phasePlayed[k]);
@@ -378,29 +398,18 @@ void kd7240fp_App::updatePreview()
     showPlan(shownPlan);
 }
 
-void kd7240fp_App::showPlan(const kd7240fp::Plan &plan)
-{
-    if (!plan.timing.ok) {
-        preview->showProblem(plan.timingText);
-        return;
-    }
-    kd7240fp_preview::Extras extras;
-    for (int k = 0; k < 2; ++k)
-        extras.shape[k] = plan.samples[k] && plan.shape[k];
-    extras.readout = plan.readout;
-    preview->showPeriod(plan.samples[0], plan.samples[1], plan.periodSamples, plan.timing.uTime, plan.timing.played,
-        plan.limits.low, plan.limits.high, extras);
-}
+void kd7240fp_App::showPlan(const kd7240fp::Plan &plan) { preview->showPlan(plan); }
 
 void kd7240fp_App::askFormula(kd7240fp_chSet *group)
 {
     // A formula of its own keeps its samples; a new one starts with the
     // samples a period of the frequency set has, so it plays at that frequency.
-    const int frequency = commonSettings->frequencyBox->value();
+    const int frequency = settings().common.frequency;
     int samples = int(group->shape.size());
-    double uTime = 0;
-    if (group->formula.isEmpty() && !kd7240fp::sampleTiming(frequency, &uTime, &samples))
-        samples = 1000;
+    if (group->formula.isEmpty()) {
+        const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
+        samples = timing.ok ? timing.nSam : 1000;
+    }
     samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_formulaDialog::ask(this, group->title(), group->formula, samples, frequency))
         group->setFormulaShape(std::move(result->shape), result->formula);
@@ -408,10 +417,17 @@ void kd7240fp_App::askFormula(kd7240fp_chSet *group)
 
 bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
 {
-    auto shape = kd7240fp_shapeLoader::load(path);
-    if (!shape)
+    kd7240fp_shapeLoader::Loaded loaded = kd7240fp_shapeLoader::load(path);
+    if (!loaded.question.isEmpty()
+        && questionBox(QApplication::activeWindow(), QMessageBox::Question, boxTitle(), loaded.question,
+               { tr("&Yes"), tr("&No") }, 1, 1)
+            != 0)
+        loaded = kd7240fp_shapeLoader::load(path, kd7240fp::ShapeReading::DecimalCommas);
+    if (!loaded.shape) {
+        warningMessage(loaded.problem);
         return false;
-    group->setShape(std::move(shape->samples), shape->path);
+    }
+    group->setShape(std::move(loaded.shape->samples), loaded.shape->path);
     return true;
 }
 
@@ -431,11 +447,6 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
 
 
-kd7240fp_setupLoader::Range kd7240fp_App::boxRange() const
-{
-    return { { chan1->offsetBox->minimum(), chan1->offsetBox->maximum() }, chan1->amplitudeBox->maximum() };
-}
-
 void kd7240fp_App::saveSetup()
 {
     bool replaceUnasked = false;
@@ -443,7 +454,7 @@ void kd7240fp_App::saveSetup()
     if (path.isEmpty())
         return;
     if (replaceUnasked
-        && questionBox(this, QMessageBox::Warning, QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"),
+        && questionBox(this, QMessageBox::Warning, boxTitle(),
                tr("\"%1\" already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
                { tr("&Yes"), tr("&No") }, 1, 1)
             != 0)
@@ -462,7 +473,7 @@ void kd7240fp_App::openSetup()
 
 bool kd7240fp_App::openSetupFile(const QString &path)
 {
-    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, boxRange());
+    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, range);
     if (!opened.settings) {
         warningMessage(opened.problem);
         return false;
@@ -475,7 +486,7 @@ bool kd7240fp_App::openSetupFile(const QString &path)
 
 void kd7240fp_App::restoreLastSetup()
 {
-    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(boxRange());
+    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(range);
     if (last.settings)
         applySettings(*last.settings);
     // Told once the window is up: started from the desktop's menu, nobody
@@ -501,7 +512,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
     const QString error = saveLastSetup();
     if (error.isEmpty())
         return;
-    const int answer = questionBox(this, QMessageBox::Warning, QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"),
+    const int answer = questionBox(this, QMessageBox::Warning, boxTitle(),
         tr("The settings cannot be kept for the next start: %1\nClose anyway?").arg(error),
         { tr("&Close anyway"), tr("&Keep open") }, 1, 1);
     if (answer != 0)
@@ -510,7 +521,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
 
 int kd7240fp_App::resetDevice()
 {
-    const int answer = questionBox(this, QMessageBox::Question, QStringLiteral("Vantix ") + panelName + " SFP",
+    const int answer = questionBox(this, QMessageBox::Question, boxTitle(),
         tr("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."),
         { tr("&Yes"), tr("&No") }, 1, 1);
     if (answer != 0)
@@ -521,16 +532,13 @@ int kd7240fp_App::resetDevice()
     // Open the same card again with a reset: a VXIplug&play init with reset
     // puts the instrument into its power-on state. A card lost before is
     // tried again; demo mode has nothing to open.
-    const bool reopened = !demoMode || cardLost;
+    const bool reopened = connection->link() != kd7010fp_connection::Demo;
     if (reopened)
         generator->report(reopenCard(true), "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
-    generator->attach(session, link());
 
     chan1->resetToDefaults();
     chan2->resetToDefaults();
     commonSettings->resetToDefaults();
-    lowLimit = -10;
-    hiLimit = 10;
     // 0 V as at start-up; a card's own values are read again just below.
     for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
         const QSignalBlocker quiet(box);
@@ -541,3 +549,28 @@ int kd7240fp_App::resetDevice()
         showIdentity();
     return 0;
 }
+
+void kd7240fp_App::changeCardAsked()
+{
+    if (generator->running())
+        return;
+    // The settings made stay, fitted to the new card's range.
+    kd7240fp::Settings kept = settings();
+    if (!changeCard())
+        return;
+    // The boxes are read again from the new card: 0 V until then.
+    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
+        const QSignalBlocker quiet(box);
+        box->setValue(0);
+    }
+    readCard();
+    showIdentity();
+    QString changes;
+    kd7240fp_setupLoader::fit(kept, range,
+        tr("The settings hold values beyond this card's output range; they were changed:"), &changes);
+    applySettings(kept);
+    if (!changes.isEmpty())
+        infoMessage(changes);
+}
+
+QString kd7240fp_App::boxTitle() { return QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"); }

@@ -29,6 +29,9 @@ class kd7240fp_App : public kd7010fp_AppFC
 
 public:
     explicit kd7240fp_App(kd7010fp_genFC *card);
+    // Reaching the card as `request` says first (the command line's
+    // --connect or --demo).
+    kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &request);
     ~kd7240fp_App() override;
 
     QTabWidget *tabs;
@@ -53,14 +56,16 @@ public:
     kd7240fp_preview *preview;
     // The card's session: generation and every driver call of the panel.
     kd7240fp_generator *generator;
-    // Defined before the card is asked, so a failed read leaves the demo range.
+    // The card's output limits as read (the demo range without a card, or
+    // when the read failed), and what the boxes offer within them.
     double lowLimit = -10;
     double hiLimit = 10;
+    kd7240fp::CardRange range = kd7240fp::cardRange(-10, 10);
     double *buffer = nullptr; // samples of both channels, malloc family
     int bufferSize = 0; // doubles that buffer holds
 
     // What the generation tab holds now, as one value.
-    kd7240fp::Settings settings();
+    kd7240fp::Settings settings() const;
     // Loads one period from a file into a channel group and chooses it; a
     // file that cannot be used is reported, and the group keeps its waveform.
     bool loadShapeFile(kd7240fp_chSet *group, const QString &path);
@@ -68,9 +73,11 @@ public:
     // operator starts or changes a filter.
     void applySettings(const kd7240fp::Settings &settings);
 
-    // Setups: "Save Setup…" and "Open Setup…" above Reset Device.
+    // Setups: "Save Setup…" and "Open Setup…" above Reset Device, then
+    // "Change Card…", which connects to another card without a restart.
     QPushButton *saveSetupButton;
     QPushButton *openSetupButton;
+    QPushButton *changeCardButton;
     // Opens a setup file: all of it or, with a message naming the file and
     // the first problem, nothing. Values beyond this card's range are
     // brought within it and listed in one message. Never starts generation.
@@ -104,6 +111,12 @@ private slots:
     // The one place the window shows the generator's state: the buttons,
     // LEDs, and which groups and tabs can be used.
     void showState(kd7240fp_generator::State state);
+    // A driver call's failure in the error box (which offers to exit), a
+    // warning in the warning box.
+    void showCallReport(ViStatus status, const QString &callText, const QString &driverMessage);
+    // Change Card…: the connection flow again; on a new choice the new card
+    // is read and every view shows it, the settings kept (fitted and listed).
+    void changeCardAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -123,8 +136,7 @@ private:
     void showPlan(const kd7240fp::Plan &plan);
     // Asks for a formula (Formula…) and gives the group its shape.
     void askFormula(kd7240fp_chSet *group);
-    kd7240fp_generator::Link link() const;
-    kd7240fp_setupLoader::Range boxRange() const;
+    static QString boxTitle();
 
     QTimer *previewTimer;
     // The plan of the settings shown (readout, tool tips, preview), and the

@@ -15,8 +15,7 @@
 #include "kd7010fp_led.h"
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
-#include "kd7240fp_plan.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 static const char *const sine_xpm[] = {
     "20 6 2 1",
@@ -236,23 +235,26 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     connect(filterBox, &QComboBox::currentIndexChanged, this, &kd7240fp_chSet::settingsChanged);
 }
 
-void kd7240fp_chSet::setLimits(double low, double high)
+void kd7240fp_chSet::setLimits(double low, double high) { setRange(kd7240fp::cardRange(low, high)); }
+
+void kd7240fp_chSet::setRange(const kd7240fp::CardRange &range)
 {
-    // A box rounds its range to its decimals, outward as often as not: a
-    // card's -9.9951 V would offer -10.00, which the card cannot play.
-    const kd7240fp::Limits shown = kd7240fp::shownLimits(low, high, offsetBox->decimals());
-    offsetBox->setRange(shown.low, shown.high);
+    offsetBox->setRange(range.offsets.low, range.offsets.high);
     offsetBox->setSingleStep(0.1);
-    offsetBox->setValue((low + high) * 0.5);
-    amplitudeBox->setRange(0, kd7240fp::shownLimits(0, (shown.high - shown.low) * 0.5, amplitudeBox->decimals()).high);
+    offsetBox->setValue((range.card.low + range.card.high) * 0.5);
+    amplitudeBox->setRange(0, range.maxAmplitude);
     amplitudeBox->setSingleStep(0.1);
+}
+
+std::array<QPushButton *, 5> kd7240fp_chSet::waveButtons() const
+{
+    // In the order of their wave types 1 to 5.
+    return { sineButton, squareButton, sawButton, triangleButton, arbitraryButton };
 }
 
 int kd7240fp_chSet::getFilt()
 {
-    const int index = filterBox->currentIndex();
-    if (index > 0)
-        lastFilter = index - 1;
+    lastFilter = kd7240fp::filterCode(filterBox->currentIndex(), lastFilter);
     return lastFilter;
 }
 
@@ -269,7 +271,7 @@ void kd7240fp_chSet::setWave()
 {
     // The button clicked last is checked and differs from the recorded choice,
     // so it wins over the previously chosen one that is still checked.
-    QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton };
+    const auto buttons = waveButtons();
     int chosen = 0;
     for (int type = 1; type <= 5; ++type) {
         if (buttons[type - 1]->isChecked() && waveType != type) {
@@ -340,15 +342,15 @@ void kd7240fp_chSet::showShapeSource()
         shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140), shapeLabel->toolTip());
 }
 
-kd7240fp::ChannelSettings kd7240fp_chSet::settings()
+kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
 {
     kd7240fp::ChannelSettings s;
     s.waveType = waveType;
     s.amplitude = amplitudeBox->value();
     s.offset = offsetBox->value();
     s.filterIndex = filterBox->currentIndex();
-    getFilt(); // what the filter box shows now is what the card gets
-    s.lastFilter = lastFilter;
+    // What the filter box shows now is what the card gets.
+    s.lastFilter = kd7240fp::filterCode(s.filterIndex, lastFilter);
     s.shape = shape;
     s.shapeName = shapePath;
     s.formula = formula;
@@ -381,7 +383,7 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
     {
         // One change, told once.
         const QSignalBlocker quiet(this);
-        QPushButton *const buttons[] = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton };
+        const auto buttons = waveButtons();
         for (int type = 1; type <= 5; ++type)
             buttons[type - 1]->setChecked(type == s.waveType);
         waveType = s.waveType;
@@ -403,7 +405,7 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
 
 void kd7240fp_chSet::resetToDefaults()
 {
-    for (QPushButton *button : { sineButton, squareButton, sawButton, triangleButton, arbitraryButton })
+    for (QPushButton *button : waveButtons())
         button->setChecked(false);
     waveType = 0;
     amplitudeBox->setValue(0);

@@ -5,8 +5,10 @@
 
 #include <QGroupBox>
 #include <QString>
+#include <array>
 #include <vector>
 
+#include "kd7240fp_range.h"
 #include "kd7240fp_settings.h"
 
 class QComboBox;
@@ -23,8 +25,9 @@ public:
 
     // Offset range [low, high] centred; amplitude up to half the span. Both
     // boxes offer only what they can show within the range (ends rounded
-    // inward to their decimals).
+    // inward to their decimals): setRange(cardRange(low, high)).
     void setLimits(double low, double high);
+    void setRange(const kd7240fp::CardRange &range);
     // Filter code 0..3; a grounded channel keeps reporting its previous filter.
     int getFilt();
     // 2 when the channel is grounded, else 0.
@@ -34,8 +37,8 @@ public:
     // "Bypass". The offset follows the next setLimits. A loaded shape stays
     // loaded, but is no longer chosen.
     void resetToDefaults();
-    // What the group holds, as the plan takes it (reads the filter as getFilt does).
-    kd7240fp::ChannelSettings settings();
+    // What the group holds, as the plan takes it (the filter as getFilt would read it).
+    kd7240fp::ChannelSettings settings() const;
     // Shows `settings`: waveform, values, filter and shape.
     void setSettings(const kd7240fp::ChannelSettings &settings);
     // Takes a shape (normalised samples) from `source` (a file's path) and chooses it.
@@ -99,6 +102,8 @@ private slots:
     void chooseArbitrary();
 
 private:
+    // The waveform buttons, in the order of their wave types 1 to 5.
+    std::array<QPushButton *, 5> waveButtons() const;
     void showShapeSource();
     void setShape(std::vector<double> samples, const QString &source, const QString &fromFormula);
 };

@@ -1,12 +1,10 @@
 #include "kd7240fp_formuladialog.h"
 
-#include <QChartView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -16,11 +14,10 @@
 
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
-#include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_shapefile.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_shapeplot.h"
 
 namespace {
 
@@ -95,13 +92,9 @@ kd7240fp_formulaDialog::kd7240fp_formulaDialog(
     problemLabel->setAccessibleName(tr("Problem with the formula"));
     problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    plot = new kd7240fp_preview(this);
-    plot->setAccessibleName(tr("Plot of the formula"));
-    plot->setAccessibleDescription(tr("One period of the formula at the rate the card plays it"));
-
-    sentLabel = new QLabel(this);
-    sentLabel->setWordWrap(true);
-    sentLabel->setAccessibleName(tr("What the card is sent"));
+    shapePlot = new kd7240fp_shapePlot(tr("Formula"), this);
+    plot = shapePlot->plot;
+    sentLabel = shapePlot->sentLabel;
 
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     okButton = buttons->button(QDialogButtonBox::Ok);
@@ -117,8 +110,7 @@ kd7240fp_formulaDialog::kd7240fp_formulaDialog(
     layout->addLayout(form);
     layout->addWidget(help);
     layout->addWidget(problemLabel);
-    layout->addWidget(plot, 1);
-    layout->addWidget(sentLabel);
+    layout->addWidget(shapePlot, 1);
     layout->addWidget(buttons);
 
     // The controls are made in their tab order: the line, Samples, OK, Cancel
@@ -152,20 +144,6 @@ void kd7240fp_formulaDialog::accept()
         QDialog::accept();
 }
 
-void kd7240fp_formulaDialog::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    // The plot is built when first shown; it shows one shape, not a channel,
-    // read and zoomed with the mouse, so the keyboard passes it by.
-    if (plot->view) {
-        plot->channelSeries[0]->setName(tr("Formula"));
-        plot->view->setFocusPolicy(Qt::NoFocus);
-        plot->view->viewport()->setFocusPolicy(Qt::NoFocus);
-        // Drawn again, so its title names the formula, not a channel.
-        pending->start();
-    }
-}
-
 void kd7240fp_formulaDialog::evaluate()
 {
     // Evaluated as typed, so that the positions in a message are the line's.
@@ -174,31 +152,7 @@ void kd7240fp_formulaDialog::evaluate()
     evaluatedSamples = samplesBox->value();
     current = kd7240fp::evaluateFormula(text, evaluatedSamples);
     kd7010fp_showLiveText(problemLabel, current.error);
-
-    const int n = evaluatedSamples;
-    const double rate = double(frequency) * n;
-    const bool tooFast = rate > kd7240fp::maxRate;
-    QString sent
-        = tr("%1 samples per period, played at %2 (%3 Hz × %1)").arg(n).arg(kd7240fp::clockText(rate)).arg(frequency);
-    if (tooFast) {
-        const int most = int(kd7240fp::maxRate / frequency);
-        sent += QLatin1String(": ")
-            + (most >= kd7240fp::minShapeSamples
-                    ? tr("too fast, the card plays at most 1 MHz; use at most %1 samples").arg(most)
-                    : tr("too fast, the card plays at most 1 MHz; lower the frequency"));
-    }
-    kd7010fp_showLiveText(sentLabel, sent);
-    sentLabel->setStyleSheet(tooFast ? QStringLiteral("color: #c62828") : QString());
-
-    if (current.ok) {
-        kd7240fp_preview::Extras extras;
-        extras.shape[0] = true; // the step back to the first sample is played too
-        extras.readout = tr("%1 samples").arg(n);
-        // The shape before the channel's amplitude and offset make volts of it.
-        extras.shapeScale = true;
-        plot->showPeriod(current.samples.data(), nullptr, n, 1.0 / rate, frequency, -1, 1, extras);
-    } else {
-        plot->showProblem(tr("Nothing to plot while the formula has a problem"));
-    }
-    okButton->setEnabled(current.ok && !tooFast);
+    const bool playable = shapePlot->show(current.ok ? &current.samples : nullptr, evaluatedSamples, frequency,
+        tr("Nothing to plot while the formula has a problem"));
+    okButton->setEnabled(current.ok && playable);
 }

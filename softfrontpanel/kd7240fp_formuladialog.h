@@ -21,6 +21,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 class kd7240fp_preview;
+class kd7240fp_shapePlot;
 
 class kd7240fp_formulaDialog : public QDialog
 {
@@ -52,6 +53,7 @@ public:
 
     QComboBox *formulaBox = nullptr; // editable; the drop-down holds the history
     QSpinBox *samplesBox = nullptr;
+    kd7240fp_shapePlot *shapePlot = nullptr; // the plot and what is sent
     kd7240fp_preview *plot = nullptr;
     QLabel *problemLabel = nullptr; // the first problem, empty without one
     QLabel *sentLabel = nullptr; // the samples and the rate the card is sent
@@ -60,9 +62,6 @@ public:
 
 public slots:
     void accept() override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     // Keeps `formula` as the newest of the history.

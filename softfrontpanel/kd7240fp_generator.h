@@ -1,25 +1,31 @@
 // The card's session as the 7240 panel uses it: the generation lifecycle
 // (start from a plan, stop, pause, resume, trigger, the poll that notices a
-// burst has ended) and every other driver call of the panel, each reported
-// the same way. Whether the panel generates is held here, in one state,
-// changed in one place.
+// burst has ended) and every other driver call of the panel. Whether the
+// panel generates is held here, in one state, changed in one place. It
+// reports and never shows: what went wrong, what was refused and what the
+// operator should hear are signals, emitted at once (the window's boxes
+// then show them in the order the calls were made).
 //
 // What happens when...
 //   Start is pressed: start() plans the settings into the window's sample
-//     room; a problem is shown and nothing is sent; otherwise the trigger is
-//     set up, the samples are sent, the poll starts: Generating.
+//     room; a problem is refused and nothing is sent; otherwise the trigger
+//     is set up, the samples are sent, the poll starts: Generating.
 //   a burst ends by itself: poll() reads the card's burst state every 100 ms;
 //     state 0 runs the stop path: Idle.
 //   Stop is refused: stop() keeps the state it had (Generating or Paused)
 //     and the poll running, so Stop can be pressed again.
 //   the poll fails: reported once per streak of failures; a report waits
-//     while another message box is open; the window stays generating.
+//     while the operator is busy with another box; the window stays generating.
+//   the connection changes (a reset, another card, a card lost): the poll
+//     stops and the state is Idle, or NoCard without a card.
 #ifndef KD7240FP_GENERATOR_H
 #define KD7240FP_GENERATOR_H
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
+#include "kd7010fp_connection.h"
 #include "kd7240fp_plan.h"
 #include "visa.h"
 
@@ -38,17 +44,13 @@ public:
     };
     Q_ENUM(State)
 
-    // What the session is: a card, demo mode (no driver calls but pause and
-    // resume), or no card at all after a failed reopen.
-    enum Link { WithCard, Demo, WithoutCard };
-
     // `timer` paces the poll (not owned; its timeout is wired to poll() by
-    // the window); `room` gives the sample buffer Start fills.
-    kd7240fp_generator(QTimer *timer, kd7240fp::SampleRoom room, QObject *parent);
+    // the window); `room` gives the sample buffer Start fills; calls go to
+    // `connection`'s session, followed as it changes. `reportWaits` tells
+    // whether a poll's report must wait (the operator is answering a box).
+    kd7240fp_generator(QTimer *timer, kd7240fp::SampleRoom room, const kd7010fp_connection *connection,
+        std::function<bool()> reportWaits, QObject *parent);
 
-    // The session calls go to from now on. Leaves the state Idle (NoCard
-    // without a card).
-    void attach(ViSession session, Link link);
     // The range the boxes offer, which Start checks the samples against.
     void setLimits(const kd7240fp::Limits &limits) { limits_ = limits; }
     kd7240fp::Limits limits() const { return limits_; }
@@ -59,8 +61,9 @@ public:
     bool channelActive(int k) const { return running() && active[k]; }
 
     // Starts generating `settings`; true when it did. Anything in the way is
-    // shown as a warning and nothing reaches the card.
-    bool start(kd7240fp::Settings settings);
+    // refused (`refused`) and nothing reaches the card; the state is told
+    // again either way, so the window shows what it is.
+    bool start(const kd7240fp::Settings &settings);
     // Stops the burst. A stop the card refuses keeps the state as it was.
     void stop();
     void pause();
@@ -76,7 +79,7 @@ public:
     void trigger();
     void setFilters(int filter1, int term1, int filter2, int term2);
     void writeDacs(double dac1, double dac2);
-    // Shows "Calibration procedure completed successfully." unless the call failed.
+    // Emits `calibrated` unless the call failed.
     void calibrate();
     // The card's output limits; false (and nothing written) when the read failed.
     bool readLimits(double *low, double *high);
@@ -90,24 +93,35 @@ public:
     };
     Identity readIdentity();
 
-    // Shows a failed call (negative status) in the error box and a warning
-    // (positive) in the warning box; 0 shows nothing. Returns `status`.
-    static ViStatus report(ViStatus status, const char *callText);
+    // A call's status: a failure (negative) or a warning (positive) is
+    // reported with the call's text and the driver's message; 0 says
+    // nothing. Returns `status`.
+    ViStatus report(ViStatus status, const char *callText);
 
 signals:
     void stateChanged(kd7240fp_generator::State state);
     // What Start sent: its plan, samples included (valid until the next start).
     void sent(const kd7240fp::Plan &plan);
+    // A driver call failed (negative status) or warned (positive).
+    void callReported(ViStatus status, const QString &callText, const QString &driverMessage);
+    // Start sent nothing, for this reason.
+    void refused(const QString &why);
+    // Start sends, but the operator should know this first.
+    void cautioned(const QString &what);
+    void calibrated();
 
 private:
     void setState(State state);
-    bool withCard() const { return link == WithCard; }
+    // Follows the connection: the poll stops, the state is Idle or NoCard.
+    void followConnection();
+    bool withCard() const { return connection->withCard(); }
+    ViSession session() const { return connection->session(); }
 
     QTimer *timer;
     kd7240fp::SampleRoom room;
+    const kd7010fp_connection *connection;
+    std::function<bool()> reportWaits;
     kd7240fp::Limits limits_;
-    ViSession session = 0;
-    Link link = Demo;
     State state_ = Idle;
     bool active[2] = {};
     // Set from a poll that failed until one succeeds.

@@ -1,33 +1,20 @@
 // From what the operator chose to what the card is sent: the sample timing,
-// the samples of each channel, the channels the card's output range cannot
-// hold, the readout's words and what stands in the way of playing. The
-// readout, the preview and Start all take the same plan, so what the
-// operator is shown is what the card gets.
+// the samples of each channel, what they measure, the channels the card's
+// output range cannot hold, and what stands in the way of playing. Numbers
+// and codes only; kd7240fp_plantext.h puts them into words. The readout, the
+// preview and Start all take the same plan, so what the operator is shown is
+// what the card gets.
 #ifndef KD7240FP_PLAN_H
 #define KD7240FP_PLAN_H
 
-#include <QString>
 #include <functional>
 #include <vector>
 
+#include "kd7240fp_range.h"
 #include "kd7240fp_settings.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 namespace kd7240fp {
-
-// An output range in volts.
-struct Limits
-{
-    double low = -10;
-    double high = 10;
-};
-
-// The card's range as a box with `decimals` decimals can show it: each end
-// rounded inward, so every value the box offers lies within the card's range.
-Limits shownLimits(double low, double high, int decimals);
-
-// "1 MHz", "100 kHz": a sample clock as the operator reads it.
-QString clockText(double rate);
 
 // Room for `count` doubles, or null when there is none. The plan writes the
 // samples there: channel 1 first, channel 2 following it when both play.
@@ -39,54 +26,70 @@ struct Plan
     enum Problem { None, NoWaveform, NoShape, NoPeriod, TooFast, LengthsDiffer, NoMemory, BeyondLimits };
 
     Problem problem = None;
-    QString problemText; // the warning Start shows; empty without a problem
+    int problemChannel = 0; // NoShape, TooFast: the channel (1 or 2)
+    int neededSamples = 0; // NoMemory: the doubles that could not be had
 
+    int frequency = 0; // asked for, Hz
     // The sample timing. With Exact frequency, timing.nSam is the buffer's
     // samples (several periods) and timing.played the frequency they play.
     Timing timing;
-    QString timingText; // why the settings give no timing; empty when they do
     int periods = 1; // whole periods in the buffer: more than one only with Exact frequency
     // Samples of the buffer that make one period as played (the first of
     // `periods`), for the preview.
     int periodSamples = 0;
-    // Where each channel's period starts, as played: the phase asked for,
-    // rounded to whole samples (degrees).
-    double phasePlayed[2] = {};
-    // A square's high part as played: whole samples of the timing.nSam.
-    int dutyHigh[2] = {};
-    // Each channel's size as the operator reads it off a scope, from the
-    // samples played: peak to peak and root mean square about the offset,
-    // volts (0 for a silent channel, and without room for samples).
-    double peakToPeak[2] = {};
-    double rms[2] = {};
-    // Said before sending, but no reason not to: a standard waveform drawn
-    // with a shape's few samples.
-    QString caution;
-
-    // The readout beside the frequency: a short text, the explanation for
-    // its tool tip, and whether it should stand out (the card plays
-    // something other than what was asked, or nothing at all).
-    QString readout;
-    QString readoutTip;
-    bool readoutOff = false;
+    bool exact = false; // Exact frequency fitted the buffer
+    double errorPpm = 0; // exact: how far the played frequency is from the asked one
+    bool exactMissed = false; // exact with cycles: no divisor of them comes within 0.1 %
+    bool exactBesideShape = false; // Exact frequency is ticked, but a shape keeps its own timing
+    int cycles = 0; // as set, for the words about exactMissed
+    int shapeSamples[2] = {}; // each channel's shape, when it plays one
+    // A standard waveform drawn with a shape's few samples: said before
+    // sending, but no reason not to send.
+    bool fewSamples[2] = {};
+    // The readout should stand out: the card plays something other than
+    // what was asked (0.1 % off, an exact fit missed, a waveform drawn with
+    // few samples), or nothing at all.
+    bool off = false;
 
     bool active[2] = {};
     bool shape[2] = {}; // the channel plays a shape (from a file or a formula)
     int filter[2] = {}; // the driver's filter codes
     int length = 0; // cycles the card plays; 0 without end
     bool byTrigger = false;
-    Limits limits;
+    Limits limits; // what the samples are checked against
+
+    // Where each channel's period starts, as played: the phase asked for,
+    // rounded to whole samples (degrees).
+    double phasePlayed[2] = {};
+    // A square's high part as played: whole samples of timing.nSam.
+    int dutyHigh[2] = {};
 
     // With room given and a timing: one period of each active channel,
     // timing.nSam samples, within the room; null for a silent channel.
     const double *samples[2] = {};
     int sampleCount = 0; // doubles used in the room
-    // The active channels whose samples leave the output range, with the
-    // value farthest out.
+    // Measured on the samples: peak to peak and root mean square about the
+    // offset, volts (0 for a silent channel, and without samples).
+    double peakToPeak[2] = {};
+    double rms[2] = {};
+    // A shape's seam: the step from its last sample back to its first,
+    // played on every period. Named when it is a jump: more than 1 % of the
+    // channel's span and more than twice the steps beside it (a steep slope
+    // running on through the seam is none).
+    struct Seam
+    {
+        bool shown = false; // the channel plays a shape of two samples or more
+        double step = 0; // first - last, volts
+        bool named = false;
+    };
+    Seam seam[2];
+    // The active channels whose samples leave the range: the value farthest
+    // out and the end it passes.
     struct Beyond
     {
         int channel; // 1 or 2
         double worst;
+        double end;
     };
     std::vector<Beyond> beyond;
 
@@ -94,8 +97,8 @@ struct Plan
 };
 
 // The plan for `settings` on a card whose boxes offer `limits`. Without room
-// no samples are computed (enough for the readout) and the limits are not
-// checked.
+// no samples are computed (enough for the timing and the problems before
+// sending) and the limits are not checked.
 Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &room = SampleRoom());
 
 } // namespace kd7240fp

@@ -19,8 +19,8 @@
 #include <cmath>
 
 #include "kd7010fp_livelabel.h"
-#include "kd7240fp_plan.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_plantext.h"
+#include "kd7240fp_synthesis.h"
 
 namespace {
 
@@ -32,12 +32,6 @@ const QColor crossHairColour(0x40, 0x40, 0x40, 0xa0);
 
 // A limit this close to the signal, as a share of its span, stays in view.
 constexpr double nearLimits = 0.25;
-// A seam step beyond this share of the channel's span, and well above the
-// steps on either side of it, is named in the title: a steep slope that runs
-// on through the seam (a sine of a hundred samples steps 3 % of its span at
-// every sample) is no jump.
-constexpr double seamShare = 0.01;
-constexpr double seamOverSteps = 2;
 // Each wheel notch zooms the time axis by this factor.
 constexpr double wheelStep = 0.8;
 
@@ -93,6 +87,7 @@ void roundTicks(QCategoryAxis *axis, Qt::Orientation orientation, double pixels)
 
 kd7240fp_preview::kd7240fp_preview(QWidget *parent)
     : QWidget(parent)
+    , names { tr("Channel 1"), tr("Channel 2") }
 {
     setAccessibleName(tr("Preview of one period"));
     setAccessibleDescription(tr("One period of each channel as the card is sent it, with the card's output limits"));
@@ -130,38 +125,55 @@ QList<QPointF> kd7240fp_preview::trace(const double *s, int n, double dt, int co
     return points;
 }
 
-void kd7240fp_preview::showPeriod(const double *channel1, const double *channel2, int count, double period,
-    double playedHz, double lowLimit, double highLimit, const Extras &more)
+void kd7240fp_preview::showPlan(const kd7240fp::Plan &plan, bool shapeScale)
 {
+    if (!plan.timing.ok) {
+        showProblem(kd7240fp::periodTitle(plan, names[0], names[1]));
+        return;
+    }
+    const int count = plan.periodSamples;
+    const double period = plan.timing.uTime;
     const bool sameTime = count == n && period == uTime;
-    const double *given[2] = { channel1, channel2 };
     for (int k = 0; k < 2; ++k) {
-        active[k] = given[k] && count > 0;
+        active[k] = plan.samples[k] && count > 0;
+        seams[k] = active[k] ? plan.seam[k] : kd7240fp::Plan::Seam();
         if (active[k]) {
-            samples[k].assign(given[k], given[k] + count);
-            kd7240fp::sampleRange(given[k], count, &lowest[k], &highest[k]);
-
+            samples[k].assign(plan.samples[k], plan.samples[k] + count);
+            kd7240fp::sampleRange(plan.samples[k], count, &lowest[k], &highest[k]);
         } else {
             samples[k].clear();
         }
     }
-    problem.clear();
     n = count;
     uTime = period;
-    played = playedHz;
-    low = lowLimit;
-    high = highLimit;
-    extras = more;
+    limits = plan.limits;
+    this->shapeScale = shapeScale;
+    title = kd7240fp::periodTitle(plan, names[0], names[1], !shapeScale);
+    problem.clear();
     if (chart)
         redraw(sameTime);
 }
 
 void kd7240fp_preview::showProblem(const QString &reason)
 {
-    showPeriod(nullptr, nullptr, 0, 1e-6, 0, low, high);
+    for (int k = 0; k < 2; ++k) {
+        active[k] = false;
+        samples[k].clear();
+        seams[k] = kd7240fp::Plan::Seam();
+    }
+    n = 0;
+    uTime = 1e-6;
     problem = reason;
+    title = reason;
     if (chart)
         redraw();
+}
+
+void kd7240fp_preview::setChannelName(int channel, const QString &name)
+{
+    names[channel] = name;
+    if (channelSeries[channel])
+        channelSeries[channel]->setName(name);
 }
 
 void kd7240fp_preview::setVoltRange(VoltRange chosen)
@@ -239,7 +251,7 @@ void kd7240fp_preview::build()
     };
     for (int k = 0; k < 2; ++k) {
         channelSeries[k] = new QLineSeries;
-        channelSeries[k]->setName(tr("Channel %1").arg(k + 1));
+        channelSeries[k]->setName(names[k]);
         channelSeries[k]->setPen(QPen(channelColours[k], 1.5));
         attach(channelSeries[k]);
     }
@@ -305,7 +317,7 @@ bool kd7240fp_preview::seamShown(int channel) const
 {
     if (channel < 0)
         return seamShown(0) || seamShown(1);
-    return active[channel] && extras.shape[channel] && n >= 2 && problem.isEmpty();
+    return active[channel] && seams[channel].shown && n >= 2;
 }
 
 void kd7240fp_preview::placeTicks()
@@ -332,6 +344,7 @@ void kd7240fp_preview::setHomeRanges()
 {
     const double end = periodEnd();
     bool any = false;
+    const double low = limits.low, high = limits.high;
     double lo = low, hi = high;
     for (int k = 0; k < 2; ++k)
         if (active[k]) {
@@ -380,9 +393,9 @@ void kd7240fp_preview::plotVisible(double from, double to)
                 for (QPointF &p : points)
                     p.rx() += first * dt;
         }
-        if (!extras.shapeScale)
+        if (!shapeScale)
             for (const QPointF &p : std::as_const(points))
-                if (p.y() > high || p.y() < low)
+                if (!limits.holds(p.y()))
                     beyond.append(p);
         channelSeries[k]->replace(points);
         channelSeries[k]->setVisible(active[k]);
@@ -405,13 +418,14 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
         placeTicks();
     }
     plotVisible(timeAxis->min(), timeAxis->max());
-    limitSeries[0]->replace({ QPointF(0, low), QPointF(end, low) });
-    limitSeries[1]->replace({ QPointF(0, high), QPointF(end, high) });
+    limitSeries[0]->replace({ QPointF(0, limits.low), QPointF(end, limits.low) });
+    limitSeries[1]->replace({ QPointF(0, limits.high), QPointF(end, limits.high) });
     // A shape's own scale has no card limits: only its trace and its seam.
-    const bool volts = !extras.shapeScale;
+    const bool volts = !shapeScale;
     voltAxis->setTitleText(volts ? tr("Volts") : tr("Shape (-1 to 1)"));
-    for (QAbstractSeries *series : { static_cast<QAbstractSeries *>(limitSeries[0]), static_cast<QAbstractSeries *>(limitSeries[1]), static_cast<QAbstractSeries *>(beyondSeries) })
-        series->setVisible(volts);
+    limitSeries[0]->setVisible(volts);
+    limitSeries[1]->setVisible(volts);
+    beyondSeries->setVisible(volts);
     for (QLegendMarker *marker : chart->legend()->markers(limitSeries[0]) + chart->legend()->markers(beyondSeries))
         marker->setVisible(volts);
     fitButton->setVisible(volts);
@@ -420,24 +434,12 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
 
     // The card plays the period again right after its last sample: for a
     // shape, that step is drawn where the next period begins.
-    QStringList seams;
     for (int k = 0; k < 2; ++k) {
         const bool marked = seamShown(k);
-        if (marked) {
-            const double first = samples[k].front(), last = samples[k].back();
-            seamSeries[k]->replace({ QPointF(end, last), QPointF(end, first) });
-            const double span = highest[k] - lowest[k];
-            const std::vector<double> &v = samples[k];
-            const double step = std::fabs(first - last);
-            const double beside
-                = v.size() < 2 ? 0 : std::max(std::fabs(v[1] - v[0]), std::fabs(v[v.size() - 1] - v[v.size() - 2]));
-            if (step > span * seamShare && step > beside * seamOverSteps)
-                seams << (volts ? tr("%1 steps %2 V at the seam") : tr("%1 steps %2 at the seam"))
-                             .arg(channelSeries[k]->name().toLower())
-                             .arg(first - last, 0, 'g', 3);
-        } else {
+        if (marked)
+            seamSeries[k]->replace({ QPointF(end, samples[k].back()), QPointF(end, samples[k].front()) });
+        else
             seamSeries[k]->clear();
-        }
         seamSeries[k]->setVisible(marked);
     }
     const bool anySeam = seamShown();
@@ -445,18 +447,6 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
         = chart->legend()->markers(seamSeries[0]) + chart->legend()->markers(seamSeries[1]);
     for (int i = 0; i < seamMarkers.size(); ++i)
         seamMarkers[i]->setVisible(anySeam && i == 0);
-
-    QString title;
-    if (!problem.isEmpty())
-        title = problem;
-    else if (!active[0] && !active[1])
-        title = tr("No waveform chosen");
-    else if (extras.readout.isEmpty())
-        title = tr("One period at %1").arg(kd7240fp::clockText(1.0 / uTime));
-    else
-        title = tr("One period: %1 at %2").arg(extras.readout, kd7240fp::clockText(1.0 / uTime));
-    if (!seams.isEmpty())
-        title += QLatin1String("; ") + seams.join(QLatin1String(", "));
     chart->setTitle(title);
     hideCrossHair();
 }
@@ -509,7 +499,7 @@ void kd7240fp_preview::pointAt(const QPointF &viewPosition)
                                .arg(i)
                                .arg(i * dt, 0, 'g', 6)
                                .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"));
-    kd7010fp_showLiveText(readout, extras.shapeScale
+    kd7010fp_showLiveText(readout, shapeScale
             ? tr("%1, %2, %3").arg(channelSeries[k]->name(), sample, QString::number(volts, 'g', 5))
             : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, QString::number(volts, 'g', 5)));
 }

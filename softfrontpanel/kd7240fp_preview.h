@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "kd7240fp_plan.h"
+
 class QChart;
 class QChartView;
 class QGraphicsLineItem;
@@ -22,39 +24,26 @@ class QScatterSeries;
 class QToolButton;
 class QCategoryAxis;
 
-// What else the preview is told about a period; the defaults show it plainly.
-struct kd7240fp_previewExtras
-{
-    // The channel plays a shape from a file: the seam, the step from its last
-    // sample back to its first, is marked and, when large, named in the title.
-    bool shape[2] = { false, false };
-    // What the card plays, in the readout's words ("plays 1000.00 Hz, 1000
-    // samples", or the periods and samples of a buffer that holds several):
-    // the title says it for the period shown.
-    QString readout;
-    // The samples are a shape in its own scale, -1 to 1, before a channel's
-    // amplitude and offset: no volts, and no card limits to hold them against.
-    bool shapeScale = false;
-};
-
 class kd7240fp_preview : public QWidget
 {
     Q_OBJECT
 
 public:
-    using Extras = kd7240fp_previewExtras;
-
     explicit kd7240fp_preview(QWidget *parent = nullptr);
 
-    // One period of n samples per channel (null for a silent channel), played
-    // every uTime seconds, against the output limits low..high. The samples
-    // are copied; the chart is built when the tab is first shown. A zoom into
-    // the time axis stays while the samples and their period stay.
-    void showPeriod(const double *channel1, const double *channel2, int n, double uTime, double played, double low,
-        double high, const Extras &extras = Extras());
+    // One period of each channel the plan plays (its first periodSamples
+    // samples), against the plan's limits, a shape's seam marked and, when
+    // the plan names it, named in the title. The samples are copied; the
+    // chart is built when the tab is first shown. A zoom into the time axis
+    // stays while the period's samples and timing stay. With `shapeScale`
+    // the samples are a shape in its own scale, -1 to 1, before a channel's
+    // amplitude and offset: no volts, and no card limits to hold them against.
+    void showPlan(const kd7240fp::Plan &plan, bool shapeScale = false);
 
     // No period to show: the settings give none, for the reason shown.
     void showProblem(const QString &reason);
+    // The name of a channel's trace, in the legend and the title.
+    void setChannelName(int channel, const QString &name);
 
     // The points that draw n samples spaced dt apart in `columns` pixel
     // columns: each sample held for its period while they fit, else the
@@ -104,12 +93,13 @@ private:
 
     std::vector<double> samples[2];
     bool active[2] = {};
+    kd7240fp::Plan::Seam seams[2];
+    QString names[2];
     int n = 0;
     double uTime = 0;
-    double played = 0;
-    double low = -10;
-    double high = 10;
-    Extras extras;
+    kd7240fp::Limits limits;
+    bool shapeScale = false;
+    QString title;
     double lowest[2] = {}; // each channel's smallest and largest sample
     double highest[2] = {};
     QString problem; // shown instead of a period when not empty

@@ -20,6 +20,11 @@ constexpr double maxPhase = 359.9;
 constexpr double minDuty = 1;
 constexpr double maxDuty = 99;
 
+// The driver's filter code (0 bypass .. 3 100 kHz) of the filter box's entry
+// `filterIndex`. "Ground" (0) has none of its own: a grounded channel keeps
+// the code it had, `lastFilter`.
+constexpr int filterCode(int filterIndex, int lastFilter) { return filterIndex > 0 ? filterIndex - 1 : lastFilter; }
+
 struct ChannelSettings
 {
     int waveType = 0; // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 the loaded shape
@@ -38,12 +43,15 @@ struct ChannelSettings
 
     bool active() const { return waveType != 0; }
     // The driver's filter code 0..3 and termination code (2: grounded).
-    int filterCode() const { return filterIndex > 0 ? filterIndex - 1 : lastFilter; }
+    int filterCode() const { return kd7240fp::filterCode(filterIndex, lastFilter); }
     int termCode() const { return filterIndex == 0 ? 2 : 0; }
+    // Every field: setups are checked by their round trip, and a field left
+    // out here would let a reader drop it unseen.
     bool operator==(const ChannelSettings &o) const
     {
         return waveType == o.waveType && amplitude == o.amplitude && offset == o.offset && filterIndex == o.filterIndex
-            && lastFilter == o.lastFilter && shape == o.shape && shapeName == o.shapeName;
+            && lastFilter == o.lastFilter && shape == o.shape && shapeName == o.shapeName && formula == o.formula
+            && phase == o.phase && duty == o.duty;
     }
 };
 
@@ -62,9 +70,15 @@ struct CommonSettings
     int length() const { return stopIndex != 0 ? cycles : 0; }
     bool operator==(const CommonSettings &o) const
     {
-        return frequency == o.frequency && startIndex == o.startIndex && stopIndex == o.stopIndex && cycles == o.cycles;
+        return frequency == o.frequency && startIndex == o.startIndex && stopIndex == o.stopIndex && cycles == o.cycles
+            && exactFrequency == o.exactFrequency;
     }
 };
+
+// A tripwire: a field added to either struct changes its size and stops the
+// build here. Compare the new field in operator== above, then set the size.
+static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 120, "compare every ChannelSettings field in ==");
+static_assert(sizeof(void *) != 8 || sizeof(CommonSettings) == 20, "compare every CommonSettings field in ==");
 
 struct Settings
 {

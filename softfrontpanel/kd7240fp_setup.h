@@ -20,7 +20,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "kd7240fp_plan.h"
+#include "kd7240fp_range.h"
 #include "kd7240fp_settings.h"
 
 namespace kd7240fp {

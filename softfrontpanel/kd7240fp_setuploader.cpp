@@ -52,7 +52,7 @@ QString kd7240fp_setupLoader::askOpen(QWidget *parent)
     return path;
 }
 
-kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, const Range &range)
+kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, const kd7240fp::CardRange &range)
 {
     Opened opened;
     kd7240fp::SetupRead read = kd7240fp::readSetupFile(path);
@@ -60,13 +60,20 @@ kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, con
         opened.problem = read.error;
         return opened;
     }
-    const QStringList changed = kd7240fp::fitSetup(read.settings, range.offsets, range.maxAmplitude);
-    if (!changed.isEmpty())
-        opened.changes = tr("\"%1\" holds values beyond this card's output range or with more decimals than its boxes "
-                            "show; they were changed:\n%2")
-                             .arg(QFileInfo(path).fileName(), changed.join(QLatin1Char('\n')));
+    fit(read.settings, range,
+        tr("\"%1\" holds values beyond this card's output range or with more decimals than its boxes show; they were "
+           "changed:")
+            .arg(QFileInfo(path).fileName()),
+        &opened.changes);
     opened.settings = std::move(read.settings);
     return opened;
+}
+
+void kd7240fp_setupLoader::fit(
+    kd7240fp::Settings &settings, const kd7240fp::CardRange &range, const QString &heading, QString *changes)
+{
+    const QStringList changed = kd7240fp::fitSetup(settings, range.offsets, range.maxAmplitude);
+    *changes = changed.isEmpty() ? QString() : heading + QLatin1Char('\n') + changed.join(QLatin1Char('\n'));
 }
 
 QString kd7240fp_setupLoader::lastPath()
@@ -74,7 +81,7 @@ QString kd7240fp_setupLoader::lastPath()
     return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Last.kd7240"));
 }
 
-kd7240fp_setupLoader::Opened kd7240fp_setupLoader::openLast(const Range &range)
+kd7240fp_setupLoader::Opened kd7240fp_setupLoader::openLast(const kd7240fp::CardRange &range)
 {
     const QString path = lastPath();
     if (!QFileInfo::exists(path))

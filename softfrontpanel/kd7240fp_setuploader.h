@@ -9,7 +9,7 @@
 #include <QString>
 #include <optional>
 
-#include "kd7240fp_plan.h"
+#include "kd7240fp_range.h"
 #include "kd7240fp_settings.h"
 
 class QWidget;
@@ -19,13 +19,6 @@ class kd7240fp_setupLoader
     Q_DECLARE_TR_FUNCTIONS(kd7240fp_setupLoader)
 
 public:
-    // What the boxes of this card offer: an opened setup is brought within it.
-    struct Range
-    {
-        kd7240fp::Limits offsets;
-        double maxAmplitude = 0;
-    };
-
     // Asks where to save a setup; empty when the operator cancels. A name
     // typed without ".kd7240" gets it, and the file dialog asks before
     // replacing that file; `replaceUnasked` is set when it exists and the
@@ -44,14 +37,19 @@ public:
         // one per line after a heading naming the file; empty when none.
         QString changes;
     };
-    // Reads a setup: all of it or nothing.
-    static Opened open(const QString &path, const Range &range);
+    // Reads a setup: all of it or nothing; values beyond what the card's
+    // boxes offer are brought within `range`.
+    static Opened open(const QString &path, const kd7240fp::CardRange &range);
+    // Brings settings made on another card within `range` (Change Card);
+    // `changes` lists what changed after `heading`, empty when nothing did.
+    static void fit(kd7240fp::Settings &settings, const kd7240fp::CardRange &range, const QString &heading,
+        QString *changes);
 
     // Last.kd7240 beside DefaultInstrDescr.ini. A damaged one is copied to
     // Last.kd7240.bak before the panel may write over it; its problem then
     // says so.
     static QString lastPath();
-    static Opened openLast(const Range &range);
+    static Opened openLast(const kd7240fp::CardRange &range);
     // What went wrong, or empty.
     static QString saveLast(const kd7240fp::Settings &settings);
 };

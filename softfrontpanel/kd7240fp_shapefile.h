@@ -9,7 +9,7 @@
 #include <QString>
 #include <vector>
 
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 namespace kd7240fp {
 

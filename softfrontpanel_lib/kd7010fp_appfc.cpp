@@ -27,15 +27,36 @@ QString stringAttribute(ViSession session, ViAttr attribute)
 } // namespace
 
 kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool startDemo)
+    : kd7010fp_AppFC(card, multiSelect, startDemo, kd7010fp_connectRequest())
+{
+}
+
+kd7010fp_AppFC::kd7010fp_AppFC(
+    kd7010fp_genFC *card, int multiSelect, bool startDemo, const kd7010fp_connectRequest &request)
     : card(card)
+    , connection(new kd7010fp_connection(card, this))
+    , multiSelect(multiSelect)
 {
     const QString model = QStringLiteral("%1").arg(card->modelCode, 4, 16, QChar(' '));
+    std::fill(std::begin(fcNumbers), std::end(fcNumbers), 0);
+    connect(connection, &kd7010fp_connection::connectionChanged, this, &kd7010fp_AppFC::showConnection);
 
-    auto *select = new kd7010fp_fcSelect(card, multiSelect);
-    if (!startDemo) {
-        select->setWindowIcon(windowIcon());
-        centerOnScreen(select);
-        if (!select->connectCard()) {
+    if (startDemo || request.kind == kd7010fp_connectRequest::Demo) {
+        // Nobody chose a card: no numbers to keep.
+        connection->adopt(0, QString(), {}, true);
+    } else {
+        kd7010fp_fcSelect select(card, multiSelect);
+        bool connected = false;
+        if (request.kind == kd7010fp_connectRequest::Address) {
+            QString error;
+            connected = select.connectTo(request.descriptor, request.fcNumber, &error);
+            if (!connected) {
+                const QString said = tr("Cannot connect to %1, function card %2: %3").arg(request.descriptor).arg(request.fcNumber).arg(error);
+                std::fprintf(stderr, "kd7240fp: %s\n", qPrintable(said));
+                warningMessage(said + QLatin1Char('\n') + tr("Choose how to connect."));
+            }
+        }
+        if (!connected && !runFlow(select)) {
             // The operator cancelled: end here, before any window shows, as
             // the error box's exit does (nothing torn down under the
             // running dialogs; only the C streams flushed).
@@ -43,24 +64,8 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
             std::fflush(nullptr);
             std::_Exit(0);
         }
-        demoMode = select->demoMode;
-        session = select->session;
-        if (!demoMode)
-            resourceDescriptor = select->resourceDescriptor;
-        for (int i = 0; i < maxCards; ++i)
-            fcNumbers[i] = select->fcNumbers[i];
-        fcCount = select->fcCount;
-    } else {
-        // Nobody chose a card: the numbers carry no meaning, keep them defined.
-        demoMode = 1;
-        session = select->session;
-        std::fill(std::begin(fcNumbers), std::end(fcNumbers), 0);
-        fcCount = 0;
+        adoptSelection(select);
     }
-    if (demoMode)
-        session = 0;
-    delete select;
-    showConnection();
 
     // Cleared and terminated: the library's result is not examined, so a
     // failed call must still leave a text.
@@ -74,14 +79,46 @@ kd7010fp_AppFC::kd7010fp_AppFC(kd7010fp_genFC *card, int multiSelect, bool start
     connect(aboutButton, &QPushButton::clicked, aboutDialog, &QWidget::show);
 }
 
+bool kd7010fp_AppFC::runFlow(kd7010fp_fcSelect &select)
+{
+    select.setWindowIcon(windowIcon());
+    centerOnScreen(&select);
+    return select.connectCard();
+}
+
+void kd7010fp_AppFC::adoptSelection(const kd7010fp_fcSelect &select)
+{
+    QList<int> numbers;
+    for (int i = 0; i < std::max(select.fcCount, 1) && i < maxCards; ++i)
+        numbers << select.fcNumbers[i];
+    connection->adopt(select.session, select.resourceDescriptor, numbers, select.demoMode != 0);
+}
+
+bool kd7010fp_AppFC::changeCard()
+{
+    kd7010fp_fcSelect select(card, multiSelect);
+    if (!runFlow(select))
+        return false;
+    adoptSelection(select);
+    return true;
+}
+
 void kd7010fp_AppFC::showConnection()
 {
+    const kd7010fp_connection::Link link = connection->link();
+    session = connection->session();
+    demoMode = link == kd7010fp_connection::Card ? 0 : 1;
+    const QList<int> numbers = connection->fcNumbers();
+    for (int i = 0; i < maxCards; ++i)
+        fcNumbers[i] = i < numbers.size() ? numbers[i] : 0;
+    fcCount = int(numbers.size());
+
     const QString model = QStringLiteral("%1").arg(card->modelCode, 4, 16, QChar(' '));
     setDemoMode(demoMode != 0);
     QString systemText;
     QString fcText;
     QString hostName;
-    if (cardLost) {
+    if (link == kd7010fp_connection::Lost) {
         lxiMode = false;
         systemText = tr("No card");
     } else if (demoMode) {
@@ -115,44 +152,21 @@ void kd7010fp_AppFC::showConnection()
         lxiMode ? QStringLiteral("Shows which LXI module is connected to the Soft Front Panel")
                 : QStringLiteral("Shows which VXI module is connected to the Soft Front Panel"));
     setFcLabel(fcText, QStringLiteral("Shows which function card is connected to the Soft Front Panel"));
+    // The card panel adds the identity of a card it reads.
+    if (aboutDialog) {
+        aboutDialog->clearHardwarePages();
+        if (link == kd7010fp_connection::Lost)
+            aboutDialog->addHardwarePage(QString(), QString(), tr("No card"));
+    }
 }
 
-ViStatus kd7010fp_AppFC::reopenCard(bool reset)
-{
-    if (demoMode && !cardLost)
-        return VI_SUCCESS;
-    if (!demoMode)
-        card->closeCard(session);
-    session = 0;
-    quint16 numbers[maxCards];
-    for (int i = 0; i < maxCards; ++i)
-        numbers[i] = quint16(fcNumbers[i]);
-    const QByteArray descriptor = resourceDescriptor.toLatin1();
-    ViSession opened = 0;
-    const ViStatus status = card->initCard(descriptor.constData(), numbers, 1, reset ? 1 : 0, &opened);
-    if (status == VI_SUCCESS) {
-        session = opened;
-        demoMode = 0;
-        cardLost = false;
-    } else {
-        // Nothing to talk to: no session is kept, so nothing calls the
-        // driver with a dead one.
-        if (opened != 0)
-            card->closeCard(opened);
-        demoMode = 1;
-        cardLost = true;
-    }
-    showConnection();
-    aboutDialog->clearHardwarePages();
-    if (cardLost)
-        aboutDialog->addHardwarePage(QString(), QString(), tr("No card"));
-    return status;
-}
+ViStatus kd7010fp_AppFC::reopenCard(bool reset) { return connection->reopen(reset); }
 
 kd7010fp_AppFC::~kd7010fp_AppFC()
 {
-    if (!demoMode)
-        card->closeCard(session);
+    // The session is closed here, before the window's parts go.
+    delete connection;
+    connection = nullptr;
 }
 
 void kd7010fp_AppFC::closeEvent(QCloseEvent *event) { kd7010fp_app::closeEvent(event); }

@@ -159,3 +159,21 @@ bool kd7010fp_fcSelect::connectCard()
         }
     }
 }
+
+bool kd7010fp_fcSelect::connectTo(const QString &descriptor, int fcNumber, QString *error)
+{
+    demoMode = 0;
+    resourceDescriptor = descriptor.trimmed();
+    fcNumbers[0] = qint16(fcNumber);
+    fcCount = 1;
+    const QByteArray bytes = resourceDescriptor.toLatin1();
+    const ViStatus status = card->initCard(bytes.constData(), reinterpret_cast<quint16 *>(fcNumbers), 1, 1, &session);
+    if (status == 0)
+        return true;
+    // A warning is no open session either; nothing is kept of it.
+    if (session != 0)
+        card->closeCard(session);
+    session = 0;
+    *error = statusText(card, status);
+    return false;
+}

@@ -54,6 +54,10 @@ public:
     virtual int searchResources();
     // Asks the operator how to connect and connects; false when cancelled.
     bool connectCard();
+    // Opens function card `fcNumber` on `descriptor` without asking (the
+    // command line's --connect); false with the reason in `error` when it
+    // does not open.
+    bool connectTo(const QString &descriptor, int fcNumber, QString *error);
     // Fills params->entry for one resource; thread-safe for distinct records.
     static void getResourceInfo(getResourceInfo_params_t *params);
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "kd7240fp_plan.h"
+#include "kd7240fp_plantext.h"
 
 using namespace kd7240fp;
 
@@ -79,12 +80,12 @@ void tst_plan::plan()
         room.assign(size_t(count), 0);
         return room.data();
     });
-    QVERIFY2(plan.playable(), qPrintable(plan.problemText));
+    QVERIFY2(plan.playable(), qPrintable(problemText(plan)));
     QTEST(plan.periods, "periods");
     QTEST(plan.timing.nSam, "nSam");
     QTEST(plan.length, "length");
-    QTEST(plan.readout, "readout");
-    QTEST(plan.readoutOff, "off");
+    QTEST(readoutText(plan), "readout");
+    QTEST(plan.off, "off");
     const int n = plan.timing.nSam;
 
     // One channel's samples as they always were, period by period, moved to

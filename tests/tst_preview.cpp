@@ -19,8 +19,27 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_plan.h"
 #include "kd7240fp_preview.h"
 #include "panelfixture.h"
+
+namespace {
+
+// The plan of channel 1 playing `s` as a shape at 1000 Hz (1 MHz for 1000
+// samples), on a card of -10 to 10 V.
+kd7240fp::Plan shapePlan(const std::vector<double> &s, std::vector<double> &room)
+{
+    kd7240fp::Settings settings;
+    settings.channel[0].waveType = kd7240fp::waveArbitrary;
+    settings.channel[0].amplitude = 1;
+    settings.channel[0].shape = s;
+    return kd7240fp::planFor(settings, kd7240fp::Limits(), [&room](int count) {
+        room.resize(size_t(count));
+        return room.data();
+    });
+}
+
+} // namespace
 
 class tst_preview : public QObject
 {
@@ -154,9 +173,10 @@ void tst_preview::readable()
     preview.resize(900, 460);
     preview.show();
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
-    kd7240fp_preview::Extras extras;
-    extras.shape[0] = shape;
-    preview.showPeriod(s.data(), nullptr, n, 1e-6, 1000, -10, 10, extras);
+    std::vector<double> room;
+    kd7240fp::Plan plan = shapePlan(s, room);
+    plan.seam[0].shown = shape; // a sine of the same samples has no seam to show
+    preview.showPlan(plan);
     if (cardLimits)
         preview.limitsButton->click();
     QCOMPARE(preview.limitsButton->isChecked(), cardLimits);
@@ -216,10 +236,9 @@ void tst_preview::ticksAreNumbers()
     std::vector<double> s(1000);
     for (size_t i = 0; i < s.size(); ++i)
         s[i] = (std::sin(double(i) * 6.283185307179586 / 1000) + offset) / (1 + offset);
-    kd7240fp_preview::Extras extras;
-    extras.shapeScale = shapeScale;
+    std::vector<double> room;
     if (!std::isnan(offset))
-        preview.showPeriod(s.data(), nullptr, 1000, 1e-6, 1000, -10, 10, extras);
+        preview.showPlan(shapePlan(s, room), shapeScale);
     QTest::qWait(50);
     QStringList labels;
     for (QGraphicsItem *item : preview.view->scene()->items()) {

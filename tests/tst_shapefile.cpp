@@ -19,7 +19,7 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_shapefile.h"
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 #include "panelfixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "kd7240fp_waveform.h"
+#include "kd7240fp_synthesis.h"
 
 using namespace kd7240fp;
 

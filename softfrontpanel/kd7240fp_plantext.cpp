@@ -1,0 +1,181 @@
+#include "kd7240fp_plantext.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cmath>
+
+namespace kd7240fp {
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_plan", text); }
+
+// A value beyond an end, with as many decimals as it takes to tell the two
+// apart: "reaches 10.00 V; the range is -10.00 to 10.00 V" would contradict itself.
+QString beyondText(double worst, double end)
+{
+    int decimals = 2;
+    while (decimals < 6 && QString::number(worst, 'f', decimals) == QString::number(end, 'f', decimals))
+        ++decimals;
+    return QString::number(worst, 'f', decimals);
+}
+
+QString played(const Plan &plan) { return QString::number(plan.timing.played, 'f', 2); }
+
+QString timingProblem(const Plan &plan)
+{
+    switch (plan.timing.problem) {
+    case Timing::TooFast:
+        return tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most 1 MHz")
+            .arg(plan.timing.channel)
+            .arg(plan.timing.nSam)
+            .arg(plan.frequency)
+            .arg(clockText(plan.timing.rate));
+    case Timing::LengthsDiffer:
+        return tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period together, so their "
+                  "shapes must hold the same number of samples.")
+            .arg(plan.shapeSamples[0])
+            .arg(plan.shapeSamples[1]);
+    default:
+        return QStringLiteral("Wrong output signal frequency has been choosen");
+    }
+}
+
+} // namespace
+
+QString clockText(double rate)
+{
+    if (rate >= 999999.5)
+        return tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6);
+    if (rate >= 999.5)
+        return tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
+    return tr("%1 Hz").arg(rate, 0, 'g', 6);
+}
+
+QString readoutText(const Plan &plan)
+{
+    if (!plan.timing.ok) {
+        switch (plan.timing.problem) {
+        case Timing::TooFast:
+            return tr("needs %1").arg(clockText(plan.timing.rate));
+        case Timing::LengthsDiffer:
+            return tr("shapes differ in length");
+        default:
+            return tr("no sample rate fits");
+        }
+    }
+    if (plan.exact) {
+        const QString ppm = QString::number(plan.errorPpm, 'f', 1);
+        return plan.periods == 1
+            ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played(plan), ppm).arg(plan.timing.nSam)
+            : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
+                  .arg(played(plan), ppm)
+                  .arg(plan.periods)
+                  .arg(plan.timing.nSam);
+    }
+    return tr("plays %1 Hz, %2 samples").arg(played(plan)).arg(plan.timing.nSam);
+}
+
+QString readoutTip(const Plan &plan)
+{
+    if (!plan.timing.ok)
+        return timingProblem(plan);
+    const Timing &timing = plan.timing;
+    const QString clock = clockText(timing.rate);
+    QStringList tip;
+    if (plan.exact) {
+        tip << tr("%1 whole periods in %2 samples of the card's fixed %3 sample clock: %4 Hz, %5 ppm from the %6 Hz "
+                  "set.")
+                   .arg(plan.periods)
+                   .arg(timing.nSam)
+                   .arg(clock, played(plan), QString::number(plan.errorPpm, 'f', 1))
+                   .arg(plan.frequency);
+        if (plan.exactMissed)
+            tip << tr("With %1 cycles the buffer must hold a number of periods that divides %1, and none comes within "
+                      "0.1 %.")
+                       .arg(plan.cycles);
+    } else {
+        tip << (timing.fromShape ? tr("One period is the shape's %1 samples, played at %2 (the frequency times the "
+                                      "samples): %3 Hz.")
+                                       .arg(timing.nSam)
+                                       .arg(clock, played(plan))
+                                 : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
+                                       .arg(timing.nSam)
+                                       .arg(clock, played(plan)));
+        if (plan.exactBesideShape)
+            tip << tr("Exact frequency does not apply to a shape: its samples are one period, played at the frequency "
+                      "times their number.");
+        const double deviation = (timing.played - plan.frequency) / plan.frequency;
+        if (std::fabs(deviation) > 0.001)
+            tip << tr("A period holds only whole samples, so the card plays %1 % %2 the %3 Hz set.")
+                       .arg(std::fabs(deviation) * 100, 0, 'f', 2)
+                       .arg(deviation > 0 ? tr("above") : tr("below"))
+                       .arg(plan.frequency);
+    }
+    const QString caution = cautionText(plan);
+    if (!caution.isEmpty())
+        tip << caution;
+    return tip.join(QLatin1Char(' '));
+}
+
+QString problemText(const Plan &plan)
+{
+    switch (plan.problem) {
+    case Plan::None:
+        return QString();
+    case Plan::NoWaveform:
+        return QStringLiteral("At least for one channel the waveform type should be choosen");
+    case Plan::NoShape:
+        return tr("Channel %1 has no shape loaded.").arg(plan.problemChannel);
+    case Plan::NoPeriod:
+    case Plan::TooFast:
+    case Plan::LengthsDiffer:
+        return timingProblem(plan);
+    case Plan::NoMemory:
+        return tr("Not enough memory for %1 samples; the waveform cannot be generated.").arg(plan.neededSamples);
+    case Plan::BeyondLimits: {
+        QStringList lines;
+        for (const Plan::Beyond &b : plan.beyond)
+            lines << tr("Channel %1 reaches %2 V; the card's output range is %3 to %4 V.")
+                         .arg(b.channel)
+                         .arg(beyondText(b.worst, b.end))
+                         .arg(plan.limits.low, 0, 'f', 2)
+                         .arg(plan.limits.high, 0, 'f', 2);
+        return lines.join(QLatin1Char('\n'));
+    }
+    }
+    return QString();
+}
+
+QString cautionText(const Plan &plan)
+{
+    for (int k = 0; k < 2; ++k)
+        if (plan.fewSamples[k])
+            return tr("Channel %1 draws its waveform with the shape's %2 samples per period; below %3 it no longer "
+                      "looks like one.")
+                .arg(k + 1)
+                .arg(plan.timing.nSam)
+                .arg(exactMinSamplesPerPeriod);
+    return QString();
+}
+
+QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts)
+{
+    if (!plan.timing.ok)
+        return timingProblem(plan);
+    if (!plan.samples[0] && !plan.samples[1])
+        return tr("No waveform chosen");
+    QString title = tr("One period: %1 at %2").arg(readoutText(plan), clockText(plan.timing.rate));
+    QStringList seams;
+    const QString names[2] = { channel1Name, channel2Name };
+    for (int k = 0; k < 2; ++k)
+        if (plan.seam[k].named)
+            seams << (volts ? tr("%1 steps %2 V at the seam") : tr("%1 steps %2 at the seam"))
+                         .arg(names[k].toLower())
+                         .arg(plan.seam[k].step, 0, 'g', 3);
+    if (!seams.isEmpty())
+        title += QLatin1String("; ") + seams.join(QLatin1String(", "));
+    return title;
+}
+
+} // namespace kd7240fp

@@ -1,0 +1,29 @@
+// A plan in the operator's words: the readout beside the frequency and its
+// tool tip, the warning Start shows for a problem, the caution it gives
+// before sending, and the preview's title. The one place a plan is phrased.
+#ifndef KD7240FP_PLANTEXT_H
+#define KD7240FP_PLANTEXT_H
+
+#include <QString>
+
+#include "kd7240fp_plan.h"
+
+namespace kd7240fp {
+
+// "1 MHz", "100 kHz": a sample clock as the operator reads it.
+QString clockText(double rate);
+
+// The short readout: what the card plays ("plays 1000.00 Hz, 1000 samples").
+QString readoutText(const Plan &plan);
+// Its explanation, for the tool tip.
+QString readoutTip(const Plan &plan);
+// The warning for the plan's problem; empty without one.
+QString problemText(const Plan &plan);
+// Said before sending, though nothing stops it; empty when nothing is.
+QString cautionText(const Plan &plan);
+// The preview's title for the period the plan plays (its seams named).
+QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts = true);
+
+} // namespace kd7240fp
+
+#endif

@@ -1,0 +1,115 @@
+// The arithmetic of generation, pure functions so tests and benchmarks call
+// them without a window: the sample timing for a frequency, one period of a
+// standard waveform, a square's duty, the phase (where a channel's period
+// starts), and playing a frequency exactly on the card's fixed clock. With one
+// period per buffer only rate / n is playable, but k whole periods in N samples
+// play k x rate / N, which comes within a few ppm of any frequency.
+#ifndef KD7240FP_SYNTHESIS_H
+#define KD7240FP_SYNTHESIS_H
+
+namespace kd7240fp {
+
+enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4, waveArbitrary = 5 };
+
+// Samples per channel must stay below this: a channel's buffer holds at
+// most maxSamples. The one place the card's limit is written down.
+constexpr int sampleLimit = 0x40000;
+constexpr int maxSamples = sampleLimit - 1;
+
+// Derives the sample period uTime (seconds) and the samples in one period
+// nSam for a frequency in Hz. Starts at the card's 1 MHz and slows the rate
+// tenfold until a period fits. Returns false when no period below 1000 s fits,
+// and for frequencies without a whole sample in their period (0 Hz or less,
+// above 1 MHz).
+bool sampleTiming(int freq, double *uTime, int *nSam);
+
+// What the card plays for a frequency: the sample period and rate and the
+// samples in one period exactly as Start derives them, and the frequency
+// that follows, rate / nSam (not the one asked for: a period holds a whole
+// number of samples of the card's fixed clock).
+//
+// A channel playing a shape from a file fixes the samples per period to the
+// file's n, and the rate to freq x n; a standard waveform beside it is then
+// drawn with the same n. shapeSamples1/2: the file's n for a channel playing
+// one, else 0.
+struct Timing
+{
+    enum Problem { None, NoPeriod, TooFast, LengthsDiffer };
+    bool ok = false; // false: see problem
+    Problem problem = NoPeriod;
+    int channel = 0; // TooFast: the channel (1 or 2) whose file needs the rate
+    bool fromShape = false; // the samples per period come from a file
+    double uTime = 0; // seconds
+    double rate = 0; // 1.0 / uTime, Hz; for TooFast the rate that would be needed
+    int nSam = 0;
+    double played = 0; // rate / nSam, Hz
+};
+Timing timingFor(int freq, int shapeSamples1 = 0, int shapeSamples2 = 0);
+
+// The card's fastest sample rate.
+constexpr double maxRate = 1e6;
+// The most samples a shape's period may hold at `freq` Hz: its rate,
+// freq x samples, stays within maxRate.
+inline int mostShapeSamples(int freq) { return freq > 0 ? int(maxRate / freq) : 0; }
+
+// One period of a shape (normalised samples) as the card plays it:
+// out[i] = shape[i] x amplitude + offset, like the standard waveforms.
+void playShape(const double *shape, int n, double amplitude, double offset, double *out);
+
+// The smallest and largest of n samples (n >= 1), as the card's limits check
+// needs them: exact, and fast enough to run at every start.
+void sampleRange(const double *samples, int n, double *lowest, double *highest);
+
+// Writes one period of n samples of waveform `type` (amplitude and offset in
+// volts) into out[0..n-1]. An unknown type writes nothing.
+void synthesize(int type, int n, double amplitude, double offset, double *out);
+
+// One period of a square of n samples whose first `high` samples are high
+// (amplitude + offset) and the rest low. synthesize() draws high = n / 2.
+void synthesizeSquare(int n, double amplitude, double offset, int high, double *out);
+
+// --- Exact frequency, duty and phase ---
+
+// The most samples a buffer holds.
+constexpr int exactMaxSamples = maxSamples;
+// Fewer samples than this per period would no longer draw the waveform.
+constexpr int exactMinSamplesPerPeriod = 10;
+// Beyond this the played frequency is reported as missed.
+constexpr double exactTolerancePpm = 1000;
+
+struct ExactFit
+{
+    bool ok = false; // false: no fraction satisfies the constraints (no positive frequency or rate)
+    int periods = 1; // k: whole periods in the buffer
+    int samples = 0; // N: samples in the buffer (N <= exactMaxSamples, N >= 10 k)
+    double played = 0; // k * rate / N, Hz
+    double errorPpm = 0; // (played - freq) / freq * 1e6
+    bool withinTolerance = true; // |errorPpm| <= exactTolerancePpm
+};
+
+// The fraction k / N nearest to freq / rate with N <= exactMaxSamples and
+// N >= 10 k, k >= 1. cycles > 0 (the card plays the buffer cycles / k times):
+// k must divide cycles, and the nearest among the divisors is chosen. Of two
+// equal fractions the one with fewer periods wins.
+ExactFit exactFit(double freq, double rate, int cycles = 0);
+
+// k periods of a standard waveform in N samples: sample i is sample
+// m = (k * i) mod N of the one-period waveform of N samples (as synthesize()
+// draws it), i.e. the waveform at the phase frac(k i / N). For k = 1 and a 50 %
+// duty this is synthesize(type, N, ...) bit for bit. dutyTenths (square only,
+// in 0.1 %): the one-period square is high for floor(N * dutyTenths / 1000)
+// samples; 500 gives synthesize()'s N / 2. An unknown type writes nothing.
+void synthesizePeriods(int type, int N, int k, double amplitude, double offset, int dutyTenths, double *out);
+
+// The samples a phase moves a period's start: round(phase / 360 x samples
+// per period). samplesPerPeriod is N / k, not necessarily whole; the caller
+// reduces the result mod N.
+int phaseShift(double phaseDegrees, double samplesPerPeriod);
+
+// Rotates a buffer so it starts `shift` samples in: out[i] = in[(i + shift) mod N].
+// Any shift, negative too. The sample values stay exactly as they were.
+void rotateSamples(double *samples, int N, int shift);
+
+} // namespace kd7240fp
+
+#endif
