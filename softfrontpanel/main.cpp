@@ -6,12 +6,15 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
 #include <QResource>
 #include <QSplashScreen>
+#include <QTimer>
 #include <QtEndian>
 #include <cstdio>
 
 #include "kd7010fp_app.h"
+#include "kd7010fp_fcenteraddressfc.h"
 #include "kd7010fp_splashlabel.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
@@ -23,6 +26,8 @@ struct Options
     int exitStatus = -1; // >= 0: end with it at once
     QString setup; // a setup to apply after connecting
     bool restore = true; // apply the settings of the last run
+    kd7010fp_connectRequest connect; // how to reach the card before anyone is asked
+    bool start = false; // press Start once connected
 };
 
 } // namespace
@@ -49,8 +54,22 @@ static Options answerCommandLine(int argc, char *argv[])
         QStringLiteral("FILE"));
     const QCommandLineOption noRestore(QStringLiteral("no-restore"),
         QStringLiteral("Starts with the default settings instead of those the panel had when it last closed."));
+    const QCommandLineOption connect(QStringLiteral("connect"),
+        QStringLiteral("Connects to the card at the VISA resource DESCRIPTOR (with --card) instead of asking how to "
+                       "connect; when it does not open, says why and asks."),
+        QStringLiteral("DESCRIPTOR"));
+    const QCommandLineOption cardNumber(QStringLiteral("card"),
+        QStringLiteral("The function-card number N on that resource's carrier (default 1)."), QStringLiteral("N"));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"), QStringLiteral("Runs in demo mode, without a card, instead of asking how to connect."));
+    const QCommandLineOption start(QStringLiteral("start"),
+        QStringLiteral("Presses Start once the card is connected and the settings are applied."));
     parser.addOption(setup);
     parser.addOption(noRestore);
+    parser.addOption(connect);
+    parser.addOption(cardNumber);
+    parser.addOption(demo);
+    parser.addOption(start);
     // Qt's own options ("-platform xcb", "-style Fusion", the session manager's
     // "-session id", X11's "-name", "-title" and "-icon") are accepted here and
     // left to the application.
@@ -67,10 +86,23 @@ static Options answerCommandLine(int argc, char *argv[])
         parser.addOption(option);
     }
     QString error;
-    if (!parser.parse(QCoreApplication::arguments()))
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    bool numberOk = true;
+    const int number = parsed && parser.isSet(cardNumber) ? parser.value(cardNumber).toInt(&numberOk) : 1;
+    if (!parsed)
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
         error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    else if (parser.isSet(connect) && parser.isSet(demo))
+        error = QStringLiteral("--connect and --demo exclude each other.");
+    else if (parser.isSet(cardNumber) && !parser.isSet(connect))
+        error = QStringLiteral("--card needs --connect.");
+    else if (parser.isSet(connect) && parser.value(connect).trimmed().isEmpty())
+        error = QStringLiteral("--connect needs a resource descriptor, such as TCPIP::192.168.2.100::INSTR.");
+    else if (!numberOk || number < 1 || number > kd7010fp_fcEnterAddressFc::maxFcNumber)
+        error = QStringLiteral("--card takes a function-card number from 1 to %1, not '%2'.")
+                    .arg(kd7010fp_fcEnterAddressFc::maxFcNumber)
+                    .arg(parser.value(cardNumber));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kd7240fp: %s\nTry 'kd7240fp --help' for the options.\n", qPrintable(error));
         options.exitStatus = 1;
@@ -83,6 +115,14 @@ static Options answerCommandLine(int argc, char *argv[])
     }
     options.setup = parser.value(setup);
     options.restore = !parser.isSet(noRestore);
+    if (parser.isSet(demo))
+        options.connect.kind = kd7010fp_connectRequest::Demo;
+    if (parser.isSet(connect)) {
+        options.connect.kind = kd7010fp_connectRequest::Address;
+        options.connect.descriptor = parser.value(connect).trimmed();
+        options.connect.fcNumber = number;
+    }
+    options.start = parser.isSet(start);
     return options;
 }
 
@@ -130,7 +170,7 @@ int main(int argc, char *argv[])
 
     {
         // Cancel in the connection flow ends the process inside this constructor.
-        kd7240fp_App window(&card);
+        kd7240fp_App window(&card, options.connect);
         // Connected (or in demo mode): the settings the operator asked for,
         // else those of the last run. A bad setup is reported and the
         // panel starts with its defaults.
@@ -142,6 +182,9 @@ int main(int argc, char *argv[])
         centerOnScreen(&window);
         window.show();
         splash->finish(&window);
+        // Pressed as the operator would, once the window is up.
+        if (options.start)
+            QTimer::singleShot(0, window.startButton, &QPushButton::click);
         // Closing the window keeps its settings in Last.kd7240.
         app.exec();
         // The window goes first: it releases its samples and closes the session.

@@ -9,12 +9,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "focuschain.h"
 #include "kd7010fp_about.h"
+#include "kd7010fp_fcselect.h"
 #include "kd7010fp_spinbox.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
@@ -64,6 +67,8 @@ private slots:
     void keyboardReachesEveryControl();
     void tipsSayWhatIsPlayed_data();
     void tipsSayWhatIsPlayed();
+    void changeCardKeepsTheSettings_data();
+    void changeCardKeepsTheSettings();
     void screenReadersHearTheText_data();
     void screenReadersHearTheText();
     void dacWritesOnlyCommittedValues_data();
@@ -685,6 +690,79 @@ void tst_frontpanel::tipsSayWhatIsPlayed()
         = { { "amplitude", c->amplitudeBox }, { "duty", c->dutyBox }, { "readout", panel->commonSettings->playedLabel } };
     const QString shown = tips.at(tip)->toolTip();
     QVERIFY2(shown.contains(said), qPrintable(shown));
+}
+
+// Change Card… connects to another card without a restart: the old session
+// is closed, the new card read and shown everywhere, and the settings stay,
+// fitted to its range and listed. Cancel keeps the card there is.
+void tst_frontpanel::changeCardKeepsTheSettings_data()
+{
+    QTest::addColumn<QString>("choice"); // the second card, demo mode, or cancel
+    QTest::addColumn<QStringList>("shown"); // status line, About's model, amplitude, Change Card enabled
+    QTest::addColumn<bool>("oldClosed");
+    QTest::addColumn<QString>("listed"); // the fitted values' message; empty: none
+    QTest::newRow("a card of a narrower range") << "card" << QStringList { "Slot 6", "7240-AB", "5" } << true
+                                                << "Channel 1 amplitude: 9 V → 5.00 V";
+    QTest::newRow("demo mode") << "demo" << QStringList { "", "7240-AA (DEMO)", "9" } << true << "";
+    QTest::newRow("cancel") << "cancel" << QStringList { "Slot 5", "7240-AA", "9" } << false << "";
+}
+
+void tst_frontpanel::changeCardKeepsTheSettings()
+{
+    QFETCH(QString, choice);
+    QFETCH(bool, oldClosed);
+    QFETCH(QString, listed);
+    QVERIFY(loadTestSystem("two_cards.json"));
+    // The k-th card of the search, then OK.
+    const auto pick = [](int k) {
+        return [k](QWidget *w) {
+            auto *dialog = qobject_cast<kd7010fp_fcSelect *>(w);
+            QList<QTreeWidgetItem *> cards;
+            for (QTreeWidgetItemIterator it(dialog->fcTree, QTreeWidgetItemIterator::Selectable); *it; ++it)
+                cards << *it;
+            cards.value(k)->setSelected(true);
+            dialog->okButton->click();
+        };
+    };
+    ModalScript script;
+    script.answer(QStringLiteral("Auto Find")).act(pick(0));
+    std::unique_ptr<PanelPeek> panel(new PanelPeek(&card));
+    QCOMPARE(script.pending(), 0);
+    const ViSession first = panel->session;
+    panel->chan1->sineButton->click();
+    panel->chan1->amplitudeBox->setValue(9);
+    panel->startButton->click();
+    QVERIFY(!panel->changeCardButton->isEnabled());
+    panel->startButton->click();
+    QVERIFY(panel->changeCardButton->isEnabled());
+    kdsim::clearCalls();
+
+    if (choice == QLatin1String("card"))
+        script.answer(QStringLiteral("Auto Find")).act(pick(1)).answer(QStringLiteral("OK"));
+    else
+        script.answer(choice == QLatin1String("demo") ? QStringLiteral("Run In Demo Mode") : QStringLiteral("Cancel"));
+    panel->changeCardButton->click();
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QCOMPARE(script.pending(), 0);
+    QCOMPARE(script.seen.last().text, listed.isEmpty() ? script.seen.last().text : QStringLiteral(
+        "The settings hold values beyond this card's output range; they were changed:\n") + listed);
+    QTEST(QStringList({ panel->systemLabel->text(), panel->aboutDialog->valueLabels[3].text(),
+              QString::number(panel->chan1->amplitudeBox->value()) }),
+        "shown");
+    bool closed = false;
+    for (const kdsim::Call &call : kdsim::calls("kd7240_close"))
+        closed = closed || callArgs(call).value(QLatin1String("session")).toInt() == int(first);
+    QCOMPARE(closed, oldClosed);
+    QCOMPARE(panel->chan1->waveType, 1);
+
+    // What the window shows is what the new card is sent.
+    if (choice == QLatin1String("card")) {
+        panel->startButton->click();
+        const kdsim::Call sent = firstCall("kd7240_generateWaveform");
+        QCOMPARE(callArgs(sent).value(QLatin1String("session")).toInt(), int(panel->session));
+        QCOMPARE(callArgs(sent).value(QLatin1String("data")).toObject().value(QLatin1String("max")).toDouble(), 5.0);
+        panel->startButton->click();
+    }
 }
 
 // A label whose text changes is heard with that text, not only by its name.

@@ -88,6 +88,11 @@ void setUpChild()
             .answer(QStringLiteral("OK"))
             .answer(QStringLiteral("Yes"))
             .answer(QStringLiteral("Close anyway"));
+    } else if (scenario == "connected") {
+        // Connected by the command line: only the exit question is asked.
+        script->answer(QStringLiteral("Yes"));
+    } else if (scenario == "fallback") {
+        script->answer(QStringLiteral("OK")).answer(QStringLiteral("Auto Find")).answer(QStringLiteral("Yes"));
     } else if (scenario == "error-yes") {
         kdsim::addFault("kd7240_getOutputLimits", ViStatus(0xBFFC0803), 1);
         script->answer(QStringLiteral("Auto Find")).answer(QStringLiteral("Yes"));
@@ -117,6 +122,8 @@ private slots:
     void errorAnsweredYesEndsAtOnce();
     void commandLine_data();
     void commandLine();
+    void commandLineReachesTheCard_data();
+    void commandLineReachesTheCard();
     void lastSettingsAreTakenUp_data();
     void lastSettingsAreTakenUp();
     void splashIsTheComposedPicture_data();
@@ -217,6 +224,11 @@ void tst_startup::commandLine_data()
     QTest::newRow("X11 -name") << QStringList { "-name", "bench2", "--version" } << 0 << "kd7240fp " SFP_VERSION;
     QTest::newRow("X11 -title") << QStringList { "-title", "AWG bench 2", "--version" } << 0 << "kd7240fp " SFP_VERSION;
     QTest::newRow("X11 -icon") << QStringList { "-icon", "/tmp/awg.png", "--version" } << 0 << "kd7240fp " SFP_VERSION;
+    QTest::newRow("--card alone") << QStringList { "--card", "2" } << 1 << "kd7240fp: --card needs --connect.";
+    QTest::newRow("--card 0") << QStringList { "--connect", "VXI0::8::INSTR", "--card", "0" } << 1
+                              << "kd7240fp: --card takes a function-card number from 1 to 8, not '0'.";
+    QTest::newRow("--connect and --demo") << QStringList { "--connect", "VXI0::8::INSTR", "--demo" } << 1
+                                          << "kd7240fp: --connect and --demo exclude each other.";
 }
 
 void tst_startup::commandLine()
@@ -251,6 +263,55 @@ void tst_startup::splashIsTheComposedPicture()
         QSKIP(qPrintable(result.mid(12) + QStringLiteral(" is the default font here, not DejaVu Sans")));
     QVERIFY2(result == QLatin1String("SPLASH SAME"),
         "the pre-drawn splash screen is not the composed one: run tools/drawimages");
+}
+
+// A test rack starts the panel unattended: the command line reaches the card
+// (or demo mode) without the connection dialog and presses Start; a card
+// that does not open is said, and the dialog asks as usual.
+void tst_startup::commandLineReachesTheCard_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("scenario");
+    QTest::addColumn<QStringList>("boxes"); // the beginnings of the boxes shown, in order
+    QTest::addColumn<QStringList>("calls"); // of the card's driver, in order, among others
+    const QString ask = QStringLiteral("BOX How to connect to 7240 Function Card?");
+    const QString exit = QStringLiteral("BOX Do you really want to exit?");
+    // clang-format off
+    QTest::newRow("--connect, --start")
+        << QStringList { "--connect", "VXI0::8::INSTR", "--card", "2", "--setup", "SETUP", "--start" }
+        << QByteArray("connected") << QStringList { exit }
+        << QStringList { "kd7240_init", "kd7240_generateWaveform", "kd7240_close" };
+    QTest::newRow("--demo") << QStringList { "--demo" } << QByteArray("connected") << QStringList { exit }
+                            << QStringList();
+    QTest::newRow("--connect to nothing")
+        << QStringList { "--connect", "VXI0::9::INSTR" } << QByteArray("fallback")
+        << QStringList { "BOX Cannot connect to VXI0::9::INSTR, function card 1: ", ask, exit }
+        << QStringList { "kd7240_init", "kd7240_init", "kd7240_close" };
+    // clang-format on
+}
+
+void tst_startup::commandLineReachesTheCard()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, scenario);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, calls);
+    QTemporaryDir dir;
+    kd7240fp::Settings sine;
+    sine.channel[0].waveType = kd7240fp::waveSine;
+    sine.channel[0].amplitude = 1;
+    QString error;
+    QVERIFY(kd7240fp::writeSetupFile(dir.filePath(QStringLiteral("sine.kd7240")), sine, &error));
+    arguments.replaceInStrings(QStringLiteral("SETUP"), dir.filePath(QStringLiteral("sine.kd7240")));
+    const ChildRun run = runChild(scenario, arguments);
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList shown = run.lines.filter(QRegularExpression(QStringLiteral("^BOX ")));
+    QCOMPARE(shown.size(), boxes.size());
+    for (int k = 0; k < boxes.size(); ++k)
+        QVERIFY2(shown[k].startsWith(boxes[k]), qPrintable(shown[k]));
+    const QStringList driver = run.calls.filter(QRegularExpression(QStringLiteral("^kd7240_(init|generate|close)")));
+    QCOMPARE(driver, calls);
 }
 
 // The panel closes with its settings kept beside the address history and
