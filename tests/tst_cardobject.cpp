@@ -14,7 +14,6 @@ private slots:
     void init() { kdsim::reset(); }
     void checkModel_data();
     void checkModel();
-    void texts();
     void driverRevision();
     void driverRevisionEmptyWhenQueryFails();
     void errorMessage();
@@ -43,17 +42,6 @@ void TestCardObject::checkModel()
     QFETCH(bool, accepted);
     kd7240_fc card;
     QCOMPARE(card.checkModel(quint16(code)), accepted);
-}
-
-void TestCardObject::texts()
-{
-    kd7240_fc card;
-    QCOMPARE(card.modelCode, 0x7240);
-    QCOMPARE(QString("%1").arg(card.modelCode, 4, 16, QChar(' ')), QString("7240"));
-    QCOMPARE(card.getDescription(), QString("2-Channel, 1MHz Fast-DAC/AWG Function Card"));
-    QVERIFY(!card.getDescription().contains(" FC"));
-    QCOMPARE(card.getSfpRevision(), QString("4.3.2.10269"));
-    QVERIFY(card.getCopyright().contains("Keldor"));
 }
 
 void TestCardObject::driverRevision()

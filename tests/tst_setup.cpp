@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
@@ -20,6 +21,7 @@
 using kd7240fp::Settings;
 
 Q_DECLARE_METATYPE(kd7240fp::Settings)
+Q_DECLARE_METATYPE(std::function<void(kd7240fp::Settings &)>)
 
 namespace {
 
@@ -49,6 +51,8 @@ private slots:
     void init() { kdsim::reset(); }
     void roundTrip_data();
     void roundTrip();
+    void everyFieldCounts_data();
+    void everyFieldCounts();
     void brokenFilesChangeNothing_data();
     void brokenFilesChangeNothing();
     void valuesBeyondTheCardAreBroughtWithin();
@@ -101,6 +105,41 @@ void tst_setup::roundTrip()
     const kd7240fp::SetupRead read = kd7240fp::readSetup(kd7240fp::writeSetup(settings), QStringLiteral("s.kd7240"));
     QVERIFY2(read.ok, qPrintable(read.error));
     QVERIFY(read.settings == settings);
+}
+
+// The round trip compares settings: a field the comparison passed over would
+// let a reader drop it unseen (a new field stops the build at the size check).
+void tst_setup::everyFieldCounts_data()
+{
+    QTest::addColumn<std::function<void(Settings &)>>("change");
+    using Change = std::function<void(Settings &)>;
+    const std::vector<std::pair<const char *, Change>> changes = {
+        { "waveform", [](Settings &s) { s.channel[1].waveType = 2; } },
+        { "amplitude", [](Settings &s) { s.channel[1].amplitude = 1; } },
+        { "offset", [](Settings &s) { s.channel[1].offset = 1; } },
+        { "filter", [](Settings &s) { s.channel[1].filterIndex = 0; } },
+        { "filter when grounded", [](Settings &s) { s.channel[1].lastFilter = 3; } },
+        { "shape", [](Settings &s) { s.channel[1].shape = { 1, -1 }; } },
+        { "shape's name", [](Settings &s) { s.channel[1].shapeName = QStringLiteral("a.csv"); } },
+        { "formula", [](Settings &s) { s.channel[1].formula = QStringLiteral("t"); } },
+        { "phase", [](Settings &s) { s.channel[1].phase = 90; } },
+        { "duty", [](Settings &s) { s.channel[1].duty = 25; } },
+        { "frequency", [](Settings &s) { s.common.frequency = 10; } },
+        { "start", [](Settings &s) { s.common.startIndex = 1; } },
+        { "stop", [](Settings &s) { s.common.stopIndex = 1; } },
+        { "cycles", [](Settings &s) { s.common.cycles = 5; } },
+        { "exact frequency", [](Settings &s) { s.common.exactFrequency = true; } },
+    };
+    for (const auto &[name, change] : changes)
+        QTest::newRow(name) << change;
+}
+
+void tst_setup::everyFieldCounts()
+{
+    QFETCH(std::function<void(Settings &)>, change);
+    Settings changed;
+    change(changed);
+    QVERIFY(changed != Settings());
 }
 
 void tst_setup::brokenFilesChangeNothing_data()
