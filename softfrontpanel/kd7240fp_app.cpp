@@ -184,7 +184,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     // While generating, the preview shows what was sent.
     connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showPlan);
     for (kd7240fp_chSet *group : { chan1, chan2 }) {
-        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
+        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::followSettings);
         connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
             const QString path = kd7240fp_shapeLoader::askPath(this);
             if (!path.isEmpty())
@@ -192,8 +192,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         });
         connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
     }
-    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::settingsChanged);
-    connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::settingsChanged);
+    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::followSettings);
+    connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
@@ -261,7 +261,7 @@ void kd7240fp_App::readCard()
     // Each setValue that changes a box writes both channels through setDac.
     dac1Box->setValue(generator->readDac(kd7240_CH1, dac1Box->value()));
     dac2Box->setValue(generator->readDac(kd7240_CH2, dac2Box->value()));
-    settingsChanged();
+    followSettings();
 }
 
 void kd7240fp_App::showIdentity()
@@ -367,10 +367,10 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     chan1->led->setValue(generator->channelActive(0));
     chan2->led->setValue(generator->channelActive(1));
     if (!running)
-        settingsChanged();
+        followSettings();
 }
 
-void kd7240fp_App::settingsChanged()
+void kd7240fp_App::followSettings()
 {
     // The readout, the tool tips and the preview take one plan, samples and
     // all: what Start would send.
@@ -441,7 +441,7 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
     chan1->setSettings(s.channel[0]);
     chan2->setSettings(s.channel[1]);
     commonSettings->setSettings(s.common);
-    settingsChanged();
+    followSettings();
 }
 
 QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
@@ -566,7 +566,7 @@ void kd7240fp_App::changeCardAsked()
     readCard();
     showIdentity();
     QString changes;
-    kd7240fp_setupLoader::fit(kept, range,
+    kd7240fp_setupLoader::fitToCard(kept, range,
         tr("The settings hold values beyond this card's output range; they were changed:"), &changes);
     applySettings(kept);
     if (!changes.isEmpty())

@@ -105,7 +105,7 @@ private slots:
     // when it was lost) and returns the panel to its start-up state.
     int resetDevice();
     // The played-frequency readout and the preview follow the settings.
-    void settingsChanged();
+    void followSettings();
     void saveSetup();
     void openSetup();
     // The one place the window shows the generator's state: the buttons,

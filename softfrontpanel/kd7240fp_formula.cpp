@@ -1,6 +1,7 @@
 #include "kd7240fp_formula.h"
 
 #include "kd7240fp_shapefile.h"
+#include "kd7240fp_synthesis.h"
 
 #include <QCoreApplication>
 
@@ -288,6 +289,7 @@ Formula evaluateFormula(const QString &expression, int n)
             // (sqrt(-1), 0/0, inf - inf), even when a later step swallows
             // it: min(1, NaN) is 1, NaN < 1 is false, NaN^0 is 1.
             std::feclearexcept(FE_INVALID);
+            clearUpperVectorState();
             parser.Eval(result.samples.data() + first, count);
             if (std::fetestexcept(FE_INVALID)) {
                 const int at = firstInvalidSample(parser, t.data(), index.data(), first, count, n);

@@ -96,6 +96,7 @@ kd7240fp_preview::kd7240fp_preview(QWidget *parent)
 
 QList<QPointF> kd7240fp_preview::trace(const double *s, int n, double dt, int columns)
 {
+    kd7240fp::clearUpperVectorState();
     QList<QPointF> points;
     if (!s || n < 1)
         return points;

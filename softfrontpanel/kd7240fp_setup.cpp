@@ -424,16 +424,16 @@ QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplit
     QStringList changed;
     for (int k = 0; k < 2; ++k) {
         ChannelSettings &c = settings.channel[k];
-        const auto fit = [&](double &value, int decimals, double low, double high, const QString &line) {
+        const auto fitChannel = [&](double &value, int decimals, double low, double high, const QString &line) {
             const double box = fitted(value, decimals, low, high);
             if (box != value)
                 changed << line.arg(k + 1).arg(plain(value), QString::number(box, 'f', decimals));
             value = box;
         };
-        fit(c.amplitude, voltDecimals, 0, maxAmplitude, tr("Channel %1 amplitude: %2 V → %3 V"));
-        fit(c.offset, voltDecimals, offsets.low, offsets.high, tr("Channel %1 offset: %2 V → %3 V"));
-        fit(c.phase, phaseDecimals, 0, maxPhase, tr("Channel %1 phase: %2° → %3°"));
-        fit(c.duty, dutyDecimals, minDuty, maxDuty, tr("Channel %1 duty: %2 % → %3 %"));
+        fitChannel(c.amplitude, voltDecimals, 0, maxAmplitude, tr("Channel %1 amplitude: %2 V → %3 V"));
+        fitChannel(c.offset, voltDecimals, offsets.low, offsets.high, tr("Channel %1 offset: %2 V → %3 V"));
+        fitChannel(c.phase, phaseDecimals, 0, maxPhase, tr("Channel %1 phase: %2° → %3°"));
+        fitChannel(c.duty, dutyDecimals, minDuty, maxDuty, tr("Channel %1 duty: %2 % → %3 %"));
     }
     return changed;
 }

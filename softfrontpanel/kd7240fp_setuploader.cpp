@@ -60,7 +60,7 @@ kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, con
         opened.problem = read.error;
         return opened;
     }
-    fit(read.settings, range,
+    fitToCard(read.settings, range,
         tr("\"%1\" holds values beyond this card's output range or with more decimals than its boxes show; they were "
            "changed:")
             .arg(QFileInfo(path).fileName()),
@@ -69,7 +69,7 @@ kd7240fp_setupLoader::Opened kd7240fp_setupLoader::open(const QString &path, con
     return opened;
 }
 
-void kd7240fp_setupLoader::fit(
+void kd7240fp_setupLoader::fitToCard(
     kd7240fp::Settings &settings, const kd7240fp::CardRange &range, const QString &heading, QString *changes)
 {
     const QStringList changed = kd7240fp::fitSetup(settings, range.offsets, range.maxAmplitude);

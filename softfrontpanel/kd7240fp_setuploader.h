@@ -42,7 +42,7 @@ public:
     static Opened open(const QString &path, const kd7240fp::CardRange &range);
     // Brings settings made on another card within `range` (Change Card);
     // `changes` lists what changed after `heading`, empty when nothing did.
-    static void fit(kd7240fp::Settings &settings, const kd7240fp::CardRange &range, const QString &heading,
+    static void fitToCard(kd7240fp::Settings &settings, const kd7240fp::CardRange &range, const QString &heading,
         QString *changes);
 
     // Last.kd7240 beside DefaultInstrDescr.ini. A damaged one is copied to

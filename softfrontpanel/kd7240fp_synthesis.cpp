@@ -148,24 +148,33 @@ Timing timingFor(int freq, int shapeSamples1, int shapeSamples2)
 
 void playShape(const double *shape, int n, double amplitude, double offset, double *out)
 {
+    clearUpperVectorState();
     for (int i = 0; i < n; ++i)
         out[i] = shape[i] * amplitude + offset;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Code that ran just before (Qt's drawing, for one) may leave the upper halves
-// of the vector registers in use. The library's sine then pays a state
-// transition on every call: measured, fifteen times its time. Clearing them
-// once first costs nothing.
-__attribute__((target("avx"))) static void clearUpperVectorState() { __builtin_ia32_vzeroupper(); }
+namespace {
+__attribute__((target("avx"))) void zeroUpper() { __builtin_ia32_vzeroupper(); }
+bool haveAvx()
+{
+    static const bool have = __builtin_cpu_supports("avx");
+    return have;
+}
+} // namespace
 #endif
+
+void clearUpperVectorState()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (haveAvx())
+        zeroUpper();
+#endif
+}
 
 void synthesize(int type, int n, double amplitude, double offset, double *out)
 {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx"))
-        clearUpperVectorState();
-#endif
+    clearUpperVectorState();
     const double last = n - 1;
     const int half = n / 2;
     // One sample is the start of the period, the minimum of both ramps

@@ -52,6 +52,14 @@ constexpr double maxRate = 1e6;
 // freq x samples, stays within maxRate.
 inline int mostShapeSamples(int freq) { return freq > 0 ? int(maxRate / freq) : 0; }
 
+// Code that ran before (a string routine of the C library during the GUI's
+// start, Qt's drawing) may leave the upper halves of the vector registers in
+// use. Plain SSE arithmetic then pays a state transition on every
+// instruction: measured, ten to fifteen times its time on processors with
+// AVX-512. Called before each hot loop (synthesis, formulas, the preview's
+// traces); where the processor has no AVX it does nothing.
+void clearUpperVectorState();
+
 // One period of a shape (normalised samples) as the card plays it:
 // out[i] = shape[i] x amplitude + offset, like the standard waveforms.
 void playShape(const double *shape, int n, double amplitude, double offset, double *out);

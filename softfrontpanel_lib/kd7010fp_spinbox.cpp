@@ -43,7 +43,7 @@ std::optional<double> kd7010fp_typedNumber::read(const QString &text, const QStr
     return value;
 }
 
-double kd7010fp_typedNumber::fit(double value, int decimals, double minimum, double maximum)
+double kd7010fp_typedNumber::fitToBox(double value, int decimals, double minimum, double maximum)
 {
     const double scale = std::pow(10.0, std::max(decimals, 0));
     const double rounded = std::round(value * scale) / scale;
@@ -57,7 +57,7 @@ QValidator::State kd7010fp_typedNumber::state(
     const QString &text, const QString &prefix, const QString &suffix, int decimals, double minimum, double maximum)
 {
     const std::optional<double> value = read(text, prefix, suffix);
-    if (value && fit(*value, decimals, minimum, maximum) == *value)
+    if (value && fitToBox(*value, decimals, minimum, maximum) == *value)
         return QValidator::Acceptable;
     return QValidator::Intermediate;
 }
@@ -66,21 +66,22 @@ bool kd7010fp_typedNumber::fixup(QString &input, const QString &prefix, const QS
     double minimum, double maximum, const std::function<QString(double)> &shown)
 {
     if (const std::optional<double> value = read(input, prefix, suffix)) {
-        input = prefix + shown(fit(*value, decimals, minimum, maximum)) + suffix;
+        input = prefix + shown(fitToBox(*value, decimals, minimum, maximum)) + suffix;
         return true;
     }
     return numberPart(input, prefix, suffix).isEmpty();
 }
 
-QString kd7010fp_typedNumber::refusal(
-    const QString &typed, const QString &prefix, const QString &suffix, const QString &kept)
+QString kd7010fp_typedNumber::tellRefusal(
+    QAbstractSpinBox *box, QString &typed, const QString &prefix, const QString &suffix)
 {
-    return QSpinBox::tr("\"%1\" is not a number; the box keeps %2.").arg(numberPart(typed, prefix, suffix), kept);
-}
-
-void kd7010fp_typedNumber::tell(QAbstractSpinBox *box, const QString &message)
-{
+    if (typed.isEmpty())
+        return QString();
+    const QString message
+        = QSpinBox::tr("\"%1\" is not a number; the box keeps %2.").arg(numberPart(typed, prefix, suffix), box->text());
+    typed.clear();
     QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), message, box, QRect(), refusalShownMs);
+    return message;
 }
 
 kd7010fp_clampSpinBox::kd7010fp_clampSpinBox(QWidget *parent)
@@ -106,17 +107,14 @@ void kd7010fp_clampSpinBox::fixup(QString &input) const
 int kd7010fp_clampSpinBox::valueFromText(const QString &text) const
 {
     const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
-    return value ? int(kd7010fp_typedNumber::fit(*value, 0, minimum(), maximum())) : this->value();
+    return value ? int(kd7010fp_typedNumber::fitToBox(*value, 0, minimum(), maximum())) : this->value();
 }
 
 void kd7010fp_clampSpinBox::reportRefusal()
 {
-    if (refusedText.isEmpty())
-        return;
-    const QString message = kd7010fp_typedNumber::refusal(refusedText, prefix(), suffix(), text());
-    refusedText.clear();
-    kd7010fp_typedNumber::tell(this, message);
-    emit refused(message);
+    const QString message = kd7010fp_typedNumber::tellRefusal(this, refusedText, prefix(), suffix());
+    if (!message.isEmpty())
+        emit refused(message);
 }
 
 kd7010fp_clampDoubleSpinBox::kd7010fp_clampDoubleSpinBox(QWidget *parent)
@@ -142,15 +140,12 @@ void kd7010fp_clampDoubleSpinBox::fixup(QString &input) const
 double kd7010fp_clampDoubleSpinBox::valueFromText(const QString &text) const
 {
     const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
-    return value ? kd7010fp_typedNumber::fit(*value, decimals(), minimum(), maximum()) : this->value();
+    return value ? kd7010fp_typedNumber::fitToBox(*value, decimals(), minimum(), maximum()) : this->value();
 }
 
 void kd7010fp_clampDoubleSpinBox::reportRefusal()
 {
-    if (refusedText.isEmpty())
-        return;
-    const QString message = kd7010fp_typedNumber::refusal(refusedText, prefix(), suffix(), text());
-    refusedText.clear();
-    kd7010fp_typedNumber::tell(this, message);
-    emit refused(message);
+    const QString message = kd7010fp_typedNumber::tellRefusal(this, refusedText, prefix(), suffix());
+    if (!message.isEmpty())
+        emit refused(message);
 }

@@ -34,7 +34,7 @@ public:
     static std::optional<double> read(const QString &text, const QString &prefix, const QString &suffix);
     // What a box of `decimals` decimals (0: whole numbers) and range
     // [minimum, maximum] makes of `value`.
-    static double fit(double value, int decimals, double minimum, double maximum);
+    static double fitToBox(double value, int decimals, double minimum, double maximum);
     // Acceptable for a number the box takes as it stands, else Intermediate:
     // never Invalid, so no keystroke is refused.
     static QValidator::State state(
@@ -43,10 +43,10 @@ public:
     // value); false when it holds no number, blank text aside.
     static bool fixup(QString &input, const QString &prefix, const QString &suffix, int decimals, double minimum,
         double maximum, const std::function<QString(double)> &shown);
-    // The operator's words for text that is no number; `kept` is what the box shows again.
-    static QString refusal(const QString &typed, const QString &prefix, const QString &suffix, const QString &kept);
-    // Shows `message` beside `box` for a few seconds.
-    static void tell(QAbstractSpinBox *box, const QString &message);
+    // Once a commit has put `box` back to its value: the operator's words for
+    // `typed`, text that was no number, shown beside the box for a few
+    // seconds; `typed` is cleared. Empty when `typed` is.
+    static QString tellRefusal(QAbstractSpinBox *box, QString &typed, const QString &prefix, const QString &suffix);
 };
 
 class kd7010fp_clampSpinBox : public QSpinBox

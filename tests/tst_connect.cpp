@@ -16,6 +16,7 @@
 #include "kd7240_fc.h"
 #include "kdsim.h"
 #include "modalscript.h"
+#include "pickcard.h"
 
 namespace {
 
@@ -95,15 +96,7 @@ void addStep(ModalScript &script, const QString &step)
     if (step.startsWith(QLatin1String("rows:"))) {
         enterRows(script, step.mid(5).split(QLatin1Char(';')));
     } else if (step.startsWith(QLatin1String("select:"))) {
-        const int wanted = step.mid(7).toInt();
-        script.act([wanted](QWidget *w) {
-            auto *dialog = qobject_cast<kd7010fp_fcSelect *>(w);
-            QList<QTreeWidgetItem *> cards;
-            for (QTreeWidgetItemIterator it(dialog->fcTree, QTreeWidgetItemIterator::Selectable); *it; ++it)
-                cards << *it;
-            cards.value(wanted)->setSelected(true);
-            dialog->okButton->click();
-        });
+        script.act(pickCard(step.mid(7).toInt()));
     } else if (step == QLatin1String("escape")) {
         script.escape();
     } else {

@@ -8,6 +8,18 @@
 
 using namespace kd7240fp;
 
+namespace {
+
+// The card's rate for a frequency, as the standard timing chooses it.
+double rateFor(int freq)
+{
+    double uTime = 0;
+    int nSam = 0;
+    return sampleTiming(freq, &uTime, &nSam) ? 1.0 / uTime : 0;
+}
+
+} // namespace
+
 class tst_exact : public QObject
 {
     Q_OBJECT
@@ -44,10 +56,7 @@ void tst_exact::fit()
 {
     QFETCH(int, freq);
     QFETCH(int, cycles);
-    double uTime = 0;
-    int nSam = 0;
-    QVERIFY(sampleTiming(freq, &uTime, &nSam));
-    const double rate = 1.0 / uTime;
+    const double rate = rateFor(freq);
     const ExactFit fit = exactFit(freq, rate, cycles);
     QVERIFY(fit.ok);
     QTEST(fit.periods, "periods");
@@ -83,10 +92,7 @@ void tst_exact::limitedPlaysTheClosest()
 {
     QFETCH(int, freq);
     QFETCH(int, cycles);
-    double uTime = 0;
-    int nSam = 0;
-    QVERIFY(sampleTiming(freq, &uTime, &nSam));
-    const double rate = 1.0 / uTime;
+    const double rate = rateFor(freq);
     double closest = INFINITY;
     for (int k = 1; k <= cycles && 10 * k <= maxSamples; ++k)
         if (cycles % k == 0)

@@ -9,15 +9,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "focuschain.h"
 #include "kd7010fp_about.h"
-#include "kd7010fp_fcselect.h"
 #include "kd7010fp_spinbox.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
@@ -713,19 +710,8 @@ void tst_frontpanel::changeCardKeepsTheSettings()
     QFETCH(bool, oldClosed);
     QFETCH(QString, listed);
     QVERIFY(loadTestSystem("two_cards.json"));
-    // The k-th card of the search, then OK.
-    const auto pick = [](int k) {
-        return [k](QWidget *w) {
-            auto *dialog = qobject_cast<kd7010fp_fcSelect *>(w);
-            QList<QTreeWidgetItem *> cards;
-            for (QTreeWidgetItemIterator it(dialog->fcTree, QTreeWidgetItemIterator::Selectable); *it; ++it)
-                cards << *it;
-            cards.value(k)->setSelected(true);
-            dialog->okButton->click();
-        };
-    };
     ModalScript script;
-    script.answer(QStringLiteral("Auto Find")).act(pick(0));
+    script.answer(QStringLiteral("Auto Find")).act(pickCard(0));
     std::unique_ptr<PanelPeek> panel(new PanelPeek(&card));
     QCOMPARE(script.pending(), 0);
     const ViSession first = panel->session;
@@ -738,7 +724,7 @@ void tst_frontpanel::changeCardKeepsTheSettings()
     kdsim::clearCalls();
 
     if (choice == QLatin1String("card"))
-        script.answer(QStringLiteral("Auto Find")).act(pick(1)).answer(QStringLiteral("OK"));
+        script.answer(QStringLiteral("Auto Find")).act(pickCard(1)).answer(QStringLiteral("OK"));
     else
         script.answer(choice == QLatin1String("demo") ? QStringLiteral("Run In Demo Mode") : QStringLiteral("Cancel"));
     panel->changeCardButton->click();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "kd7010fp_led.h"
+#include "pickcard.h"
 #include "kd7240fp_app.h"
 #include "kdsim.h"
 #include "modalscript.h"
