@@ -382,7 +382,7 @@ void kd7240fp_App::followSettings()
     commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
-        groups[k]->showPhasePlayed(plan.phasePlayed[k]);
+        groups[k]->showPhasePlayed(plan.phasePlayed[k], plan.phaseExact[k]);
         groups[k]->showSize(plan.samples[k] != nullptr, plan.peakToPeak[k], plan.rms[k]);
         groups[k]->showDutyPlayed(plan.dutyHigh[k], plan.timing.ok ? plan.timing.nSam : 0);
     }

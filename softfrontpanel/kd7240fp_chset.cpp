@@ -160,7 +160,8 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     phaseBox->setSuffix(QStringLiteral("°"));
     phaseBox->setWrapping(true);
     phaseBox->setWhatsThis(tr("Where in its period the waveform starts: 90° starts a sine at its peak.\n"
-                              "The phase is rounded to whole samples; the tool tip shows what is played."));
+                              "A sine plays it exactly; the other waveforms and shapes round it to whole\n"
+                              "samples. The tool tip shows what is played."));
     phaseBox->setAccessibleName(title + tr(" phase"));
     phaseLabel = new QLabel(tr("Phase"), this);
     dutyBox = new kd7010fp_clampDoubleSpinBox(this);
@@ -359,9 +360,10 @@ kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
     return s;
 }
 
-void kd7240fp_chSet::showPhasePlayed(double degrees)
+void kd7240fp_chSet::showPhasePlayed(double degrees, bool exact)
 {
-    phaseBox->setToolTip(tr("Plays %1° (whole samples)").arg(degrees, 0, 'f', 2));
+    phaseBox->setToolTip(exact ? tr("Plays %1° (exactly, for the sine)").arg(degrees, 0, 'f', 2)
+                               : tr("Plays %1° (whole samples)").arg(degrees, 0, 'f', 2));
 }
 
 void kd7240fp_chSet::showSize(bool known, double peakToPeak, double rms)

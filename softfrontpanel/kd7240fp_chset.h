@@ -75,8 +75,9 @@ public:
     // The shape from a formula: the button that asks for one.
     QPushButton *formulaButton;
 
-    // The phase as played, rounded to whole samples, for the phase box's tool tip.
-    void showPhasePlayed(double degrees);
+    // The phase as played, for the phase box's tool tip: exact (a sine's) or
+    // rounded to whole samples.
+    void showPhasePlayed(double degrees, bool exact);
     // Peak to peak and RMS of the samples played, for the amplitude box's
     // tool tip; `known` is false while the settings give no samples.
     void showSize(bool known, double peakToPeak, double rms);

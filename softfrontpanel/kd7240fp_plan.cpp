@@ -20,11 +20,19 @@ int shapeSamples(const ChannelSettings &c) { return c.waveType == waveArbitrary 
 
 int dutyTenths(const ChannelSettings &c) { return int(std::lround(c.duty * 10)); }
 
+// The phase of a sine is computed exactly; the other waveforms and shapes
+// are drawn at phase 0 and rotated by whole samples.
+bool exactPhase(const ChannelSettings &c) { return c.waveType == waveSine; }
+
+constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
+
 // The buffer of one channel: `periods` periods in n samples, started at the
-// channel's phase (the sample values stay those of phase 0).
+// channel's phase (by `shift` samples where it is not exact).
 void fillChannel(const ChannelSettings &c, int n, int periods, int shift, double *out)
 {
-    if (c.waveType == waveArbitrary)
+    if (exactPhase(c))
+        synthesizeSine(n, periods, c.phase * radiansPerDegree, c.amplitude, c.offset, out);
+    else if (c.waveType == waveArbitrary)
         playShape(c.shape.data(), n, c.amplitude, c.offset, out);
     else if (periods == 1 && dutyTenths(c) == 500)
         synthesize(c.waveType, n, c.amplitude, c.offset, out);
@@ -132,8 +140,9 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     for (int k = 0; k < 2 && plan.timing.ok; ++k) {
         const ChannelSettings &c = settings.channel[k];
         const double perPeriod = double(n) / plan.periods;
-        shift[k] = phaseShift(c.phase, perPeriod) % n;
-        plan.phasePlayed[k] = shift[k] * 360.0 / perPeriod;
+        plan.phaseExact[k] = exactPhase(c);
+        shift[k] = plan.phaseExact[k] ? 0 : phaseShift(c.phase, perPeriod) % n;
+        plan.phasePlayed[k] = plan.phaseExact[k] ? c.phase : shift[k] * 360.0 / perPeriod;
         // The square's high part is whole samples of the buffer.
         plan.dutyHigh[k] = int(static_cast<long long>(n) * dutyTenths(c) / 1000);
         // Beside a shape a standard waveform gets the shape's samples; a few

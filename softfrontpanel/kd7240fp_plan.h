@@ -58,9 +58,10 @@ struct Plan
     bool byTrigger = false;
     Limits limits; // what the samples are checked against
 
-    // Where each channel's period starts, as played: the phase asked for,
-    // rounded to whole samples (degrees).
+    // Where each channel's period starts, as played (degrees): a sine's
+    // phase exactly (phaseExact), the others' rounded to whole samples.
     double phasePlayed[2] = {};
+    bool phaseExact[2] = {};
     // A square's high part as played: whole samples of timing.nSam.
     int dutyHigh[2] = {};
 

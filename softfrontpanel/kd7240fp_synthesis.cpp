@@ -363,6 +363,27 @@ void synthesizePeriods(int type, int N, int k, double amplitude, double offset, 
     }
 }
 
+void synthesizeSine(int N, int k, double phase, double amplitude, double offset, double *out)
+{
+    if (N < 1)
+        return;
+    if (phase == 0) {
+        synthesizePeriods(waveSine, N, k, amplitude, offset, 500, out);
+        return;
+    }
+    clearUpperVectorState();
+    k = ((k % N) + N) % N;
+    // m = k i mod N, stepped without a product that could overflow: the
+    // angle stays within one period, so it loses no digits to whole turns.
+    int m = 0;
+    for (int i = 0; i < N; ++i) {
+        out[i] = std::sin(static_cast<double>(m) * 6.283185307179586 / N + phase) * amplitude + offset;
+        m += k;
+        if (m >= N)
+            m -= N;
+    }
+}
+
 int phaseShift(double phaseDegrees, double samplesPerPeriod)
 {
     return static_cast<int>(std::lround(phaseDegrees / 360.0 * samplesPerPeriod));

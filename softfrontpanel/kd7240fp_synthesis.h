@@ -109,6 +109,12 @@ ExactFit exactFit(double freq, double rate, int cycles = 0);
 // samples; 500 gives synthesize()'s N / 2. An unknown type writes nothing.
 void synthesizePeriods(int type, int N, int k, double amplitude, double offset, int dutyTenths, double *out);
 
+// k periods of a sine in N samples started at `phase` radians, exactly
+// rather than rounded to a sample: sample i is
+// sin(2 pi ((k i) mod N) / N + phase) x amplitude + offset. Phase 0 is
+// synthesizePeriods(waveSine, ...) bit for bit.
+void synthesizeSine(int N, int k, double phase, double amplitude, double offset, double *out);
+
 // The samples a phase moves a period's start: round(phase / 360 x samples
 // per period). samplesPerPeriod is N / k, not necessarily whole; the caller
 // reduces the result mod N.

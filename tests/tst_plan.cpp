@@ -33,6 +33,8 @@ class tst_plan : public QObject
 private slots:
     void plan_data();
     void plan();
+    void sinePhaseIsExact_data();
+    void sinePhaseIsExact();
 };
 
 void tst_plan::plan_data()
@@ -54,7 +56,7 @@ void tst_plan::plan_data()
                                                                << 1000 << "plays 2500.00 Hz (0.0 ppm),\n1 period in 400 samples" << false;
     QTest::newRow("exact, 7 cycles leave no close fit") << Case { 1, 0, 95000, 7, true, 0, 50 } << 7 << 74 << 1
                                                         << "plays 94594.59 Hz (-4267.4 ppm),\n7 periods in 74 samples" << true;
-    QTest::newRow("phase 90 on channel 2") << Case { 1, 1, 1000, 0, false, 90, 50 } << 1 << 1000 << 0
+    QTest::newRow("phase 90 on channel 2") << Case { 1, 4, 1000, 0, false, 90, 50 } << 1 << 1000 << 0
                                            << "plays 1000.00 Hz, 1000 samples" << false;
     QTest::newRow("duty 10 %") << Case { 2, 0, 1000, 0, false, 0, 10 } << 1 << 1000 << 0
                                << "plays 1000.00 Hz, 1000 samples" << false;
@@ -109,6 +111,53 @@ void tst_plan::plan()
         for (int i = 0; i < n; ++i)
             QVERIFY2(plan.samples[k][i] == period[size_t((i + shift) % perPeriod)],
                 qPrintable(QStringLiteral("channel %1, sample %2").arg(k + 1).arg(i)));
+    }
+}
+
+// A sine's phase is played exactly, not rounded to a sample: sample i of k
+// periods in N is sin(2 pi k i / N + phase), with Exact frequency too. Phase
+// 0 is the waveform as it always was, bit for bit.
+void tst_plan::sinePhaseIsExact_data()
+{
+    QTest::addColumn<int>("frequency");
+    QTest::addColumn<double>("phase");
+    QTest::addColumn<bool>("exact");
+    QTest::newRow("66667 Hz, 90°, exact: a cosine") << 66667 << 90.0 << true;
+    QTest::newRow("100 kHz, 45°: 10 samples a period") << 100000 << 45.0 << false;
+    QTest::newRow("66667 Hz, 12.34°") << 66667 << 12.34 << false;
+    QTest::newRow("1000 Hz, 0°: as always") << 1000 << 0.0 << false;
+    QTest::newRow("66667 Hz, 0°, exact: as always") << 66667 << 0.0 << true;
+}
+
+void tst_plan::sinePhaseIsExact()
+{
+    QFETCH(int, frequency);
+    QFETCH(double, phase);
+    QFETCH(bool, exact);
+    Settings s;
+    s.channel[1].waveType = waveSine;
+    s.channel[1].amplitude = 2;
+    s.channel[1].offset = 0.5;
+    s.channel[1].phase = phase;
+    s.common.frequency = frequency;
+    s.common.exactFrequency = exact;
+    std::vector<double> room;
+    const Plan plan = planFor(s, Limits(), [&](int count) {
+        room.assign(size_t(count), 0);
+        return room.data();
+    });
+    QVERIFY(plan.playable());
+    QCOMPARE(plan.phasePlayed[1], phase);
+    const int n = plan.timing.nSam, k = plan.periods;
+    std::vector<double> unmoved(static_cast<size_t>(n));
+    synthesizePeriods(waveSine, n, k, 2, 0.5, 500, unmoved.data());
+    const long double turn = 6.283185307179586476925286766559L;
+    for (int i = 0; i < n; ++i) {
+        const long double at = turn * std::fmod(static_cast<long double>(k) * i, static_cast<long double>(n)) / n;
+        const double expected = double(std::sin(at + phase * turn / 360) * 2 + 0.5);
+        QVERIFY2(std::fabs(plan.samples[1][i] - expected) <= 2e-9, qPrintable(QString::number(i)));
+        if (phase == 0)
+            QVERIFY(plan.samples[1][i] == unmoved[size_t(i)]);
     }
 }
 
