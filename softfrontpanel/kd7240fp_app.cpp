@@ -1,6 +1,7 @@
 #include "kd7240fp_app.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include "kd7240fp_formuladialog.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_remembered.h"
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeloader.h"
@@ -34,6 +36,7 @@
 namespace {
 
 constexpr int dacTab = 1;
+const QString liveKey = QStringLiteral("7240/LiveChanges");
 
 QString dacWhatsThis(int channel)
 {
@@ -163,6 +166,12 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     previewTimer = new QTimer(this);
     previewTimer->setSingleShot(true);
     previewTimer->setInterval(0);
+    // Live changes: the changes of one turn of the event loop (a wheel spin,
+    // a held arrow) reach the card in one call.
+    liveTimer = new QTimer(this);
+    liveTimer->setSingleShot(true);
+    liveTimer->setInterval(0);
+    commonSettings->liveBox->setChecked(kd7240fp::remembered(liveKey).toBool());
 
     connect(triggerButton, &QPushButton::clicked, this, &kd7240fp_App::pulseITRI);
     connect(startButton, &QPushButton::clicked, this, &kd7240fp_App::start);
@@ -182,7 +191,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     connect(generator, &kd7240fp_generator::calibrated, this,
         [] { infoMessage(QStringLiteral("Calibration procedure completed successfully.")); });
     // While generating, the preview shows what was sent.
-    connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showPlan);
+    connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showSent);
     for (kd7240fp_chSet *group : { chan1, chan2 }) {
         connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::followSettings);
         connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
@@ -195,6 +204,11 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::followSettings);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
+    connect(liveTimer, &QTimer::timeout, this, &kd7240fp_App::sendLive);
+    connect(commonSettings, &kd7240fp_comSet::liveToggled, this, [this](bool on) {
+        kd7240fp::remember(liveKey, on);
+        showState(generator->state());
+    });
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
     connect(changeCardButton, &QPushButton::clicked, this, &kd7240fp_App::changeCardAsked);
@@ -304,10 +318,12 @@ int kd7240fp_App::start()
         setFilt();
     }
     // The generator tells its state, refused or not: showState follows.
-    if (startButton->isChecked())
-        generator->start(settings());
-    else
+    if (startButton->isChecked()) {
+        liveSent = settings();
+        generator->start(liveSent);
+    } else {
         generator->stop();
+    }
     return 0;
 }
 
@@ -352,9 +368,10 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     }
     pauseButton->setText(state == kd7240fp_generator::Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     pauseButton->setEnabled(running);
-    chan1->setEnabled(!running);
-    chan2->setEnabled(!running);
-    commonSettings->setEnabled(!running);
+    const bool live = liveChanges();
+    chan1->setEnabled(!running || live);
+    chan2->setEnabled(!running || live);
+    commonSettings->lockWhileGenerating(running, live);
     tabs->setTabEnabled(dacTab, !running);
     openSetupButton->setEnabled(!running);
     changeCardButton->setEnabled(!running);
@@ -380,6 +397,8 @@ void kd7240fp_App::followSettings()
     });
     const kd7240fp::Plan &plan = shownPlan;
     commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
+    if (liveChanges())
+        liveTimer->start();
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         groups[k]->showPhasePlayed(plan.phasePlayed[k], plan.phaseExact[k]);
@@ -389,13 +408,63 @@ void kd7240fp_App::followSettings()
     previewTimer->start();
 }
 
+bool kd7240fp_App::liveChanges() const
+{
+    const kd7240fp::CommonSettings common = commonSettings->settings();
+    return commonSettings->liveBox->isChecked() && generator->state() == kd7240fp_generator::Generating
+        && !common.byTrigger() && common.length() == 0;
+}
+
+void kd7240fp_App::sendLive()
+{
+    if (!liveChanges())
+        return;
+    // A filter reaches the card through setFilt when it is chosen; only
+    // what changes the samples is sent again.
+    const kd7240fp::Settings now = settings();
+    kd7240fp::Settings samplesOnly = now;
+    for (int k = 0; k < 2; ++k) {
+        samplesOnly.channel[k].filterIndex = liveSent.channel[k].filterIndex;
+        samplesOnly.channel[k].lastFilter = liveSent.channel[k].lastFilter;
+    }
+    if (samplesOnly == liveSent)
+        return;
+    if (!generator->resend(shownPlan)) {
+        // Refused: the card goes on playing what it played, and the readout
+        // says why, without a box per keystroke.
+        commonSettings->showReadout(kd7240fp::refusedReadout(shownPlan),
+            kd7240fp::problemText(shownPlan) + QLatin1Char(' ') + tr("The card goes on playing what it played."),
+            true);
+        return;
+    }
+    liveSent = now;
+}
+
 void kd7240fp_App::updatePreview()
 {
-    // While generating the preview keeps what was sent at Start; while it
-    // is out of sight it is drawn when its tab is chosen.
-    if (generator->running() || tabs->currentWidget() != preview)
+    // Out of sight, the preview is drawn when its tab is chosen. While
+    // generating it keeps what was sent: planned again from the settings
+    // sent when it was out of sight then (a plan gives the same samples
+    // every time), so a live change sent unseen costs no copy of them.
+    if (tabs->currentWidget() != preview)
         return;
+    if (generator->running()) {
+        if (!sentShown)
+            showPlan(kd7240fp::planFor(liveSent, generator->limits(), [this](int count) {
+                sentSamples.resize(size_t(count));
+                return sentSamples.data();
+            }));
+        sentShown = true;
+        return;
+    }
     showPlan(shownPlan);
+}
+
+void kd7240fp_App::showSent(const kd7240fp::Plan &plan)
+{
+    sentShown = tabs->currentWidget() == preview;
+    if (sentShown)
+        showPlan(plan);
 }
 
 void kd7240fp_App::showPlan(const kd7240fp::Plan &plan) { preview->showPlan(plan); }

@@ -114,6 +114,9 @@ private slots:
     // A driver call's failure in the error box (which offers to exit), a
     // warning in the warning box.
     void showCallReport(ViStatus status, const QString &callText, const QString &driverMessage);
+    // Live changes: the settings shown, planned already, sent to the burst
+    // that runs; a plan that cannot be played is refused in the readout.
+    void sendLive();
     // Change Card…: the connection flow again; on a new choice the new card
     // is read and every view shows it, the settings kept (fitted and listed).
     void changeCardAsked();
@@ -134,11 +137,23 @@ private:
     // Redraws the preview from the settings unless it shows what was sent.
     void updatePreview();
     void showPlan(const kd7240fp::Plan &plan);
+    // What the generator sent, in the preview when it is in sight.
+    void showSent(const kd7240fp::Plan &plan);
     // Asks for a formula (Formula…) and gives the group its shape.
     void askFormula(kd7240fp_chSet *group);
     static QString boxTitle();
+    // Changes go to the card as they are made: Live changes is on and the
+    // card generates, started at once and without end.
+    bool liveChanges() const;
 
     QTimer *previewTimer;
+    QTimer *liveTimer;
+    // What the card plays: the settings last sent (at Start, or a live
+    // change), whether the preview shows them, and the room to plan them
+    // again for it.
+    kd7240fp::Settings liveSent;
+    bool sentShown = true;
+    std::vector<double> sentSamples;
     // The plan of the settings shown (readout, tool tips, preview), and the
     // room of its samples.
     kd7240fp::Plan shownPlan;

@@ -63,7 +63,7 @@ public:
     QPushButton *arbitraryButton;
     QPushButton *loadButton;
     QLabel *shapeLabel;
-    std::vector<double> shape; // normalised to -1..1; empty until a file is loaded
+    kd7240fp::ShapeSamples shape; // normalised to -1..1; empty until a file is loaded
     QString shapePath; // where the shape came from
     QString formula; // the formula the shape was computed from; empty for a file's
     // Where in its period the channel starts (degrees), and the square's

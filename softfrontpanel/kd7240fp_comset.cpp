@@ -78,6 +78,12 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     exactBox->setWhatsThis(exactBox->toolTip());
     row->addSpacing(20);
     row->addWidget(exactBox);
+    liveBox = new QCheckBox(tr("Live changes"), this);
+    liveBox->setToolTip(tr("While the card generates with Immediate start and Unlimited stop, each change of a channel "
+                           "or the frequency is sent at once. Triggered or limited generation stays locked."));
+    liveBox->setWhatsThis(liveBox->toolTip());
+    row->addSpacing(10);
+    row->addWidget(liveBox);
     playedLabel = new QLabel(this);
     playedLabel->setObjectName(QStringLiteral("playedLabel"));
     playedLabel->setAccessibleName(QStringLiteral("Played frequency"));
@@ -95,6 +101,7 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     connect(stopBox, &QComboBox::currentIndexChanged, this, &kd7240fp_comSet::settingsChanged);
     connect(cyclesBox, &QSpinBox::valueChanged, this, &kd7240fp_comSet::settingsChanged);
     connect(exactBox, &QCheckBox::toggled, this, &kd7240fp_comSet::settingsChanged);
+    connect(liveBox, &QCheckBox::toggled, this, &kd7240fp_comSet::liveToggled);
 }
 
 void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles)
@@ -131,8 +138,11 @@ void kd7240fp_comSet::showReadout(const QString &text, const QString &explanatio
 {
     kd7010fp_showLiveText(playedLabel, text, explanation);
     playedLabel->setToolTip(explanation);
-    playedLabel->setStyleSheet(off ? offStyle() : QString());
-    playedLabel->setProperty("offFrequency", off);
+    // A style sheet set polishes the label again: only when it changes.
+    if (playedLabel->property("offFrequency").toBool() != off || !playedLabel->property("offFrequency").isValid()) {
+        playedLabel->setStyleSheet(off ? offStyle() : QString());
+        playedLabel->setProperty("offFrequency", off);
+    }
 }
 
 // A warm frame that reads in light and dark palettes alike.
@@ -143,6 +153,17 @@ QString kd7240fp_comSet::offStyle()
 }
 
 void kd7240fp_comSet::resetToDefaults() { setSettings(kd7240fp::CommonSettings()); }
+
+void kd7240fp_comSet::lockWhileGenerating(bool running, bool live)
+{
+    setEnabled(!running || live);
+    const bool open = !running;
+    for (QWidget *w : { static_cast<QWidget *>(startBox), static_cast<QWidget *>(stopBox),
+             static_cast<QWidget *>(exactBox), static_cast<QWidget *>(startLabel), static_cast<QWidget *>(stopLabel) })
+        w->setEnabled(open);
+    // The cycles box follows its stop mode as it always does: live changes
+    // come only with Unlimited, where it is locked anyway.
+}
 
 void kd7240fp_comSet::setwLenVis(int index)
 {

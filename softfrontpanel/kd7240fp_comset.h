@@ -27,6 +27,10 @@ public:
     void showReadout(const QString &text, const QString &explanation, bool off);
     // Back to the settings of a new group.
     void resetToDefaults();
+    // While the card generates the group is locked, but for live changes:
+    // then the frequency stays open and only the modes and cycles, which a
+    // live change cannot alter, are locked.
+    void lockWhileGenerating(bool running, bool live);
 
     QSpinBox *frequencyBox;
     // 0 "Immediate", 1 "By Trigger".
@@ -43,10 +47,14 @@ public:
     // Packs whole periods into one buffer so the card plays the frequency
     // asked for (off by default: one period per buffer).
     QCheckBox *exactBox;
+    // Changes sent at once while the card generates (off by default; the
+    // window remembers it beside the address history).
+    QCheckBox *liveBox;
 
 signals:
     // Any setting of the group changed.
     void settingsChanged();
+    void liveToggled(bool on);
 
 private:
     static QString offStyle();

@@ -46,6 +46,42 @@ ViStatus kd7240fp_generator::report(ViStatus status, const char *callText)
     return status;
 }
 
+void kd7240fp_generator::sendSamples(const kd7240fp::Plan &plan)
+{
+    const int nSam = plan.timing.nSam;
+    const double rate = plan.timing.rate;
+    double *const first = const_cast<double *>(plan.samples[0] ? plan.samples[0] : plan.samples[1]);
+    if (plan.active[0] && plan.active[1]) {
+        report(kd7240_generateWaveforms(session(), nSam, plan.length, rate, plan.filter[0], plan.filter[1], first,
+                   const_cast<double *>(plan.samples[1])),
+            "kd7240_generateWaveforms(d_vi, nSam, length, 1.0/uTime, chan1->getFilt(), chan2->getFilt(), "
+            "buffer, buffer + nSam)");
+    } else if (plan.active[0]) {
+        report(kd7240_generateWaveform(session(), kd7240_CH1, nSam, plan.length, rate, plan.filter[0], first),
+            "kd7240_generateWaveform (d_vi, kd7240_CH1, nSam, length, 1.0/uTime, chan1->getFilt(), buffer)");
+    } else {
+        report(kd7240_generateWaveform(session(), kd7240_CH2, nSam, plan.length, rate, plan.filter[1], first),
+            "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
+    }
+}
+
+bool kd7240fp_generator::resend(const kd7240fp::Plan &plan)
+{
+    if (state_ != Generating || !plan.playable())
+        return false;
+    // The card takes new samples only from a new generate call, so the
+    // burst is stopped and started again with them; the poll goes on.
+    if (withCard()) {
+        report(kd7240_stopBurst(session()), "kd7240_stopBurst(d_vi)");
+        sendSamples(plan);
+        emit sent(plan);
+    }
+    for (int k = 0; k < 2; ++k)
+        active[k] = plan.active[k];
+    setState(Generating);
+    return true;
+}
+
 bool kd7240fp_generator::start(const kd7240fp::Settings &settings)
 {
     if (state_ == NoCard)
@@ -72,21 +108,7 @@ bool kd7240fp_generator::start(const kd7240fp::Settings &settings)
         else
             report(kd7240_setITRI(session(), 0, 0), "kd7240_setITRI(d_vi, 0, 0)");
 
-        const int nSam = plan.timing.nSam;
-        const double rate = plan.timing.rate;
-        double *const first = const_cast<double *>(plan.samples[0] ? plan.samples[0] : plan.samples[1]);
-        if (plan.active[0] && plan.active[1]) {
-            report(kd7240_generateWaveforms(session(), nSam, plan.length, rate, plan.filter[0], plan.filter[1], first,
-                       const_cast<double *>(plan.samples[1])),
-                "kd7240_generateWaveforms(d_vi, nSam, length, 1.0/uTime, chan1->getFilt(), chan2->getFilt(), "
-                "buffer, buffer + nSam)");
-        } else if (plan.active[0]) {
-            report(kd7240_generateWaveform(session(), kd7240_CH1, nSam, plan.length, rate, plan.filter[0], first),
-                "kd7240_generateWaveform (d_vi, kd7240_CH1, nSam, length, 1.0/uTime, chan1->getFilt(), buffer)");
-        } else {
-            report(kd7240_generateWaveform(session(), kd7240_CH2, nSam, plan.length, rate, plan.filter[1], first),
-                "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
-        }
+        sendSamples(plan);
         emit sent(plan);
         // Even after a failed generate call the panel goes on to generating:
         // the poll returns it to idle once the card reports no burst.

@@ -64,6 +64,11 @@ public:
     // refused (`refused`) and nothing reaches the card; the state is told
     // again either way, so the window shows what it is.
     bool start(const kd7240fp::Settings &settings);
+    // Live changes: sends `plan` (its samples already computed) to the burst
+    // that runs, by stopping it and generating the new samples, and stays
+    // Generating. False, and nothing sent, when not generating or when the
+    // plan cannot be played: the card goes on with what it played.
+    bool resend(const kd7240fp::Plan &plan);
     // Stops the burst. A stop the card refuses keeps the state as it was.
     void stop();
     void pause();
@@ -112,6 +117,8 @@ signals:
 
 private:
     void setState(State state);
+    // The generate call for the plan's channels, reported.
+    void sendSamples(const kd7240fp::Plan &plan);
     // Follows the connection: the poll stops, the state is Idle or NoCard.
     void followConnection();
     bool withCard() const { return connection->withCard(); }

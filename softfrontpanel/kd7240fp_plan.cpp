@@ -27,41 +27,33 @@ bool exactPhase(const ChannelSettings &c) { return c.waveType == waveSine; }
 constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
 
 // The buffer of one channel: `periods` periods in n samples, started at the
-// channel's phase (by `shift` samples where it is not exact).
-void fillChannel(const ChannelSettings &c, int n, int periods, int shift, double *out)
+// channel's phase (by `shift` samples where it is not exact); measured on
+// the way (a rotation changes no range and no sum).
+SampleStats fillChannel(const ChannelSettings &c, int n, int periods, int shift, double *out)
 {
-    if (exactPhase(c))
-        synthesizeSine(n, periods, c.phase * radiansPerDegree, c.amplitude, c.offset, out);
-    else if (c.waveType == waveArbitrary)
-        playShape(c.shape.data(), n, c.amplitude, c.offset, out);
-    else if (periods == 1 && dutyTenths(c) == 500)
-        synthesize(c.waveType, n, c.amplitude, c.offset, out);
-    else
-        synthesizePeriods(c.waveType, n, periods, c.amplitude, c.offset, dutyTenths(c), out);
+    SampleStats stats;
+    if (c.waveType == waveArbitrary) {
+        stats = playShape(c.shape.data(), n, c.amplitude, c.offset, out);
+    } else {
+        if (exactPhase(c))
+            synthesizeSine(n, periods, c.phase * radiansPerDegree, c.amplitude, c.offset, out);
+        else if (periods == 1 && dutyTenths(c) == 500)
+            synthesize(c.waveType, n, c.amplitude, c.offset, out);
+        else
+            synthesizePeriods(c.waveType, n, periods, c.amplitude, c.offset, dutyTenths(c), out);
+        stats = sampleStats(out, n, c.offset);
+    }
     if (shift != 0)
         rotateSamples(out, n, shift);
+    return stats;
 }
 
-// Peak to peak and RMS (about the offset) of the samples a channel plays: a
-// triangle of ten samples never reaches its peak, a square's duty is whole
-// samples, so the ideal waveform's figures would not be what a scope shows.
-void measure(const double *samples, int n, double offset, double *peakToPeak, double *rms)
-{
-    double lo = 0, hi = 0, squares = 0;
-    sampleRange(samples, n, &lo, &hi);
-    for (int i = 0; i < n; ++i)
-        squares += (samples[i] - offset) * (samples[i] - offset);
-    *peakToPeak = hi - lo;
-    *rms = std::sqrt(squares / n);
-}
-
-Plan::Seam seamOf(const double *s, int n)
+Plan::Seam seamOf(const double *s, int n, const SampleStats &m)
 {
     Plan::Seam seam;
     if (n < 2)
         return seam;
-    double lo = 0, hi = 0;
-    sampleRange(s, n, &lo, &hi);
+    const double lo = m.lowest, hi = m.highest;
     seam.shown = true;
     seam.step = s[0] - s[n - 1];
     const double beside = std::max(std::fabs(s[1] - s[0]), std::fabs(s[n - 1] - s[n - 2]));
@@ -90,14 +82,13 @@ void fitExactly(Plan &plan, const Settings &settings)
 
 // Marks the channels whose samples leave the range; samples within the
 // slack are put onto the end they touch, so the card takes them too.
-void checkLimits(Plan &plan, double *const channels[2], int n)
+void checkLimits(Plan &plan, double *const channels[2], const SampleStats measured[2], int n)
 {
     const Limits &limits = plan.limits;
     for (int k = 0; k < 2; ++k) {
         if (!channels[k])
             continue;
-        double lo = 0, hi = 0;
-        sampleRange(channels[k], n, &lo, &hi);
+        const double lo = measured[k].lowest, hi = measured[k].highest;
         if (hi <= limits.high && lo >= limits.low)
             continue;
         if (limits.holds(hi) && limits.holds(lo)) {
@@ -179,20 +170,22 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         return refuse(Plan::NoMemory);
     }
     double *channels[2] = {};
+    // Peak to peak and RMS of the samples played: a triangle of ten samples
+    // never reaches its peak, a square's duty is whole samples, so the ideal
+    // waveform's figures would not be what a scope shows.
+    SampleStats measured[2];
     for (int k = 0; k < 2; ++k) {
         if (!plan.active[k])
             continue;
         channels[k] = out;
-        fillChannel(settings.channel[k], n, plan.periods, shift[k], out);
+        measured[k] = fillChannel(settings.channel[k], n, plan.periods, shift[k], out);
         out += n;
+        plan.peakToPeak[k] = measured[k].highest - measured[k].lowest;
+        plan.rms[k] = std::sqrt(measured[k].squares / n);
+        if (plan.shape[k])
+            plan.seam[k] = seamOf(channels[k], n, measured[k]);
     }
-    for (int k = 0; k < 2; ++k)
-        if (channels[k]) {
-            measure(channels[k], n, settings.channel[k].offset, &plan.peakToPeak[k], &plan.rms[k]);
-            if (plan.shape[k])
-                plan.seam[k] = seamOf(channels[k], n);
-        }
-    checkLimits(plan, channels, n);
+    checkLimits(plan, channels, measured, n);
     plan.samples[0] = channels[0];
     plan.samples[1] = channels[1];
     return plan;

@@ -147,6 +147,27 @@ QString problemText(const Plan &plan)
     return QString();
 }
 
+QString refusedReadout(const Plan &plan)
+{
+    switch (plan.problem) {
+    case Plan::BeyondLimits:
+        return tr("not sent: beyond the card's range");
+    case Plan::NoWaveform:
+        return tr("not sent: no waveform");
+    case Plan::NoShape:
+        return tr("not sent: no shape loaded");
+    case Plan::TooFast:
+    case Plan::LengthsDiffer:
+    case Plan::NoPeriod:
+        return tr("not sent: %1").arg(readoutText(plan));
+    case Plan::NoMemory:
+        return tr("not sent: not enough memory");
+    case Plan::None:
+        break;
+    }
+    return QString();
+}
+
 QString cautionText(const Plan &plan)
 {
     for (int k = 0; k < 2; ++k)

@@ -19,6 +19,8 @@ QString readoutText(const Plan &plan);
 QString readoutTip(const Plan &plan);
 // The warning for the plan's problem; empty without one.
 QString problemText(const Plan &plan);
+// The readout for a live change the card was not sent: "not sent: ...".
+QString refusedReadout(const Plan &plan);
 // Said before sending, though nothing stops it; empty when nothing is.
 QString cautionText(const Plan &plan);
 // The preview's title for the period the plan plays (its seams named).

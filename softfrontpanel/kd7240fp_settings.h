@@ -6,6 +6,8 @@
 #define KD7240FP_SETTINGS_H
 
 #include <QString>
+#include <initializer_list>
+#include <memory>
 #include <vector>
 
 namespace kd7240fp {
@@ -25,6 +27,42 @@ constexpr double maxDuty = 99;
 // the code it had, `lastFilter`.
 constexpr int filterCode(int filterIndex, int lastFilter) { return filterIndex > 0 ? filterIndex - 1 : lastFilter; }
 
+// A shape's samples as a value that is cheap to copy. Settings are copied
+// wherever they go (into the plan, the setups, live changes, the last
+// settings sent), and a shape holds up to 262143 samples: the copies share
+// them, and nobody changes them in place; a new shape is a new value.
+class ShapeSamples
+{
+public:
+    ShapeSamples() = default;
+    ShapeSamples(std::vector<double> samples) // implicit: a shape is its samples
+        : shared(samples.empty() ? nullptr : std::make_shared<const std::vector<double>>(std::move(samples)))
+    {
+    }
+    ShapeSamples(std::initializer_list<double> samples)
+        : ShapeSamples(std::vector<double>(samples))
+    {
+    }
+
+    const std::vector<double> &vector() const { return shared ? *shared : none(); }
+    bool empty() const { return vector().empty(); }
+    std::size_t size() const { return vector().size(); }
+    const double *data() const { return vector().data(); }
+    const double &operator[](std::size_t i) const { return vector()[i]; }
+    std::vector<double>::const_iterator begin() const { return vector().begin(); }
+    std::vector<double>::const_iterator end() const { return vector().end(); }
+    bool operator==(const ShapeSamples &o) const { return shared == o.shared || vector() == o.vector(); }
+    bool operator!=(const ShapeSamples &o) const { return !(*this == o); }
+
+private:
+    static const std::vector<double> &none()
+    {
+        static const std::vector<double> nothing;
+        return nothing;
+    }
+    std::shared_ptr<const std::vector<double>> shared;
+};
+
 struct ChannelSettings
 {
     int waveType = 0; // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 the loaded shape
@@ -35,7 +73,7 @@ struct ChannelSettings
     // The filter a grounded channel keeps reporting: the last one read
     // while it was not grounded.
     int lastFilter = 0;
-    std::vector<double> shape; // normalised to -1..1; empty until one is loaded
+    ShapeSamples shape; // normalised to -1..1; empty until one is loaded
     QString shapeName; // where the shape came from, as the operator knows it (a file's path)
     QString formula; // the formula the shape was computed from; empty for a file's
     double phase = 0; // degrees, 0 to 359.9: where in the period the buffer starts
@@ -77,7 +115,7 @@ struct CommonSettings
 
 // A tripwire: a field added to either struct changes its size and stops the
 // build here. Compare the new field in operator== above, then set the size.
-static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 120, "compare every ChannelSettings field in ==");
+static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 112, "compare every ChannelSettings field in ==");
 static_assert(sizeof(void *) != 8 || sizeof(CommonSettings) == 20, "compare every CommonSettings field in ==");
 
 struct Settings

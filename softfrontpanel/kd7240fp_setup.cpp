@@ -177,17 +177,19 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
                 .arg(array.size())
                 .arg(minShapeSamples)
                 .arg(maxShapeSamples));
-    c.shape.reserve(size_t(array.size()));
+    std::vector<double> read;
+    read.reserve(size_t(array.size()));
     for (qsizetype i = 0; i < array.size(); ++i) {
         // QJsonDocument reads numbers beyond a double's range as infinite.
         const QJsonValue s = array.at(i);
         if (!s.isDouble() || !std::isfinite(s.toDouble()))
             return r.fail(QStringLiteral("%1[%2]").arg(at).arg(i), tr("must be a finite number."));
-        c.shape.push_back(s.toDouble());
+        read.push_back(s.toDouble());
     }
-    if (playsNothing(c.shape))
+    if (playsNothing(read))
         return r.fail(at, tr("are 0 throughout: there is nothing to play."));
-    normalise(c.shape);
+    normalise(read);
+    c.shape = std::move(read);
 }
 
 ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path)

@@ -146,11 +146,51 @@ Timing timingFor(int freq, int shapeSamples1, int shapeSamples2)
     return t;
 }
 
-void playShape(const double *shape, int n, double amplitude, double offset, double *out)
+namespace {
+
+// Four running ranges and sums let the compiler keep whole vectors of them;
+// `value(i)` gives sample i, `keep(i, v)` may store it.
+template <class Value, class Keep>
+SampleStats statsOf(int n, double offset, Value value, Keep keep)
+{
+    const double first = value(0);
+    double lo[4] = { first, first, first, first }, hi[4] = { first, first, first, first }, sq[4] = {};
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const double v = value(i + k);
+            keep(i + k, v);
+            lo[k] = v < lo[k] ? v : lo[k];
+            hi[k] = v > hi[k] ? v : hi[k];
+            sq[k] += (v - offset) * (v - offset);
+        }
+    for (; i < n; ++i) {
+        const double v = value(i);
+        keep(i, v);
+        lo[0] = v < lo[0] ? v : lo[0];
+        hi[0] = v > hi[0] ? v : hi[0];
+        sq[0] += (v - offset) * (v - offset);
+    }
+    SampleStats stats;
+    stats.lowest = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    stats.highest = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+    stats.squares = (sq[0] + sq[1]) + (sq[2] + sq[3]);
+    return stats;
+}
+
+} // namespace
+
+SampleStats sampleStats(const double *samples, int n, double offset)
 {
     clearUpperVectorState();
-    for (int i = 0; i < n; ++i)
-        out[i] = shape[i] * amplitude + offset;
+    return statsOf(n, offset, [samples](int i) { return samples[i]; }, [](int, double) {});
+}
+
+SampleStats playShape(const double *shape, int n, double amplitude, double offset, double *out)
+{
+    clearUpperVectorState();
+    return statsOf(
+        n, offset, [=](int i) { return shape[i] * amplitude + offset; }, [out](int i, double v) { out[i] = v; });
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)

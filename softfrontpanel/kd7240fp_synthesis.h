@@ -60,9 +60,21 @@ inline int mostShapeSamples(int freq) { return freq > 0 ? int(maxRate / freq) : 
 // traces); where the processor has no AVX it does nothing.
 void clearUpperVectorState();
 
+// What one pass over n samples (n >= 1) tells: their range, and the sum of
+// their squares about `offset`.
+struct SampleStats
+{
+    double lowest = 0;
+    double highest = 0;
+    double squares = 0;
+};
+SampleStats sampleStats(const double *samples, int n, double offset);
+
 // One period of a shape (normalised samples) as the card plays it:
-// out[i] = shape[i] x amplitude + offset, like the standard waveforms.
-void playShape(const double *shape, int n, double amplitude, double offset, double *out);
+// out[i] = shape[i] x amplitude + offset, like the standard waveforms;
+// measured while written (sampleStats about the offset), as a shape of
+// 262143 samples is too large to read twice for nothing.
+SampleStats playShape(const double *shape, int n, double amplitude, double offset, double *out);
 
 // The smallest and largest of n samples (n >= 1), as the card's limits check
 // needs them: exact, and fast enough to run at every start.

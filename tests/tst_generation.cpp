@@ -1,5 +1,6 @@
 // Starting and stopping generation: the samples, counts and rates the card
 // receives, the trigger set-up, the buffer, and the window's two states.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
@@ -16,6 +17,7 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_remembered.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -114,6 +116,8 @@ private slots:
     void demoGeneratesWithoutTheCard();
     void readoutMatchesWhatIsSent_data();
     void readoutMatchesWhatIsSent();
+    void liveChanges_data();
+    void liveChanges();
 
 private:
     std::unique_ptr<PanelPeek> open(const QString &how = QStringLiteral("Auto Find"))
@@ -125,7 +129,12 @@ private:
     kd7240_fc card;
 };
 
-void tst_generation::init() { kdsim::reset(); }
+void tst_generation::init()
+{
+    kdsim::reset();
+    // Remembered from one panel to the next: each test starts without it.
+    kd7240fp::remember(QStringLiteral("7240/LiveChanges"), false);
+}
 
 void tst_generation::start_data()
 {
@@ -560,6 +569,62 @@ void tst_generation::readoutMatchesWhatIsSent()
     const double rate = args.value(QLatin1String("rate")).toDouble();
     const int nSam = args.value(QLatin1String("nSam")).toInt();
     QCOMPARE(QStringLiteral("plays %1 Hz, %2 samples").arg(rate / nSam, 0, 'f', 2).arg(nSam), text);
+    panel->startButton->click();
+}
+
+// Live changes: while the card generates at once and without end, a change
+// is planned and sent at once (a stop, then the new samples), several in one
+// turn as one; a change the card cannot play sends nothing and the readout
+// says why; without the box, or triggered or limited, the groups stay locked.
+void tst_generation::liveChanges_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<int>("stopIndex"); // 1: limited
+    QTest::addColumn<QList<double>>("amplitudes"); // set one after another in one turn
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<QStringList>("calls"); // of the driver after the changes
+    QTest::addColumn<double>("peak"); // of the samples then sent
+    const QStringList resend { "kd7240_stopBurst", "kd7240_generateWaveform" };
+    QTest::newRow("amplitude 1 to 2") << true << 0 << QList<double> { 2 } << 0.0 << resend << 2.0;
+    QTest::newRow("a wheel spin, one call") << true << 0 << QList<double> { 1.1, 1.2, 1.3 } << 0.0 << resend << 1.3;
+    QTest::newRow("beyond the card's range") << true << 0 << QList<double> { 2 } << 7.0 << QStringList() << 0.0;
+    QTest::newRow("without the box") << false << 0 << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
+    QTest::newRow("limited") << true << 1 << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
+}
+
+void tst_generation::liveChanges()
+{
+    QFETCH(bool, live);
+    QFETCH(int, stopIndex);
+    QFETCH(QList<double>, amplitudes);
+    QFETCH(double, offset);
+    QFETCH(QStringList, calls);
+    auto panel = open();
+    QVERIFY(panel);
+    panel->commonSettings->liveBox->setChecked(live);
+    setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
+    panel->commonSettings->stopBox->setCurrentIndex(stopIndex);
+    panel->startButton->click();
+    const bool open = live && stopIndex == 0;
+    QCOMPARE(panel->chan1->isEnabled(), open);
+    QCOMPARE(panel->commonSettings->frequencyBox->isEnabled(), open);
+    QVERIFY(!panel->commonSettings->stopBox->isEnabled());
+    kdsim::clearCalls();
+
+    panel->chan1->offsetBox->setValue(offset);
+    for (double amplitude : amplitudes)
+        panel->chan1->amplitudeBox->setValue(amplitude);
+    QCoreApplication::processEvents();
+    QTEST(driverCalls(), "calls");
+    const std::vector<double> sent = firstCall("kd7240_generateWaveform").data1;
+    if (!calls.isEmpty())
+        QTEST(*std::max_element(sent.begin(), sent.end()), "peak");
+    QVERIFY(panel->startButton->isChecked());
+    QVERIFY(panel->timer->isActive());
+    QVERIFY(ledLit(panel->chan1->led));
+    if (offset != 0)
+        QVERIFY2(panel->commonSettings->playedLabel->text().startsWith(QLatin1String("not sent")),
+            qPrintable(panel->commonSettings->playedLabel->text()));
     panel->startButton->click();
 }
 
