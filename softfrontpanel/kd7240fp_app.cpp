@@ -32,6 +32,7 @@
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeloader.h"
+#include "kd7240fp_sweepdialog.h"
 
 namespace {
 
@@ -200,6 +201,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
                 loadShapeFile(group, path);
         });
         connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
+        connect(group, &kd7240fp_chSet::sweepRequested, this, [this, group] { askSweep(group); });
     }
     connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::followSettings);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
@@ -482,6 +484,21 @@ void kd7240fp_App::askFormula(kd7240fp_chSet *group)
     samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_formulaDialog::ask(this, group->title(), group->formula, samples, frequency))
         group->setFormulaShape(std::move(result->shape), result->formula);
+}
+
+void kd7240fp_App::askSweep(kd7240fp_chSet *group)
+{
+    // A sweep of its own keeps its samples; a new one starts with the
+    // samples a period of the frequency set has.
+    const int frequency = settings().common.frequency;
+    int samples = int(group->shape.size());
+    if (!group->sweep.isSweep()) {
+        const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
+        samples = timing.ok ? timing.nSam : 1000;
+    }
+    samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+    if (auto result = kd7240fp_sweepDialog::ask(this, group->title(), group->sweep, samples, frequency))
+        group->setSweepShape(std::move(result->shape), result->sweep);
 }
 
 bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)

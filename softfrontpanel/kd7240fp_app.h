@@ -141,6 +141,8 @@ private:
     void showSent(const kd7240fp::Plan &plan);
     // Asks for a formula (Formula…) and gives the group its shape.
     void askFormula(kd7240fp_chSet *group);
+    // Asks for a sweep (Sweep…) and gives the group its shape.
+    void askSweep(kd7240fp_chSet *group);
     static QString boxTitle();
     // Changes go to the card as they are made: Live changes is on and the
     // card generates, started at once and without end.

@@ -15,6 +15,7 @@
 #include "kd7010fp_led.h"
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
+#include "kd7240fp_sweepdialog.h"
 #include "kd7240fp_synthesis.h"
 
 static const char *const sine_xpm[] = {
@@ -94,6 +95,9 @@ static QPushButton *waveButton(
     return button;
 }
 
+// What the shape's name may take before it is shortened in the middle.
+static constexpr int shapeLabelWidth = 260;
+
 static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
 {
     auto *box = new kd7010fp_clampDoubleSpinBox(parent);
@@ -153,6 +157,9 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     formulaButton = new QPushButton(tr("Formula…"), this);
     formulaButton->setToolTip(tr("Computes one period of an arbitrary waveform from a formula"));
     formulaButton->setAccessibleName(title + tr(" arbitrary waveform from a formula"));
+    sweepButton = new QPushButton(tr("Sweep…"), this);
+    sweepButton->setToolTip(tr("Makes one period of an arbitrary waveform a frequency sweep"));
+    sweepButton->setAccessibleName(title + tr(" arbitrary waveform from a sweep"));
     phaseBox = new kd7010fp_clampDoubleSpinBox(this);
     phaseBox->setRange(0, kd7240fp::maxPhase);
     phaseBox->setDecimals(kd7240fp::phaseDecimals);
@@ -198,12 +205,15 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(loadButton);
     fileRow->addWidget(formulaButton);
-    fileRow->addWidget(shapeLabel, 1);
+    fileRow->addWidget(sweepButton);
     grid->addLayout(fileRow, 4, 2, 1, 2);
-    grid->addWidget(phaseLabel, 5, 2);
-    grid->addWidget(phaseBox, 5, 3);
-    grid->addWidget(dutyLabel, 6, 2);
-    grid->addWidget(dutyBox, 6, 3);
+    // The shape's name under its buttons, where a sweep's or a formula's
+    // reads whole without widening the group.
+    grid->addWidget(shapeLabel, 5, 2, 1, 2);
+    grid->addWidget(phaseLabel, 6, 2);
+    grid->addWidget(phaseBox, 6, 3);
+    grid->addWidget(dutyLabel, 7, 2);
+    grid->addWidget(dutyBox, 7, 3);
 
     auto *centred = new QHBoxLayout(this);
     centred->addStretch();
@@ -219,7 +229,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     // Tab follows what the eye follows: the waveforms top down, then the
     // values, then the shape's buttons, then phase and duty.
     const QList<QWidget *> order = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton, amplitudeBox,
-        offsetBox, filterBox, loadButton, formulaButton, phaseBox, dutyBox };
+        offsetBox, filterBox, loadButton, formulaButton, sweepButton, phaseBox, dutyBox };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -228,6 +238,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     connect(arbitraryButton, &QPushButton::clicked, this, &kd7240fp_chSet::chooseArbitrary);
     connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadRequested);
     connect(formulaButton, &QPushButton::clicked, this, &kd7240fp_chSet::formulaRequested);
+    connect(sweepButton, &QPushButton::clicked, this, &kd7240fp_chSet::sweepRequested);
     connect(phaseBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(dutyBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
@@ -303,19 +314,26 @@ void kd7240fp_chSet::chooseArbitrary()
 
 void kd7240fp_chSet::setFormulaShape(std::vector<double> samples, const QString &text)
 {
-    setShape(std::move(samples), QString(), text);
+    setShape(std::move(samples), QString(), text, kd7240fp::Sweep());
+}
+
+void kd7240fp_chSet::setSweepShape(std::vector<double> samples, const kd7240fp::Sweep &made)
+{
+    setShape(std::move(samples), QString(), QString(), made);
 }
 
 void kd7240fp_chSet::setShape(std::vector<double> samples, const QString &source)
 {
-    setShape(std::move(samples), source, QString());
+    setShape(std::move(samples), source, QString(), kd7240fp::Sweep());
 }
 
-void kd7240fp_chSet::setShape(std::vector<double> samples, const QString &source, const QString &fromFormula)
+void kd7240fp_chSet::setShape(
+    std::vector<double> samples, const QString &source, const QString &fromFormula, const kd7240fp::Sweep &made)
 {
     shape = std::move(samples);
     shapePath = source;
     formula = fromFormula;
+    sweep = made;
     showShapeSource();
     if (waveType != kd7240fp::waveArbitrary) {
         arbitraryButton->setChecked(true);
@@ -333,14 +351,19 @@ void kd7240fp_chSet::showShapeSource()
         shapeLabel->setToolTip(QString());
         return;
     }
-    // A file by its name (the path in the tool tip), a formula by its text.
-    const QString name = formula.isEmpty() ? QFileInfo(shapePath).fileName() : formula;
+    // A file by its name (the path in the tool tip), a formula by its text,
+    // a sweep by its frequencies.
+    const QString name = sweep.isSweep() ? kd7240fp_sweepDialog::label(sweep)
+        : formula.isEmpty()              ? QFileInfo(shapePath).fileName()
+                                         : formula;
+    const QString whole = sweep.isSweep()
+        ? tr("%1, over one period of %2 Hz").arg(name).arg(sweep.frequency)
+        : formula.isEmpty() ? QDir::toNativeSeparators(shapePath)
+                            : formula;
     shapeLabel->setEnabled(true);
-    shapeLabel->setToolTip(QStringLiteral("%1\n%2 samples")
-                               .arg(formula.isEmpty() ? QDir::toNativeSeparators(shapePath) : formula)
-                               .arg(shape.size()));
+    shapeLabel->setToolTip(tr("%1\n%2 samples").arg(whole).arg(shape.size()));
     kd7010fp_showLiveText(
-        shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, 140), shapeLabel->toolTip());
+        shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, shapeLabelWidth), shapeLabel->toolTip());
 }
 
 kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
@@ -355,6 +378,7 @@ kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
     s.shape = shape;
     s.shapeName = shapePath;
     s.formula = formula;
+    s.sweep = sweep;
     s.phase = phaseBox->value();
     s.duty = dutyBox->value();
     return s;
@@ -396,6 +420,7 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
         shape = s.shape;
         shapePath = s.shapeName;
         formula = s.formula;
+        sweep = s.sweep;
         showShapeSource();
         phaseBox->setValue(s.phase);
         dutyBox->setValue(s.duty);

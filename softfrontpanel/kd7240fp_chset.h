@@ -66,14 +66,16 @@ public:
     kd7240fp::ShapeSamples shape; // normalised to -1..1; empty until a file is loaded
     QString shapePath; // where the shape came from
     QString formula; // the formula the shape was computed from; empty for a file's
+    kd7240fp::Sweep sweep; // the sweep the shape was made from, if it was
     // Where in its period the channel starts (degrees), and the square's
     // high part (percent; enabled for the square only).
     QDoubleSpinBox *phaseBox;
     QLabel *phaseLabel;
     QDoubleSpinBox *dutyBox;
     QLabel *dutyLabel;
-    // The shape from a formula: the button that asks for one.
+    // The shape from a formula, and from a sweep: the buttons that ask for one.
     QPushButton *formulaButton;
+    QPushButton *sweepButton;
 
     // The phase as played, for the phase box's tool tip: exact (a sine's) or
     // rounded to whole samples.
@@ -86,6 +88,8 @@ public:
     void showDutyPlayed(int high, int samples);
     // Takes a shape computed from `formula` and chooses it.
     void setFormulaShape(std::vector<double> samples, const QString &formula);
+    // Takes a shape made from `sweep` and chooses it.
+    void setSweepShape(std::vector<double> samples, const kd7240fp::Sweep &sweep);
 
 signals:
     void activated(int indx);
@@ -96,6 +100,8 @@ signals:
     void loadRequested();
     // The operator asked for a shape from a formula.
     void formulaRequested();
+    // The operator asked for a shape from a sweep.
+    void sweepRequested();
 
 private slots:
     void setWave();
@@ -106,7 +112,8 @@ private:
     // The waveform buttons, in the order of their wave types 1 to 5.
     std::array<QPushButton *, 5> waveButtons() const;
     void showShapeSource();
-    void setShape(std::vector<double> samples, const QString &source, const QString &fromFormula);
+    void setShape(
+        std::vector<double> samples, const QString &source, const QString &fromFormula, const kd7240fp::Sweep &made);
 };
 
 #endif

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
@@ -76,14 +77,18 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     exactBox->setToolTip(tr("Packs whole periods into one buffer, so the card plays the frequency set to within a "
                             "few ppm instead of the nearest 1 MHz / n"));
     exactBox->setWhatsThis(exactBox->toolTip());
-    row->addSpacing(20);
-    row->addWidget(exactBox);
     liveBox = new QCheckBox(tr("Live changes"), this);
     liveBox->setToolTip(tr("While the card generates with Immediate start and Unlimited stop, each change of a channel "
                            "or the frequency is sent at once. Triggered or limited generation stays locked."));
     liveBox->setWhatsThis(liveBox->toolTip());
-    row->addSpacing(10);
-    row->addWidget(liveBox);
+    // The two choices of how settings become samples, one above the other,
+    // so the row keeps the window's width.
+    auto *choices = new QVBoxLayout;
+    choices->setSpacing(2);
+    choices->addWidget(exactBox);
+    choices->addWidget(liveBox);
+    row->addSpacing(20);
+    row->addLayout(choices);
     playedLabel = new QLabel(this);
     playedLabel->setObjectName(QStringLiteral("playedLabel"));
     playedLabel->setAccessibleName(QStringLiteral("Played frequency"));

@@ -63,6 +63,23 @@ private:
     std::shared_ptr<const std::vector<double>> shared;
 };
 
+// A frequency sweep made into a shape (Sweep…): from `start` to `stop` Hz
+// over one period of the common frequency it was made at, linearly or
+// logarithmically. start 0: the shape is no sweep.
+struct Sweep
+{
+    double start = 0;
+    double stop = 0;
+    bool logarithmic = false;
+    int frequency = 0; // Hz: the common frequency whose period the sweep lasts
+
+    bool isSweep() const { return start > 0; }
+    bool operator==(const Sweep &o) const
+    {
+        return start == o.start && stop == o.stop && logarithmic == o.logarithmic && frequency == o.frequency;
+    }
+};
+
 struct ChannelSettings
 {
     int waveType = 0; // 0 none, 1 sine, 2 square, 3 saw, 4 triangle, 5 the loaded shape
@@ -76,6 +93,7 @@ struct ChannelSettings
     ShapeSamples shape; // normalised to -1..1; empty until one is loaded
     QString shapeName; // where the shape came from, as the operator knows it (a file's path)
     QString formula; // the formula the shape was computed from; empty for a file's
+    Sweep sweep; // the sweep the shape was made from, if it was
     double phase = 0; // degrees, 0 to 359.9: where in the period the buffer starts
     double duty = 50; // percent, 1 to 99: the square's high part
 
@@ -89,7 +107,7 @@ struct ChannelSettings
     {
         return waveType == o.waveType && amplitude == o.amplitude && offset == o.offset && filterIndex == o.filterIndex
             && lastFilter == o.lastFilter && shape == o.shape && shapeName == o.shapeName && formula == o.formula
-            && phase == o.phase && duty == o.duty;
+            && phase == o.phase && duty == o.duty && sweep == o.sweep;
     }
 };
 
@@ -115,7 +133,7 @@ struct CommonSettings
 
 // A tripwire: a field added to either struct changes its size and stops the
 // build here. Compare the new field in operator== above, then set the size.
-static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 112, "compare every ChannelSettings field in ==");
+static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 136, "compare every ChannelSettings field in ==");
 static_assert(sizeof(void *) != 8 || sizeof(CommonSettings) == 20, "compare every CommonSettings field in ==");
 
 struct Settings

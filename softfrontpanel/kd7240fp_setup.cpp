@@ -27,6 +27,7 @@ const QStringList waveNames = { "None", "Sine", "Square", "Saw", "Triangle", "Ar
 const QStringList filterNames = { "Ground", "Bypass", "1KHz", "10KHz", "100KHz" };
 const QStringList startNames = { "Immediate", "By Trigger" };
 const QStringList stopNames = { "Unlimited", "Limited by" };
+const QStringList scaleNames = { "Linear", "Logarithmic" };
 // Far more than 2 x 262143 samples written as text ever take.
 constexpr qint64 maxSetupBytes = 64 * 1024 * 1024;
 
@@ -49,6 +50,16 @@ QJsonObject channelObject(const ChannelSettings &c)
         QJsonObject shape;
         shape[QLatin1String("name")] = c.shapeName;
         shape[QLatin1String("formula")] = c.formula;
+        if (c.sweep.isSweep()) {
+            QJsonObject sweep;
+            sweep[QLatin1String("start")] = c.sweep.start;
+            sweep[QLatin1String("stop")] = c.sweep.stop;
+            sweep[QLatin1String("scale")] = scaleNames.value(c.sweep.logarithmic ? 1 : 0);
+            sweep[QLatin1String("frequency")] = c.sweep.frequency;
+            shape[QLatin1String("sweep")] = sweep;
+        } else {
+            shape[QLatin1String("sweep")] = QJsonValue::Null;
+        }
         shape[QLatin1String("samples")] = samples;
         o[QLatin1String("shape")] = shape;
     }
@@ -164,6 +175,20 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
     const QJsonObject shape = v.toObject();
     c.shapeName = r.text(shape, where, "name");
     c.formula = r.text(shape, where, "formula");
+    // A sweep's parameters; setups saved before sweeps existed have none.
+    const QJsonValue sweep = shape.value(QLatin1String("sweep"));
+    if (!r.failed() && !sweep.isUndefined() && !sweep.isNull()) {
+        const QString at = Reader::join(where, "sweep");
+        if (!sweep.isObject())
+            return r.fail(at, tr("must be an object or null."));
+        const QJsonObject o = sweep.toObject();
+        c.sweep.start = r.number(o, at, "start", 0.01, maxRate);
+        c.sweep.stop = r.number(o, at, "stop", 0.01, maxRate);
+        c.sweep.logarithmic = r.choice(o, at, "scale", scaleNames) == 1;
+        c.sweep.frequency = r.whole(o, at, "frequency", 1, 100000);
+        if (r.failed())
+            c.sweep = Sweep();
+    }
     const QJsonValue samples = r.value(shape, where, "samples");
     if (r.failed())
         return;

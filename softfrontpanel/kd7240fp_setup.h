@@ -8,11 +8,15 @@
 //     "channels": [ { "waveform": "Sine", "amplitude": 2, "offset": 0, "filter": "Bypass",
 //                     "filterWhenGrounded": "Bypass", "phase": 0, "duty": 50, "shape": null },
 //                   { "waveform": "Arbitrary", ..., "shape": { "name": "/lab/pulse.csv",
-//                     "formula": "", "samples": [ 0, 0.5, 1, ... ] } } ] }
+//                     "formula": "", "sweep": null, "samples": [ 0, 0.5, 1, ... ] } } ] }
+//
+// A sweep's shape also holds "sweep": { "start": 1000, "stop": 10000,
+// "scale": "Linear", "frequency": 10 }; older files without the key read as
+// shapes that are no sweep.
 //
 // Names are the panel's own texts. Reading is all or nothing: the first
-// problem is named and nothing is taken; a key given twice is a problem. DAC values are not part of a setup:
-// writing them acts on the card at once.
+// problem is named and nothing is taken; a key given twice is a problem.
+// DAC values are not part of a setup: writing them acts on the card at once.
 #ifndef KD7240FP_SETUP_H
 #define KD7240FP_SETUP_H
 

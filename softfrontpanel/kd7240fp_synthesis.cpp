@@ -424,6 +424,39 @@ void synthesizeSine(int N, int k, double phase, double amplitude, double offset,
     }
 }
 
+namespace {
+
+// The sweep's phase in turns (cycles) at t, 0 <= t <= 1, of a period T.
+double sweepTurns(double start, double stop, bool logarithmic, double T, double t)
+{
+    const double r = stop / start;
+    if (logarithmic && std::fabs(r - 1) > 1e-12)
+        return start * T * std::expm1(t * std::log(r)) / std::log(r);
+    return start * T * t + 0.5 * (stop - start) * T * t * t;
+}
+
+} // namespace
+
+std::vector<double> sweepShape(double start, double stop, bool logarithmic, int n, int frequency)
+{
+    std::vector<double> samples(static_cast<size_t>(std::max(n, 0)));
+    if (n < 1 || !(start > 0) || !(stop > 0) || frequency < 1)
+        return samples;
+    clearUpperVectorState();
+    const double T = 1.0 / frequency;
+    for (int i = 0; i < n; ++i) {
+        const double turns = sweepTurns(start, stop, logarithmic, T, double(i) / n);
+        // Whole turns taken off first keep the angle small, so the sine loses no digits.
+        samples[size_t(i)] = std::sin(6.283185307179586 * (turns - std::floor(turns)));
+    }
+    return samples;
+}
+
+double sweepCycles(double start, double stop, bool logarithmic, int frequency)
+{
+    return start > 0 && stop > 0 && frequency > 0 ? sweepTurns(start, stop, logarithmic, 1.0 / frequency, 1) : 0;
+}
+
 int phaseShift(double phaseDegrees, double samplesPerPeriod)
 {
     return static_cast<int>(std::lround(phaseDegrees / 360.0 * samplesPerPeriod));

@@ -7,6 +7,8 @@
 #ifndef KD7240FP_SYNTHESIS_H
 #define KD7240FP_SYNTHESIS_H
 
+#include <vector>
+
 namespace kd7240fp {
 
 enum WaveType { waveNone = 0, waveSine = 1, waveSquare = 2, waveSaw = 3, waveTriangle = 4, waveArbitrary = 5 };
@@ -126,6 +128,17 @@ void synthesizePeriods(int type, int N, int k, double amplitude, double offset, 
 // sin(2 pi ((k i) mod N) / N + phase) x amplitude + offset. Phase 0 is
 // synthesizePeriods(waveSine, ...) bit for bit.
 void synthesizeSine(int N, int k, double phase, double amplitude, double offset, double *out);
+
+// A frequency sweep as one period of `n` samples played at `frequency` Hz
+// (the sweep lasts T = 1 / frequency): the frequency runs from `start` to
+// `stop` Hz, linearly or logarithmically, with its phase continuous and
+// starting at 0. With t = i / n running from 0 to 1 over the period, sample
+// i is sin(phi(t)) where
+//   linear:       phi(t) = 2 pi (start T t + (stop - start) T t^2 / 2)
+//   logarithmic:  phi(t) = 2 pi start T (r^t - 1) / ln r,  r = stop / start.
+std::vector<double> sweepShape(double start, double stop, bool logarithmic, int n, int frequency);
+// The whole cycles and the part of one a sweep plays in its period: phi(1) / 2 pi.
+double sweepCycles(double start, double stop, bool logarithmic, int frequency);
 
 // The samples a phase moves a period's start: round(phase / 360 x samples
 // per period). samplesPerPeriod is N / k, not necessarily whole; the caller

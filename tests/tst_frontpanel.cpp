@@ -627,13 +627,14 @@ void tst_frontpanel::keyboardReachesEveryControl()
     panel->chan1->squareButton->click(); // the duty box is for the square only
     panel->chan1->sineButton->setFocus();
     QList<QWidget *> visited;
-    for (int i = 0; i < 11; ++i) {
+    kd7240fp_chSet *c = panel->chan1;
+    const QList<QWidget *> expected = { c->squareButton, c->sawButton, c->triangleButton, c->arbitraryButton,
+        c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->sweepButton, c->phaseBox,
+        c->dutyBox };
+    for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget();
     }
-    kd7240fp_chSet *c = panel->chan1;
-    const QList<QWidget *> expected = { c->squareButton, c->sawButton, c->triangleButton, c->arbitraryButton,
-        c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->phaseBox, c->dutyBox };
     QCOMPARE(visited, expected);
 }
 

@@ -97,6 +97,8 @@ void tst_setup::roundTrip_data()
     s.channel[0].shapeName.clear();
     s.channel[1].shape = ramp(262143);
     QTest::newRow("two shapes at the longest") << s;
+    s.channel[1].sweep = { 1000, 10000.5, true, 10 };
+    QTest::newRow("a sweep beside a formula") << s;
 }
 
 void tst_setup::roundTrip()
@@ -122,6 +124,7 @@ void tst_setup::everyFieldCounts_data()
         { "shape", [](Settings &s) { s.channel[1].shape = { 1, -1 }; } },
         { "shape's name", [](Settings &s) { s.channel[1].shapeName = QStringLiteral("a.csv"); } },
         { "formula", [](Settings &s) { s.channel[1].formula = QStringLiteral("t"); } },
+        { "sweep", [](Settings &s) { s.channel[1].sweep.start = 10; } },
         { "phase", [](Settings &s) { s.channel[1].phase = 90; } },
         { "duty", [](Settings &s) { s.channel[1].duty = 25; } },
         { "frequency", [](Settings &s) { s.common.frequency = 10; } },
