@@ -2,12 +2,17 @@
 //   QT_QPA_PLATFORM=offscreen screenshots docs
 //   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 screenshots docs --double-density
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include "shots.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Nothing remembered from the operator's own use (live changes, the
+    // last settings, folders) shows in the pictures.
+    QTemporaryDir profile;
+    qputenv("ALLUSERSPROFILE", profile.path().toLocal8Bit());
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs");
     if (argc > 2 && qstrcmp(argv[2], "--double-density") == 0) {
         shotsPanelDoubleDensity(dir);
@@ -19,5 +24,6 @@ int main(int argc, char *argv[])
     shotsConnection(dir);
     shotsPanel(dir);
     shotsFormula(dir);
+    shotsSweep(dir);
     return 0;
 }

@@ -1,10 +1,12 @@
-// The Formula dialog with a band-limited square on channel 1: the line, the
-// samples, the live plot and what the card is sent.
+// The dialogs that make shapes: the Formula dialog with a band-limited
+// square on channel 1 (the line, the samples, the live plot and what the card
+// is sent), and the Sweep dialog with a linear sweep from 1 kHz to 10 kHz.
 #include <QApplication>
 #include <QDir>
 
 #include "kd7010fp_app.h"
 #include "kd7240fp_formuladialog.h"
+#include "kd7240fp_sweepdialog.h"
 #include "shots.h"
 
 void shotsFormula(const QString &dir)
@@ -18,6 +20,20 @@ void shotsFormula(const QString &dir)
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
     const QString path = QDir(dir).filePath(QStringLiteral("formula-dialog.png"));
+    if (!dialog.grab().save(path))
+        qWarning("could not write %s", qPrintable(path));
+}
+
+void shotsSweep(const QString &dir)
+{
+    kd7240fp_sweepDialog dialog(nullptr, QStringLiteral("Channel 1"), kd7240fp::Sweep { 1000, 10000, false, 10 }, 100000,
+        10);
+    dialog.resize(760, 600);
+    centerOnScreen(&dialog);
+    dialog.show();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QString path = QDir(dir).filePath(QStringLiteral("sweep-dialog.png"));
     if (!dialog.grab().save(path))
         qWarning("could not write %s", qPrintable(path));
 }
