@@ -1,6 +1,6 @@
 // The dialogs that make shapes: the Formula dialog with a band-limited
 // square on channel 1 (the line, the samples, the live plot and what the card
-// is sent), and the Sweep dialog with a linear sweep from 1 kHz to 10 kHz.
+// is sent), and the Sweep dialog with a linear sweep.
 #include <QApplication>
 #include <QDir>
 
@@ -26,8 +26,10 @@ void shotsFormula(const QString &dir)
 
 void shotsSweep(const QString &dir)
 {
-    kd7240fp_sweepDialog dialog(nullptr, QStringLiteral("Channel 1"), kd7240fp::Sweep { 1000, 10000, false, 10 }, 100000,
-        10);
+    // Slow enough that the plot shows the cycles drawing closer: 20 Hz to
+    // 200 Hz over a period of 10 Hz, 11 whole cycles.
+    kd7240fp_sweepDialog dialog(
+        nullptr, QStringLiteral("Channel 1"), kd7240fp::Sweep { 20, 200, false, 10 }, 10000, 10);
     dialog.resize(760, 600);
     centerOnScreen(&dialog);
     dialog.show();
