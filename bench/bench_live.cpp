@@ -11,6 +11,7 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <cmath>
@@ -76,6 +77,10 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Live changes are remembered beside the address history: in a folder of
+    // the run's own, not the operator's.
+    QTemporaryDir profile;
+    qputenv("ALLUSERSPROFILE", profile.path().toLocal8Bit());
     QApplication app(argc, argv);
     std::string error;
     if (!kdsim::loadSystem(systemJson, &error)) {

@@ -322,7 +322,9 @@ int kd7240fp_App::start()
     // The generator tells its state, refused or not: showState follows.
     if (startButton->isChecked()) {
         liveSent = settings();
+        sentShown = false;
         generator->start(liveSent);
+        previewTimer->start();
     } else {
         generator->stop();
     }
@@ -403,6 +405,7 @@ void kd7240fp_App::followSettings()
         liveTimer->start();
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
+        groups[k]->showCommonFrequency(plan.frequency);
         groups[k]->showPhasePlayed(plan.phasePlayed[k], plan.phaseExact[k]);
         groups[k]->showSize(plan.samples[k] != nullptr, plan.peakToPeak[k], plan.rms[k]);
         groups[k]->showDutyPlayed(plan.dutyHigh[k], plan.timing.ok ? plan.timing.nSam : 0);
@@ -431,7 +434,7 @@ void kd7240fp_App::sendLive()
     }
     if (samplesOnly == liveSent)
         return;
-    if (!generator->resend(shownPlan)) {
+    if (!shownPlan.playable()) {
         // Refused: the card goes on playing what it played, and the readout
         // says why, without a box per keystroke.
         commonSettings->showReadout(kd7240fp::refusedReadout(shownPlan),
@@ -439,7 +442,12 @@ void kd7240fp_App::sendLive()
             true);
         return;
     }
-    liveSent = now;
+    // Shown by the generator's `sent`; without a card, planned again from
+    // liveSent when the preview is in sight.
+    sentShown = false;
+    if (generator->resend(shownPlan))
+        liveSent = now;
+    previewTimer->start();
 }
 
 void kd7240fp_App::updatePreview()

@@ -15,7 +15,7 @@
 #include "kd7010fp_led.h"
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
-#include "kd7240fp_sweepdialog.h"
+#include "kd7240fp_plantext.h"
 #include "kd7240fp_synthesis.h"
 
 static const char *const sine_xpm[] = {
@@ -353,11 +353,11 @@ void kd7240fp_chSet::showShapeSource()
     }
     // A file by its name (the path in the tool tip), a formula by its text,
     // a sweep by its frequencies.
-    const QString name = sweep.isSweep() ? kd7240fp_sweepDialog::label(sweep)
+    const QString name = sweep.isSweep() ? kd7240fp::sweepLabel(sweep, commonFrequency)
         : formula.isEmpty()              ? QFileInfo(shapePath).fileName()
                                          : formula;
     const QString whole = sweep.isSweep()
-        ? tr("%1, over one period of %2 Hz").arg(name).arg(sweep.frequency)
+        ? tr("%1, over one period of the common frequency").arg(name)
         : formula.isEmpty() ? QDir::toNativeSeparators(shapePath)
                             : formula;
     shapeLabel->setEnabled(true);
@@ -382,6 +382,16 @@ kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
     s.phase = phaseBox->value();
     s.duty = dutyBox->value();
     return s;
+}
+
+void kd7240fp_chSet::showCommonFrequency(int frequency)
+{
+    if (frequency == commonFrequency)
+        return;
+    commonFrequency = frequency;
+    // A sweep's frequencies follow the common one.
+    if (sweep.isSweep())
+        showShapeSource();
 }
 
 void kd7240fp_chSet::showPhasePlayed(double degrees, bool exact)

@@ -77,6 +77,8 @@ public:
     QPushButton *formulaButton;
     QPushButton *sweepButton;
 
+    // The common frequency, which a sweep's label follows.
+    void showCommonFrequency(int frequency);
     // The phase as played, for the phase box's tool tip: exact (a sine's) or
     // rounded to whole samples.
     void showPhasePlayed(double degrees, bool exact);
@@ -109,6 +111,7 @@ private slots:
     void chooseArbitrary();
 
 private:
+    int commonFrequency = 0;
     // The waveform buttons, in the order of their wave types 1 to 5.
     std::array<QPushButton *, 5> waveButtons() const;
     void showShapeSource();

@@ -46,40 +46,46 @@ ViStatus kd7240fp_generator::report(ViStatus status, const char *callText)
     return status;
 }
 
-void kd7240fp_generator::sendSamples(const kd7240fp::Plan &plan)
+ViStatus kd7240fp_generator::sendSamples(const kd7240fp::Plan &plan)
 {
     const int nSam = plan.timing.nSam;
     const double rate = plan.timing.rate;
     double *const first = const_cast<double *>(plan.samples[0] ? plan.samples[0] : plan.samples[1]);
-    if (plan.active[0] && plan.active[1]) {
-        report(kd7240_generateWaveforms(session(), nSam, plan.length, rate, plan.filter[0], plan.filter[1], first,
-                   const_cast<double *>(plan.samples[1])),
+    if (plan.active[0] && plan.active[1])
+        return report(kd7240_generateWaveforms(session(), nSam, plan.length, rate, plan.filter[0], plan.filter[1],
+                          first, const_cast<double *>(plan.samples[1])),
             "kd7240_generateWaveforms(d_vi, nSam, length, 1.0/uTime, chan1->getFilt(), chan2->getFilt(), "
             "buffer, buffer + nSam)");
-    } else if (plan.active[0]) {
-        report(kd7240_generateWaveform(session(), kd7240_CH1, nSam, plan.length, rate, plan.filter[0], first),
+    if (plan.active[0])
+        return report(kd7240_generateWaveform(session(), kd7240_CH1, nSam, plan.length, rate, plan.filter[0], first),
             "kd7240_generateWaveform (d_vi, kd7240_CH1, nSam, length, 1.0/uTime, chan1->getFilt(), buffer)");
-    } else {
-        report(kd7240_generateWaveform(session(), kd7240_CH2, nSam, plan.length, rate, plan.filter[1], first),
-            "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
-    }
+    return report(kd7240_generateWaveform(session(), kd7240_CH2, nSam, plan.length, rate, plan.filter[1], first),
+        "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
 }
 
 bool kd7240fp_generator::resend(const kd7240fp::Plan &plan)
 {
     if (state_ != Generating || !plan.playable())
         return false;
+    // Taken now: a report below may show a box, under which the window's
+    // settings, and so `plan`, could be planned again.
+    const kd7240fp::Plan sending = plan;
+    bool sentWell = true;
     // The card takes new samples only from a new generate call, so the
-    // burst is stopped and started again with them; the poll goes on.
+    // burst is stopped and started again with them. The poll waits
+    // meanwhile: run under a report's box it would find the burst stopped
+    // for the moment between the calls and end generation.
     if (withCard()) {
+        timer->stop();
         report(kd7240_stopBurst(session()), "kd7240_stopBurst(d_vi)");
-        sendSamples(plan);
-        emit sent(plan);
+        sentWell = sendSamples(sending) >= 0;
+        emit sent(sending);
+        timer->start(pollIntervalMs);
     }
     for (int k = 0; k < 2; ++k)
-        active[k] = plan.active[k];
+        active[k] = sending.active[k];
     setState(Generating);
-    return true;
+    return sentWell;
 }
 
 bool kd7240fp_generator::start(const kd7240fp::Settings &settings)

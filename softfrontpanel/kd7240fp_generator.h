@@ -67,7 +67,8 @@ public:
     // Live changes: sends `plan` (its samples already computed) to the burst
     // that runs, by stopping it and generating the new samples, and stays
     // Generating. False, and nothing sent, when not generating or when the
-    // plan cannot be played: the card goes on with what it played.
+    // plan cannot be played: the card goes on with what it played; false
+    // too when the generate call failed (then the poll finds no burst).
     bool resend(const kd7240fp::Plan &plan);
     // Stops the burst. A stop the card refuses keeps the state as it was.
     void stop();
@@ -117,8 +118,8 @@ signals:
 
 private:
     void setState(State state);
-    // The generate call for the plan's channels, reported.
-    void sendSamples(const kd7240fp::Plan &plan);
+    // The generate call for the plan's channels, reported; its status.
+    ViStatus sendSamples(const kd7240fp::Plan &plan);
     // Follows the connection: the poll stops, the state is Idle or NoCard.
     void followConnection();
     bool withCard() const { return connection->withCard(); }

@@ -96,7 +96,18 @@ void checkLimits(Plan &plan, double *const channels[2], const SampleStats measur
             continue;
         }
         const bool high = !limits.holds(hi);
-        plan.beyond.push_back({ k + 1, high ? hi : lo, high ? limits.high : limits.low });
+        Plan::Beyond beyond { k + 1, high ? hi : lo, high ? limits.high : limits.low, {} };
+        for (int i = 0; i < n;) {
+            if (limits.holds(channels[k][i])) {
+                ++i;
+                continue;
+            }
+            const int from = i;
+            while (i < n && !limits.holds(channels[k][i]))
+                ++i;
+            beyond.runs.emplace_back(from, i);
+        }
+        plan.beyond.push_back(std::move(beyond));
     }
     if (!plan.beyond.empty())
         plan.problem = Plan::BeyondLimits;

@@ -8,6 +8,7 @@
 #define KD7240FP_PLAN_H
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "kd7240fp_range.h"
@@ -85,12 +86,14 @@ struct Plan
     };
     Seam seam[2];
     // The active channels whose samples leave the range: the value farthest
-    // out and the end it passes.
+    // out, the end it passes, and the runs of samples beyond the range
+    // (from, to: the first and one past the last), for the preview to mark.
     struct Beyond
     {
         int channel; // 1 or 2
         double worst;
         double end;
+        std::vector<std::pair<int, int>> runs;
     };
     std::vector<Beyond> beyond;
 

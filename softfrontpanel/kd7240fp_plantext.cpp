@@ -180,6 +180,17 @@ QString cautionText(const Plan &plan)
     return QString();
 }
 
+QString sweepLabel(const Sweep &sweep, int frequency)
+{
+    const double scale = sweep.frequency > 0 && frequency > 0 ? double(frequency) / sweep.frequency : 1;
+    QString label = tr("sweep %1 → %2, %3")
+                        .arg(clockText(sweep.start * scale), clockText(sweep.stop * scale),
+                            sweep.logarithmic ? tr("logarithmic") : tr("linear"));
+    if (scale != 1)
+        label += QLatin1Char(' ') + tr("(made at %1 Hz)").arg(sweep.frequency);
+    return label;
+}
+
 QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts)
 {
     if (!plan.timing.ok)

@@ -23,6 +23,11 @@ QString problemText(const Plan &plan);
 QString refusedReadout(const Plan &plan);
 // Said before sending, though nothing stops it; empty when nothing is.
 QString cautionText(const Plan &plan);
+// A sweep as its channel's label reads it: "sweep 1 kHz → 10 kHz, linear",
+// at the common frequency it plays at now. A sweep made at another one plays
+// its frequencies scaled alike, and says so: "... (made at 10 Hz)".
+QString sweepLabel(const Sweep &sweep, int frequency);
+
 // The preview's title for the period the plan plays (its seams named).
 QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts = true);
 

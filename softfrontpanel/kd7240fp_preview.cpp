@@ -138,6 +138,7 @@ void kd7240fp_preview::showPlan(const kd7240fp::Plan &plan, bool shapeScale)
     for (int k = 0; k < 2; ++k) {
         active[k] = plan.samples[k] && count > 0;
         seams[k] = active[k] ? plan.seam[k] : kd7240fp::Plan::Seam();
+        beyondRuns[k].clear();
         if (active[k]) {
             samples[k].assign(plan.samples[k], plan.samples[k] + count);
             kd7240fp::sampleRange(plan.samples[k], count, &lowest[k], &highest[k]);
@@ -145,6 +146,12 @@ void kd7240fp_preview::showPlan(const kd7240fp::Plan &plan, bool shapeScale)
             samples[k].clear();
         }
     }
+    // Only the runs within the period shown.
+    for (const kd7240fp::Plan::Beyond &b : plan.beyond)
+        if (active[b.channel - 1])
+            for (const auto &run : b.runs)
+                if (run.first < count)
+                    beyondRuns[b.channel - 1].emplace_back(run.first, std::min(run.second, count));
     n = count;
     uTime = period;
     limits = plan.limits;
@@ -161,6 +168,7 @@ void kd7240fp_preview::showProblem(const QString &reason)
         active[k] = false;
         samples[k].clear();
         seams[k] = kd7240fp::Plan::Seam();
+        beyondRuns[k].clear();
     }
     n = 0;
     uTime = 1e-6;
@@ -394,14 +402,31 @@ void kd7240fp_preview::plotVisible(double from, double to)
                 for (QPointF &p : points)
                     p.rx() += first * dt;
         }
-        if (!shapeScale)
-            for (const QPointF &p : std::as_const(points))
-                if (!limits.holds(p.y()))
-                    beyond.append(p);
+        if (active[k])
+            markBeyond(k, from, to, columns, &beyond);
         channelSeries[k]->replace(points);
         channelSeries[k]->setVisible(active[k]);
     }
     beyondSeries->replace(beyond);
+}
+
+void kd7240fp_preview::markBeyond(int k, double from, double to, int columns, QList<QPointF> *marks) const
+{
+    // The runs the plan found beyond the card's range, as far as they are in
+    // view: at most one mark a pixel column, the sample farthest out.
+    const double dt = uTime * unitScale();
+    const int first = std::clamp(int(std::floor(from / dt)), 0, n);
+    const int last = std::clamp(int(std::ceil(to / dt)), first, n);
+    const int perColumn = std::max(1, (last - first) / std::max(columns, 1));
+    const std::vector<double> &s = samples[k];
+    const auto outside = [this](double v) { return std::max(v - limits.high, limits.low - v); };
+    for (const auto &[runFrom, runTo] : beyondRuns[k])
+        for (int i = std::max(runFrom, first); i < std::min(runTo, last); i += perColumn) {
+            int worst = i;
+            for (int j = i + 1; j < std::min({ i + perColumn, runTo, last }); ++j)
+                worst = outside(s[size_t(j)]) > outside(s[size_t(worst)]) ? j : worst;
+            marks->append(QPointF((worst + 0.5) * dt, s[size_t(worst)]));
+        }
 }
 
 void kd7240fp_preview::redraw(bool keepTimeZoom)

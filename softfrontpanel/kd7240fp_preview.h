@@ -78,6 +78,8 @@ private:
     void redraw(bool keepTimeZoom = false);
     // Traces the samples between two times (axis units) and marks those beyond the limits.
     void plotVisible(double from, double to);
+    // The marks of channel k's samples beyond the range, between two times.
+    void markBeyond(int k, double from, double to, int columns, QList<QPointF> *marks) const;
     void setHomeRanges();
     void zoomTime(double factor, double about);
     void pointAt(const QPointF &viewPosition);
@@ -94,6 +96,7 @@ private:
     std::vector<double> samples[2];
     bool active[2] = {};
     kd7240fp::Plan::Seam seams[2];
+    std::vector<std::pair<int, int>> beyondRuns[2]; // the plan's runs beyond the range, in the period shown
     QString names[2];
     int n = 0;
     double uTime = 0;

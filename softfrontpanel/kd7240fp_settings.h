@@ -15,10 +15,10 @@ namespace kd7240fp {
 // The decimals the boxes show, and so the finest values the operator can set:
 // volts (amplitude, offset), degrees of phase, percent of duty.
 constexpr int voltDecimals = 2;
-constexpr int phaseDecimals = 1;
+constexpr int phaseDecimals = 2;
 constexpr int dutyDecimals = 1;
 // The ranges of phase (degrees) and duty (percent).
-constexpr double maxPhase = 359.9;
+constexpr double maxPhase = 359.99;
 constexpr double minDuty = 1;
 constexpr double maxDuty = 99;
 
@@ -94,7 +94,7 @@ struct ChannelSettings
     QString shapeName; // where the shape came from, as the operator knows it (a file's path)
     QString formula; // the formula the shape was computed from; empty for a file's
     Sweep sweep; // the sweep the shape was made from, if it was
-    double phase = 0; // degrees, 0 to 359.9: where in the period the buffer starts
+    double phase = 0; // degrees, 0 to 359.99: where in the period the buffer starts
     double duty = 50; // percent, 1 to 99: the square's high part
 
     bool active() const { return waveType != 0; }
@@ -131,10 +131,18 @@ struct CommonSettings
     }
 };
 
-// A tripwire: a field added to either struct changes its size and stops the
-// build here. Compare the new field in operator== above, then set the size.
-static_assert(sizeof(void *) != 8 || sizeof(ChannelSettings) == 136, "compare every ChannelSettings field in ==");
-static_assert(sizeof(void *) != 8 || sizeof(CommonSettings) == 20, "compare every CommonSettings field in ==");
+// A tripwire: a field added to one of these structs stops the build here,
+// where its members are counted (by unpacking one), until it is compared in
+// operator== above and counted below. A size check alone would miss a field
+// that fits into padding, as a new flag would.
+inline void compareEveryField()
+{
+    [[maybe_unused]] auto [start, stop, logarithmic, frequency] = Sweep();
+    [[maybe_unused]] auto [waveType, amplitude, offset, filterIndex, lastFilter, shape, shapeName, formula, sweep,
+        phase, duty]
+        = ChannelSettings();
+    [[maybe_unused]] auto [frequencyHz, startIndex, stopIndex, cycles, exactFrequency] = CommonSettings();
+}
 
 struct Settings
 {

@@ -21,7 +21,7 @@
 namespace {
 
 // Below this many samples a period at the sweep's top it no longer draws a sine.
-constexpr int leastSamplesAtTop = 10;
+constexpr int leastSamplesAtTop = kd7240fp::exactMinSamplesPerPeriod;
 // A sweep ending this close to a whole cycle has no seam to speak of.
 constexpr double wholeCycle = 1e-6;
 
@@ -45,13 +45,6 @@ std::optional<kd7240fp_sweepDialog::Result> kd7240fp_sweepDialog::ask(
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.chosen();
-}
-
-QString kd7240fp_sweepDialog::label(const kd7240fp::Sweep &sweep)
-{
-    return tr("sweep %1 → %2, %3")
-        .arg(kd7240fp::clockText(sweep.start), kd7240fp::clockText(sweep.stop),
-            sweep.logarithmic ? tr("logarithmic") : tr("linear"));
 }
 
 kd7240fp_sweepDialog::kd7240fp_sweepDialog(
@@ -157,7 +150,8 @@ void kd7240fp_sweepDialog::compute()
     const double cycles = kd7240fp::sweepCycles(sweep.start, sweep.stop, sweep.logarithmic, frequency);
     QString seam;
     if (std::fabs(cycles - std::round(cycles)) > wholeCycle && n >= 2)
-        seam = tr("The sweep plays %1 cycles, not a whole number: the seam back to its start steps %2.")
+        seam = tr("The sweep plays %1 cycles, not a whole number: the seam back to its start steps %2 (of the "
+                  "shape's -1 to 1).")
                    .arg(cycles, 0, 'f', 3)
                    .arg(current.shape.front() - current.shape.back(), 0, 'f', 3);
     kd7010fp_showLiveText(seamLabel, seam);

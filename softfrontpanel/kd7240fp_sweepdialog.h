@@ -38,9 +38,6 @@ public:
     static std::optional<Result> ask(
         QWidget *parent, const QString &channelTitle, const kd7240fp::Sweep &sweep, int samples, int frequency);
 
-    // "sweep 1 kHz → 10 kHz, linear": the channel's label for a sweep.
-    static QString label(const kd7240fp::Sweep &sweep);
-
     kd7240fp_sweepDialog(
         QWidget *parent, const QString &channelTitle, const kd7240fp::Sweep &sweep, int samples, int frequency);
 

@@ -110,6 +110,14 @@ int kd7010fp_clampSpinBox::valueFromText(const QString &text) const
     return value ? int(kd7010fp_typedNumber::fitToBox(*value, 0, minimum(), maximum())) : this->value();
 }
 
+void kd7010fp_clampSpinBox::stepBy(int steps)
+{
+    // Text that was no number is put back to the value first: said now,
+    // not at some later commit.
+    QSpinBox::stepBy(steps);
+    reportRefusal();
+}
+
 void kd7010fp_clampSpinBox::reportRefusal()
 {
     const QString message = kd7010fp_typedNumber::tellRefusal(this, refusedText, prefix(), suffix());
@@ -141,6 +149,14 @@ double kd7010fp_clampDoubleSpinBox::valueFromText(const QString &text) const
 {
     const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
     return value ? kd7010fp_typedNumber::fitToBox(*value, decimals(), minimum(), maximum()) : this->value();
+}
+
+void kd7010fp_clampDoubleSpinBox::stepBy(int steps)
+{
+    // Text that was no number is put back to the value first: said now,
+    // not at some later commit.
+    QDoubleSpinBox::stepBy(steps);
+    reportRefusal();
 }
 
 void kd7010fp_clampDoubleSpinBox::reportRefusal()

@@ -55,6 +55,8 @@ class kd7010fp_clampSpinBox : public QSpinBox
 
 public:
     explicit kd7010fp_clampSpinBox(QWidget *parent = nullptr);
+    // An arrow or the wheel commits what was typed before it steps.
+    void stepBy(int steps) override;
 
 signals:
     // Typed text that is no number was committed; the box kept its value.
@@ -76,6 +78,7 @@ class kd7010fp_clampDoubleSpinBox : public QDoubleSpinBox
 
 public:
     explicit kd7010fp_clampDoubleSpinBox(QWidget *parent = nullptr);
+    void stepBy(int steps) override;
 
 signals:
     void refused(const QString &message);

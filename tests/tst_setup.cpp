@@ -110,7 +110,7 @@ void tst_setup::roundTrip()
 }
 
 // The round trip compares settings: a field the comparison passed over would
-// let a reader drop it unseen (a new field stops the build at the size check).
+// let a reader drop it unseen (a new field stops the build where the fields are counted).
 void tst_setup::everyFieldCounts_data()
 {
     QTest::addColumn<std::function<void(Settings &)>>("change");
@@ -235,7 +235,7 @@ void tst_setup::valuesBeyondTheCardAreBroughtWithin()
     Settings wide;
     wide.channel[0].waveType = 1;
     wide.channel[0].amplitude = 9;
-    wide.channel[0].phase = 12.345;
+    wide.channel[0].phase = 12.3456;
     wide.channel[1].offset = -7.5;
     wide.channel[1].amplitude = 1.234;
     wide.channel[1].duty = 33.333;
@@ -250,7 +250,7 @@ void tst_setup::valuesBeyondTheCardAreBroughtWithin()
     QCOMPARE(script.seen[0].text,
         QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range or with more decimals than "
                        "its boxes show; they were changed:\n"
-                       "Channel 1 amplitude: 9 V → 6.50 V\nChannel 1 phase: 12.345° → 12.3°\n"
+                       "Channel 1 amplitude: 9 V → 6.50 V\nChannel 1 phase: 12.3456° → 12.35°\n"
                        "Channel 2 amplitude: 1.234 V → 1.23 V\nChannel 2 offset: -7.5 V → -5.00 V\n"
                        "Channel 2 duty: 33.333 % → 33.3 %"));
     QCOMPARE(panel->chan1->amplitudeBox->value(), 6.5);

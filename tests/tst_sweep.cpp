@@ -11,6 +11,8 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7240fp_plantext.h"
+#include "kd7240fp_shapeplot.h"
 #include "kd7240fp_sweepdialog.h"
 #include "kd7240fp_synthesis.h"
 #include "modalscript.h"
@@ -79,14 +81,15 @@ void tst_sweep::dialog_data()
     QTest::addColumn<int>("frequency");
     QTest::addColumn<int>("samples");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("said"); // the beginning of the problem, or of the seam's line
+    QTest::addColumn<QString>("said"); // in the problem, the seam's line or what is sent; empty: none of the first two
     QTest::newRow("whole cycles") << 1000.0 << 10000.0 << 10 << 100000 << true << "";
     QTest::newRow("off a whole cycle") << 1000.0 << 10001.0 << 10 << 100000 << true
                                        << "The sweep plays 550.050 cycles, not a whole number: the seam";
     QTest::newRow("top above a tenth of the rate") << 100.0 << 5000.0 << 10 << 1000 << false
                                                    << "The sweep reaches 5 kHz, above a tenth of the sample rate "
                                                       "(10 kHz)";
-    QTest::newRow("rate above 1 MHz") << 100.0 << 1000.0 << 10 << 200000 << false << "";
+    QTest::newRow("rate above 1 MHz") << 100.0 << 1000.0 << 10 << 200000 << false
+                                      << "too fast, the card plays at most 1 MHz; use at most 100000 samples";
 }
 
 void tst_sweep::dialog()
@@ -110,13 +113,15 @@ void tst_sweep::dialog()
         dialog->stopBox->setValue(stop);
         QCoreApplication::processEvents();
         heard = dialog->problemLabel->text() + dialog->seamLabel->text();
+        if (!said.isEmpty())
+            heard += dialog->shapePlot->sentLabel->text();
         offered = dialog->okButton->isEnabled();
         (offered ? dialog->okButton : dialog->buttons->button(QDialogButtonBox::Cancel))->click();
     });
     panel->chan1->sweepButton->click();
     QCOMPARE(script.pending(), 0);
     QCOMPARE(offered, ok);
-    QVERIFY2(said.isEmpty() ? heard.isEmpty() || !ok : heard.startsWith(said), qPrintable(heard));
+    QVERIFY2(said.isEmpty() ? heard.isEmpty() : heard.contains(said), qPrintable(heard));
     if (!ok)
         return;
     const kd7240fp::ChannelSettings played = panel->settings().channel[0];
@@ -124,7 +129,14 @@ void tst_sweep::dialog()
     QCOMPARE(played.shape.vector(), kd7240fp::sweepShape(start, stop, false, samples, frequency));
     QCOMPARE(played.sweep.start, start);
     QCOMPARE(played.sweep.frequency, frequency);
-    QVERIFY(panel->chan1->shapeLabel->toolTip().startsWith(kd7240fp_sweepDialog::label(played.sweep)));
+    QVERIFY(panel->chan1->shapeLabel->toolTip().startsWith(kd7240fp::sweepLabel(played.sweep, frequency)));
+    // At another common frequency the sweep plays its frequencies scaled alike, and says so.
+    panel->commonSettings->frequencyBox->setValue(2 * frequency);
+    QVERIFY2(panel->chan1->shapeLabel->toolTip().startsWith(
+                 QStringLiteral("sweep %1 → %2, linear (made at %3 Hz)")
+                     .arg(kd7240fp::clockText(2 * start), kd7240fp::clockText(2 * stop))
+                     .arg(frequency)),
+        qPrintable(panel->chan1->shapeLabel->toolTip()));
 }
 
 QTEST_MAIN(tst_sweep)
