@@ -5,7 +5,6 @@
 // amplitude + offset), a stop and a generate call. Goal: at most 1.2 times
 // that, and within 16 ms (one frame). BENCH_LIVE_SPLIT=1 prints, each round,
 // the time the change takes to be planned (readout, tool tips, samples).
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -19,6 +18,7 @@
 #include <dlfcn.h>
 #include <vector>
 
+#include "benchpanel.h"
 #include "benchsupport.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
@@ -35,22 +35,6 @@ constexpr int rounds = 25;
 
 Clock::time_point generateReturned;
 
-const char systemJson[] = R"({"resources":[{"descriptor":"VXI0::8::INSTR","slot":3,
-  "carrier":{"model":12345,"cards":[{"model":"0x7240","lowLimit":-10,"highLimit":10}]}}]})";
-
-// Clicks "Auto Find" in the connection question when it comes up.
-void answerAutoFind(QTimer &timer)
-{
-    QObject::connect(&timer, &QTimer::timeout, [] {
-        QWidget *box = QApplication::activeModalWidget();
-        if (!box)
-            return;
-        for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
-            if (b->text().remove(QLatin1Char('&')) == QLatin1String("Auto Find"))
-                b->click();
-    });
-    timer.start(5);
-}
 
 std::vector<double> shape(int harmonic)
 {
@@ -82,20 +66,11 @@ int main(int argc, char *argv[])
     QTemporaryDir profile;
     qputenv("ALLUSERSPROFILE", profile.path().toLocal8Bit());
     QApplication app(argc, argv);
-    std::string error;
-    if (!kdsim::loadSystem(systemJson, &error)) {
-        std::printf("bench_live: %s\n", error.c_str());
-        return 0;
-    }
     kd7240_fc card;
-    QTimer answer;
-    answerAutoFind(answer);
-    kd7240fp_App panel(&card);
-    answer.stop();
-    if (panel.demoMode) {
-        std::printf("bench_live: no card connected\n");
+    const std::unique_ptr<kd7240fp_App> opened = openBenchPanel(&card, "bench_live");
+    if (!opened)
         return 0;
-    }
+    kd7240fp_App &panel = *opened;
     panel.chan1->setShape(shape(1), QStringLiteral("one"));
     panel.chan2->setShape(shape(3), QStringLiteral("three"));
     panel.commonSettings->frequencyBox->setValue(3); // 786 kHz for 262143 samples

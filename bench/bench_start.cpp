@@ -7,7 +7,6 @@
 // kd7240_generateWaveforms itself, notes the time and hands the call on to
 // the simulated driver, whose own checking of the samples is the card's
 // business, not the panel's.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -20,6 +19,8 @@
 #include <dlfcn.h>
 #include <vector>
 
+#include "benchpanel.h"
+#include "benchsupport.h"
 #include "kd7240.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
@@ -33,30 +34,7 @@ using Clock = std::chrono::steady_clock;
 
 Clock::time_point generateEntered;
 
-const char systemJson[] = R"({"resources":[{"descriptor":"VXI0::8::INSTR","slot":3,
-  "carrier":{"model":12345,"cards":[{"model":"0x7240","lowLimit":-10,"highLimit":10}]}}]})";
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-// Clicks "Auto Find" in the connection question when it comes up.
-void answerAutoFind(QTimer &timer)
-{
-    QObject::connect(&timer, &QTimer::timeout, [] {
-        QWidget *box = QApplication::activeModalWidget();
-        if (!box)
-            return;
-        for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
-            if (b->text().remove(QLatin1Char('&')) == QLatin1String("Auto Find"))
-                b->click();
-    });
-    timer.start(5);
-}
 
 } // namespace
 
@@ -74,20 +52,11 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::string error;
-    if (!kdsim::loadSystem(systemJson, &error)) {
-        std::printf("bench_start: %s\n", error.c_str());
-        return 0;
-    }
     kd7240_fc card;
-    QTimer answer;
-    answerAutoFind(answer);
-    kd7240fp_App panel(&card);
-    answer.stop();
-    if (panel.demoMode) {
-        std::printf("bench_start: no card connected\n");
+    const std::unique_ptr<kd7240fp_App> opened = openBenchPanel(&card, "bench_start");
+    if (!opened)
         return 0;
-    }
+    kd7240fp_App &panel = *opened;
 
     panel.chan1->sineButton->click();
     panel.chan1->amplitudeBox->setValue(2);
