@@ -97,11 +97,22 @@ void kd7010fp_AppFC::adoptSelection(const kd7010fp_fcSelect &select)
 bool kd7010fp_AppFC::changeCard()
 {
     kd7010fp_fcSelect select(card, multiSelect);
+    if (connection->withCard() && !numbersInUse().isEmpty())
+        select.setCardInUse(connection->session(), numbersInUse().constFirst());
     if (!runFlow(select))
         return false;
+    if (select.keptInUse) {
+        // Opened a second time it would be reset; it stays as it is.
+        infoMessage(tr("Function card %1 on %2 is the card in use; it stays connected as it is.")
+                        .arg(numbersInUse().constFirst())
+                        .arg(connection->descriptor()));
+        return false;
+    }
     adoptSelection(select);
     return true;
 }
+
+QList<int> kd7010fp_AppFC::numbersInUse() const { return connection->fcNumbers(); }
 
 void kd7010fp_AppFC::showConnection()
 {

@@ -42,8 +42,9 @@ public:
     // tries again. In demo mode it does nothing. Returns the open call's status.
     ViStatus reopenCard(bool reset);
     // Runs the connection flow again (Change Card): Cancel keeps the card
-    // there is. True when another card, or demo mode, was chosen; the old
-    // session is then closed.
+    // there is, and so does choosing that card again (the operator is told).
+    // True when another card, or demo mode, was chosen; the old session is
+    // then closed.
     bool changeCard();
 
     static constexpr int maxCards = 256;
@@ -68,6 +69,7 @@ private:
     bool runFlow(kd7010fp_fcSelect &select);
     // Takes the flow's outcome into the connection.
     void adoptSelection(const kd7010fp_fcSelect &select);
+    QList<int> numbersInUse() const;
 
     int multiSelect;
 };

@@ -128,6 +128,12 @@ bool kd7010fp_fcSelect::connectCard()
             break;
         }
         case Step::Connect: {
+            if (inUseSession != 0 && fcCount == 1 && fcNumbers[0] == inUseNumber
+                && sameResource(resourceDescriptor, inUseSession)) {
+                keptInUse = true;
+                session = inUseSession;
+                return true;
+            }
             QByteArray descriptor = resourceDescriptor.toLatin1();
             // fcNumbers holds 16-bit numbers; the card reads them unsigned.
             const ViStatus status
@@ -158,6 +164,55 @@ bool kd7010fp_fcSelect::connectCard()
             return false;
         }
     }
+}
+
+void kd7010fp_fcSelect::setCardInUse(ViSession session, int fcNumber)
+{
+    inUseSession = session;
+    inUseNumber = fcNumber;
+}
+
+namespace {
+
+// What tells one resource from another, read from an open session.
+QStringList resourceIdentity(ViSession session)
+{
+    ViUInt16 type = 0, board = 0;
+    if (viGetAttribute(session, VI_ATTR_INTF_TYPE, &type) < VI_SUCCESS
+        || viGetAttribute(session, VI_ATTR_INTF_NUM, &board) < VI_SUCCESS)
+        return {};
+    const auto text = [session](ViAttr attribute) {
+        char value[256] = {};
+        if (viGetAttribute(session, attribute, value) != VI_SUCCESS)
+            return QString();
+        value[sizeof value - 1] = '\0';
+        return QString::fromLatin1(value).toUpper();
+    };
+    QStringList identity { QString::number(type), QString::number(board) };
+    if (type == VI_INTF_TCPIP)
+        identity << text(VI_ATTR_TCPIP_ADDR) << text(VI_ATTR_TCPIP_DEVICE_NAME);
+    else
+        identity << text(VI_ATTR_RSRC_NAME);
+    return identity;
+}
+
+} // namespace
+
+bool kd7010fp_fcSelect::sameResource(const QString &descriptor, ViSession session)
+{
+    const QStringList inUse = resourceIdentity(session);
+    if (inUse.isEmpty() || descriptor.contains(QLatin1Char(',')))
+        return false;
+    ViSession manager = 0, opened = 0;
+    if (viOpenDefaultRM(&manager) < VI_SUCCESS)
+        return false;
+    bool same = false;
+    if (viOpen(manager, descriptor.toLatin1().constData(), VI_NULL, VI_NULL, &opened) >= VI_SUCCESS) {
+        same = resourceIdentity(opened) == inUse;
+        viClose(opened);
+    }
+    viClose(manager);
+    return same;
 }
 
 bool kd7010fp_fcSelect::connectTo(const QString &descriptor, int fcNumber, QString *error)

@@ -60,6 +60,15 @@ public:
     bool connectTo(const QString &descriptor, int fcNumber, QString *error);
     // Fills params->entry for one resource; thread-safe for distinct records.
     static void getResourceInfo(getResourceInfo_params_t *params);
+    // The card the panel has open (Change Card): choosing it again keeps
+    // its session as it is, instead of opening it a second time with a
+    // reset (which would drop its outputs), and sets keptInUse.
+    void setCardInUse(ViSession session, int fcNumber);
+    // Whether `descriptor` reaches the same resource as the open `session`:
+    // the same interface and board and, on a network, the same address and
+    // device; elsewhere the same resource name. Any spelling of it counts.
+    static bool sameResource(const QString &descriptor, ViSession session);
+    bool keptInUse = false;
 
     QPushButton *okButton;
     QTreeWidget *fcTree;
@@ -82,6 +91,9 @@ private:
     QString boxTitle() const;
     static bool isSelectable(const QTreeWidgetItem *item);
     static void reportUnavailableChoice();
+
+    ViSession inUseSession = 0;
+    int inUseNumber = 0;
 };
 
 #endif
