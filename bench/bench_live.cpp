@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     panel.commonSettings->frequencyBox->setValue(3); // 786 kHz for 262143 samples
     panel.chan1->amplitudeBox->setValue(1);
     panel.chan2->amplitudeBox->setValue(1);
-    panel.commonSettings->liveBox->setChecked(true);
+    panel.liveBox->setChecked(true);
     panel.startButton->click();
     if (!panel.startButton->isChecked()) {
         std::printf("bench_live: Start did not generate\n");

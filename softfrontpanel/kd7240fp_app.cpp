@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -17,7 +19,9 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "kd7010fp_about.h"
 #include "kd7010fp_led.h"
@@ -38,6 +42,8 @@ namespace {
 
 constexpr int dacTab = 1;
 const QString liveKey = QStringLiteral("7240/LiveChanges");
+// Live changes reach the card at most this often while they keep coming.
+constexpr int liveSpacingMs = 100;
 
 QString dacWhatsThis(int channel)
 {
@@ -109,6 +115,14 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     controlLayout->addWidget(pauseButton);
     controlLayout->addSpacing(20);
     controlLayout->addWidget(triggerButton);
+    // Beside the buttons that run the card, so it can be ticked while the
+    // card generates, the moment an operator wants it.
+    liveBox = new QCheckBox(tr("Live changes"));
+    liveBox->setToolTip(tr("While the card generates with Immediate start and Unlimited stop, each change of a channel "
+                           "or the frequency is sent at once. Triggered or limited generation stays locked."));
+    liveBox->setWhatsThis(liveBox->toolTip());
+    controlLayout->addSpacing(20);
+    controlLayout->addWidget(liveBox);
     controlLayout->addStretch();
     generationLayout->addWidget(controlGroup);
     tabs->addTab(generationPage, QStringLiteral("Waveform Generation"));
@@ -167,12 +181,11 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     previewTimer = new QTimer(this);
     previewTimer->setSingleShot(true);
     previewTimer->setInterval(0);
-    // Live changes: the changes of one turn of the event loop (a wheel spin,
-    // a held arrow) reach the card in one call.
+    // Live changes: a quick series of changes (a wheel spin, a held arrow)
+    // reaches the card at most once per liveSpacingMs, the last value always.
     liveTimer = new QTimer(this);
     liveTimer->setSingleShot(true);
-    liveTimer->setInterval(0);
-    commonSettings->liveBox->setChecked(kd7240fp::remembered(liveKey).toBool());
+    liveBox->setChecked(kd7240fp::remembered(liveKey).toBool());
 
     connect(triggerButton, &QPushButton::clicked, this, &kd7240fp_App::pulseITRI);
     connect(startButton, &QPushButton::clicked, this, &kd7240fp_App::start);
@@ -187,8 +200,14 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     connect(generator, &kd7240fp_generator::stateChanged, this, &kd7240fp_App::showState);
     // What the generator reports, the window shows.
     connect(generator, &kd7240fp_generator::callReported, this, &kd7240fp_App::showCallReport);
-    connect(generator, &kd7240fp_generator::refused, this, &kd7010fp_app::warningMessage);
-    connect(generator, &kd7240fp_generator::cautioned, this, &kd7010fp_app::warningMessage);
+    connect(generator, &kd7240fp_generator::refused, this, [this](const QString &why) {
+        tellUnattended(why);
+        warningMessage(why);
+    });
+    connect(generator, &kd7240fp_generator::cautioned, this, [this](const QString &what) {
+        tellUnattended(what);
+        warningMessage(what);
+    });
     connect(generator, &kd7240fp_generator::calibrated, this,
         [] { infoMessage(QStringLiteral("Calibration procedure completed successfully.")); });
     // While generating, the preview shows what was sent.
@@ -207,7 +226,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
     connect(liveTimer, &QTimer::timeout, this, &kd7240fp_App::sendLive);
-    connect(commonSettings, &kd7240fp_comSet::liveToggled, this, [this](bool on) {
+    connect(liveBox, &QCheckBox::toggled, this, [this](bool on) {
         kd7240fp::remember(liveKey, on);
         showState(generator->state());
     });
@@ -343,6 +362,8 @@ int kd7240fp_App::pause(bool checked)
 
 void kd7240fp_App::showCallReport(ViStatus status, const QString &callText, const QString &driverMessage)
 {
+    tellUnattended(status < 0 ? QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage)
+                              : QStringLiteral("Warning: [%1]").arg(driverMessage));
     if (status < 0)
         errorMessage(QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage));
     else
@@ -373,9 +394,19 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     pauseButton->setText(state == kd7240fp_generator::Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     pauseButton->setEnabled(running);
     const bool live = liveChanges();
+    // Locked controls say why in their tool tips.
+    const QString whyLocked = !running || live ? QString()
+        : !liveBox->isChecked() ? tr("Locked while the card generates: tick Live changes to change it as it "
+                                     "plays, or press Stop.")
+        : state == kd7240fp_generator::Paused
+        ? tr("Locked while the card is paused: press Resume to change it as it plays, or Stop.")
+        : tr("Locked while the card generates: live changes need Immediate start and Unlimited stop. Press Stop "
+             "to change it.");
     chan1->setEnabled(!running || live);
     chan2->setEnabled(!running || live);
-    commonSettings->lockWhileGenerating(running, live);
+    chan1->setLockNote(whyLocked);
+    chan2->setLockNote(whyLocked);
+    commonSettings->lockWhileGenerating(running, live, whyLocked);
     tabs->setTabEnabled(dacTab, !running);
     openSetupButton->setEnabled(!running);
     changeCardButton->setEnabled(!running);
@@ -389,6 +420,9 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     chan2->led->setValue(generator->channelActive(1));
     if (!running)
         followSettings();
+    // A change made while paused (or while a box was open) goes out now.
+    else if (live)
+        scheduleLive();
 }
 
 void kd7240fp_App::followSettings()
@@ -402,7 +436,7 @@ void kd7240fp_App::followSettings()
     const kd7240fp::Plan &plan = shownPlan;
     commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
     if (liveChanges())
-        liveTimer->start();
+        scheduleLive();
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         groups[k]->showCommonFrequency(plan.frequency);
@@ -416,14 +450,30 @@ void kd7240fp_App::followSettings()
 bool kd7240fp_App::liveChanges() const
 {
     const kd7240fp::CommonSettings common = commonSettings->settings();
-    return commonSettings->liveBox->isChecked() && generator->state() == kd7240fp_generator::Generating
+    return liveBox->isChecked() && generator->state() == kd7240fp_generator::Generating
         && !common.byTrigger() && common.length() == 0;
+}
+
+void kd7240fp_App::scheduleLive()
+{
+    if (liveTimer->isActive())
+        return;
+    // The first change after a quiet spell goes at once; the changes that
+    // keep coming after it wait for the spacing, and the last one is sent.
+    const qint64 since = lastLiveSend.isValid() ? lastLiveSend.elapsed() : liveSpacingMs;
+    liveTimer->start(int(std::max<qint64>(0, liveSpacingMs - since)));
 }
 
 void kd7240fp_App::sendLive()
 {
     if (!liveChanges())
         return;
+    // Under an open box (a report of the last change, say) nothing is sent:
+    // the change waits for the operator's answer.
+    if (QApplication::activeModalWidget()) {
+        liveTimer->start(liveSpacingMs);
+        return;
+    }
     // A filter reaches the card through setFilt when it is chosen; only
     // what changes the samples is sent again.
     const kd7240fp::Settings now = settings();
@@ -432,21 +482,37 @@ void kd7240fp_App::sendLive()
         samplesOnly.channel[k].filterIndex = liveSent.channel[k].filterIndex;
         samplesOnly.channel[k].lastFilter = liveSent.channel[k].lastFilter;
     }
-    if (samplesOnly == liveSent)
+    // Nothing new since it was sent, or since the card refused to stop for
+    // it (the operator's next change tries again).
+    if (samplesOnly == liveSent || (liveRefused && samplesOnly == *liveRefused))
         return;
     if (!shownPlan.playable()) {
         // Refused: the card goes on playing what it played, and the readout
         // says why, without a box per keystroke.
         commonSettings->showReadout(kd7240fp::refusedReadout(shownPlan),
-            kd7240fp::problemText(shownPlan) + QLatin1Char(' ') + tr("The card goes on playing what it played."),
+            kd7240fp::sentences({ kd7240fp::problemText(shownPlan), tr("The card goes on playing what it played.") }),
             true);
         return;
     }
     // Shown by the generator's `sent`; without a card, planned again from
     // liveSent when the preview is in sight.
     sentShown = false;
-    if (generator->resend(shownPlan))
+    lastLiveSend.start();
+    switch (generator->resend(shownPlan)) {
+    case kd7240fp_generator::Sent:
         liveSent = now;
+        liveRefused.reset();
+        break;
+    case kd7240fp_generator::NotStopped:
+        liveRefused = samplesOnly;
+        commonSettings->showReadout(tr("not sent: the card did not stop"),
+            tr("The card refused to stop, so the new samples were not sent; it goes on playing what it played."),
+            true);
+        break;
+    case kd7240fp_generator::NotGenerated:
+    case kd7240fp_generator::NotSent:
+        break;
+    }
     previewTimer->start();
 }
 
@@ -479,32 +545,32 @@ void kd7240fp_App::showSent(const kd7240fp::Plan &plan)
 
 void kd7240fp_App::showPlan(const kd7240fp::Plan &plan) { preview->showPlan(plan); }
 
+int kd7240fp_App::newShapeSamples(int frequency)
+{
+    // The samples a period of the frequency set has, so a new shape plays
+    // at that frequency.
+    const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
+    return std::clamp(timing.ok ? timing.nSam : 1000, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+}
+
 void kd7240fp_App::askFormula(kd7240fp_chSet *group)
 {
-    // A formula of its own keeps its samples; a new one starts with the
-    // samples a period of the frequency set has, so it plays at that frequency.
+    // A formula of its own keeps its samples; a new one starts afresh.
     const int frequency = settings().common.frequency;
-    int samples = int(group->shape.size());
-    if (group->formula.isEmpty()) {
-        const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-        samples = timing.ok ? timing.nSam : 1000;
-    }
-    samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+    const int samples = group->formula.isEmpty()
+        ? newShapeSamples(frequency)
+        : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_formulaDialog::ask(this, group->title(), group->formula, samples, frequency))
         group->setFormulaShape(std::move(result->shape), result->formula);
 }
 
 void kd7240fp_App::askSweep(kd7240fp_chSet *group)
 {
-    // A sweep of its own keeps its samples; a new one starts with the
-    // samples a period of the frequency set has.
+    // A sweep of its own keeps its samples; a new one starts afresh.
     const int frequency = settings().common.frequency;
-    int samples = int(group->shape.size());
-    if (!group->sweep.isSweep()) {
-        const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-        samples = timing.ok ? timing.nSam : 1000;
-    }
-    samples = std::clamp(samples, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
+    const int samples = !group->sweep.isSweep()
+        ? newShapeSamples(frequency)
+        : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_sweepDialog::ask(this, group->title(), group->sweep, samples, frequency))
         group->setSweepShape(std::move(result->shape), result->sweep);
 }
@@ -578,20 +644,58 @@ bool kd7240fp_App::openSetupFile(const QString &path)
     return true;
 }
 
+bool kd7240fp_App::takeUpSetup(const QString &path)
+{
+    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, range);
+    if (!opened.settings) {
+        // Named by its whole path: the short name says little on a command line.
+        const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+        queueNotice(tr("The setup \"%1\" was not taken up: %2").arg(full, opened.problem), true);
+        return false;
+    }
+    applySettings(*opened.settings);
+    queueNotice(opened.changes, false);
+    return true;
+}
+
 void kd7240fp_App::restoreLastSetup()
 {
     const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(range);
     if (last.settings)
         applySettings(*last.settings);
+    if (!last.problem.isEmpty())
+        queueNotice(tr("The settings of the last run were not restored: %1").arg(last.problem), true);
+    else
+        queueNotice(last.changes, true);
+}
+
+void kd7240fp_App::setUnattended(bool on) { unattended = on; }
+
+void kd7240fp_App::tellUnattended(const QString &text) const
+{
+    if (unattended && !text.isEmpty())
+        std::fprintf(stderr, "kd7240fp: %s\n", qPrintable(text));
+}
+
+void kd7240fp_App::queueNotice(const QString &text, bool warning)
+{
+    if (text.isEmpty())
+        return;
+    tellUnattended(text);
+    notices.append({ text, warning });
+}
+
+void kd7240fp_App::showNotices()
+{
     // Told once the window is up: started from the desktop's menu, nobody
     // reads standard error.
-    QString notice;
-    if (!last.problem.isEmpty())
-        notice = tr("The settings of the last run were not restored: %1").arg(last.problem);
-    else if (!last.changes.isEmpty())
-        notice = last.changes;
-    if (!notice.isEmpty())
-        QTimer::singleShot(0, this, [notice] { warningMessage(notice); });
+    const QList<Notice> told = std::exchange(notices, {});
+    for (const Notice &notice : told) {
+        if (notice.warning)
+            warningMessage(notice.text);
+        else
+            infoMessage(notice.text);
+    }
 }
 
 QString kd7240fp_App::saveLastSetup() { return kd7240fp_setupLoader::saveLast(settings()); }

@@ -6,6 +6,8 @@
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
+#include <QElapsedTimer>
+#include <optional>
 #include <vector>
 
 #include "kd7010fp_appfc.h"
@@ -13,6 +15,7 @@
 #include "kd7240fp_plan.h"
 #include "kd7240fp_setuploader.h"
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
@@ -52,6 +55,9 @@ public:
     QPushButton *pauseButton;
     QPushButton *triggerButton;
     QTimer *timer;
+    // Changes sent at once while the card generates (off by default,
+    // remembered beside the address history).
+    QCheckBox *liveBox;
     // Third tab: one period of each channel as Start sends it.
     kd7240fp_preview *preview;
     // The card's session: generation and every driver call of the panel.
@@ -82,10 +88,17 @@ public:
     // the first problem, nothing. Values beyond this card's range are
     // brought within it and listed in one message. Never starts generation.
     bool openSetupFile(const QString &path);
-    // The settings as they were when the panel last closed (Last.kd7240
-    // beside the address history). A file that cannot be used, or values it
-    // changes, are told in a box once the window is up.
+    // At start-up, before the window shows: the setup the command line
+    // names (false when it cannot be used), or the settings as they were
+    // when the panel last closed (Last.kd7240 beside the address history).
+    // What could not be taken up, or what was changed, is told by
+    // showNotices once the window is up.
+    bool takeUpSetup(const QString &path);
     void restoreLastSetup();
+    void showNotices();
+    // Started unattended (--start): what the start-up tells, and every
+    // problem of the start, goes to standard error too.
+    void setUnattended(bool on);
     // Writes Last.kd7240; what went wrong, or empty. Closing the window
     // does it, and asks whether to close anyway when it fails.
     QString saveLastSetup();
@@ -139,6 +152,8 @@ private:
     void showPlan(const kd7240fp::Plan &plan);
     // What the generator sent, in the preview when it is in sight.
     void showSent(const kd7240fp::Plan &plan);
+    // The samples a new shape's period starts with at `frequency`.
+    static int newShapeSamples(int frequency);
     // Asks for a formula (Formula…) and gives the group its shape.
     void askFormula(kd7240fp_chSet *group);
     // Asks for a sweep (Sweep…) and gives the group its shape.
@@ -148,12 +163,29 @@ private:
     // card generates, started at once and without end.
     bool liveChanges() const;
 
+    // Sends the live change soon: at once after a quiet spell, else once the
+    // spacing since the last send has passed.
+    void scheduleLive();
+
+    void queueNotice(const QString &text, bool warning);
+    void tellUnattended(const QString &text) const;
+
+    struct Notice
+    {
+        QString text;
+        bool warning = false;
+    };
+    QList<Notice> notices;
+    bool unattended = false;
     QTimer *previewTimer;
     QTimer *liveTimer;
+    QElapsedTimer lastLiveSend;
     // What the card plays: the settings last sent (at Start, or a live
     // change), whether the preview shows them, and the room to plan them
     // again for it.
     kd7240fp::Settings liveSent;
+    // What a live change could not send because the card refused to stop.
+    std::optional<kd7240fp::Settings> liveRefused;
     bool sentShown = true;
     std::vector<double> sentSamples;
     // The plan of the settings shown (readout, tool tips, preview), and the

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -15,6 +16,7 @@
 #include "kd7010fp_led.h"
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
+#include "kd7010fp_tooltip.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_synthesis.h"
 
@@ -95,7 +97,7 @@ static QPushButton *waveButton(
     return button;
 }
 
-// What the shape's name may take before it is shortened in the middle.
+// What the shape's name may take before it is shortened at its end.
 static constexpr int shapeLabelWidth = 260;
 
 static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
@@ -363,7 +365,7 @@ void kd7240fp_chSet::showShapeSource()
     shapeLabel->setEnabled(true);
     shapeLabel->setToolTip(tr("%1\n%2 samples").arg(whole).arg(shape.size()));
     kd7010fp_showLiveText(
-        shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, shapeLabelWidth), shapeLabel->toolTip());
+        shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideRight, shapeLabelWidth), shapeLabel->toolTip());
 }
 
 kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
@@ -396,22 +398,40 @@ void kd7240fp_chSet::showCommonFrequency(int frequency)
 
 void kd7240fp_chSet::showPhasePlayed(double degrees, bool exact)
 {
-    phaseBox->setToolTip(exact ? tr("Plays %1° (exactly, for the sine)").arg(degrees, 0, 'f', 2)
-                               : tr("Plays %1° (whole samples)").arg(degrees, 0, 'f', 2));
+    const QString played = kd7240fp::decimalText(degrees, 'f', 2);
+    kd7010fp_setToolTip(phaseBox,
+        exact ? tr("Plays %1° (exactly, for the sine)").arg(played) : tr("Plays %1° (whole samples)").arg(played));
 }
 
 void kd7240fp_chSet::showSize(bool known, double peakToPeak, double rms)
 {
-    amplitudeBox->setToolTip(waveType == 0 ? tr("The peak value; no waveform chosen")
-            : !known                       ? tr("The peak value")
-                     : tr("The peak value: %1 Vpp, %2 Vrms as played").arg(peakToPeak, 0, 'f', 2).arg(rms, 0, 'f', 2));
+    kd7010fp_setToolTip(amplitudeBox,
+        waveType == 0 ? tr("The peak value; no waveform chosen")
+            : !known  ? tr("The peak value")
+                      : tr("The peak value: %1 Vpp, %2 Vrms as played")
+                           .arg(kd7240fp::decimalText(peakToPeak, 'f', 2), kd7240fp::decimalText(rms, 'f', 2)));
 }
 
 void kd7240fp_chSet::showDutyPlayed(int high, int samples)
 {
-    dutyBox->setToolTip(waveType != kd7240fp::waveSquare || samples <= 0
+    kd7010fp_setToolTip(dutyBox,
+        waveType != kd7240fp::waveSquare || samples <= 0
             ? tr("The share of the period the square stays high")
-            : tr("Plays %1 % (%2 of %3 samples high)").arg(100.0 * high / samples, 0, 'f', 1).arg(high).arg(samples));
+            : tr("Plays %1 % (%2 of %3 samples high)")
+                  .arg(kd7240fp::decimalText(100.0 * high / samples, 'f', 1))
+                  .arg(high)
+                  .arg(samples));
+}
+
+void kd7240fp_chSet::setLockNote(const QString &note)
+{
+    for (QWidget *control : { static_cast<QWidget *>(amplitudeBox), static_cast<QWidget *>(offsetBox),
+             static_cast<QWidget *>(filterBox), static_cast<QWidget *>(phaseBox), static_cast<QWidget *>(dutyBox),
+             static_cast<QWidget *>(loadButton), static_cast<QWidget *>(formulaButton),
+             static_cast<QWidget *>(sweepButton) })
+        kd7010fp_setLockNote(control, note);
+    for (QPushButton *button : waveButtons())
+        kd7010fp_setLockNote(button, note);
 }
 
 void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)

@@ -88,6 +88,8 @@ public:
     // The square's high part as played, `high` of `samples`, for the duty
     // box's tool tip; samples 0 while the settings give no timing.
     void showDutyPlayed(int high, int samples);
+    // Why the group's controls are locked, in their tool tips; empty when they are not.
+    void setLockNote(const QString &note);
     // Takes a shape computed from `formula` and chooses it.
     void setFormulaShape(std::vector<double> samples, const QString &formula);
     // Takes a shape made from `sweep` and chooses it.

@@ -9,6 +9,7 @@
 
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
+#include "kd7010fp_tooltip.h"
 
 static QSpinBox *countBox(int minimum, int maximum, int value, const char *whatsThis, QWidget *parent)
 {
@@ -34,7 +35,7 @@ static QComboBox *choiceBox(const QStringList &entries, const char *whatsThis, Q
 kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     : QGroupBox(title, parent)
 {
-    frequencyBox = countBox(1, 100000, 1000, "Select frequency of generated waveform", this);
+    frequencyBox = countBox(kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000, "Select frequency of generated waveform", this);
     frequencyBox->setSuffix(QStringLiteral(" Hz"));
     startBox = choiceBox({ QStringLiteral("Immediate"), QStringLiteral("By Trigger") },
         "Select whether waveform will start immediately\n or by trigger event.", this);
@@ -43,7 +44,7 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
         "If \"Start by Trigger\" mode was selected, the specified amount\n"
         "of cycles will be generated after each trigger event.",
         this);
-    cyclesBox = countBox(1, 1024, 10,
+    cyclesBox = countBox(kd7240fp::minCycles, kd7240fp::maxCycles, 10,
         "If Limited mode was selected, it will specify\nthe number of cycles to be generated,\n"
         "otherwise ignored.",
         this);
@@ -75,20 +76,10 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     row->addWidget(cyclesBox);
     exactBox = new QCheckBox(tr("Exact frequency"), this);
     exactBox->setToolTip(tr("Packs whole periods into one buffer, so the card plays the frequency set to within a "
-                            "few ppm instead of the nearest 1 MHz / n"));
+                            "few ppm instead of the nearest rate / n"));
     exactBox->setWhatsThis(exactBox->toolTip());
-    liveBox = new QCheckBox(tr("Live changes"), this);
-    liveBox->setToolTip(tr("While the card generates with Immediate start and Unlimited stop, each change of a channel "
-                           "or the frequency is sent at once. Triggered or limited generation stays locked."));
-    liveBox->setWhatsThis(liveBox->toolTip());
-    // The two choices of how settings become samples, one above the other,
-    // so the row keeps the window's width.
-    auto *choices = new QVBoxLayout;
-    choices->setSpacing(2);
-    choices->addWidget(exactBox);
-    choices->addWidget(liveBox);
     row->addSpacing(20);
-    row->addLayout(choices);
+    row->addWidget(exactBox);
     playedLabel = new QLabel(this);
     playedLabel->setObjectName(QStringLiteral("playedLabel"));
     playedLabel->setAccessibleName(QStringLiteral("Played frequency"));
@@ -106,7 +97,6 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
     connect(stopBox, &QComboBox::currentIndexChanged, this, &kd7240fp_comSet::settingsChanged);
     connect(cyclesBox, &QSpinBox::valueChanged, this, &kd7240fp_comSet::settingsChanged);
     connect(exactBox, &QCheckBox::toggled, this, &kd7240fp_comSet::settingsChanged);
-    connect(liveBox, &QCheckBox::toggled, this, &kd7240fp_comSet::liveToggled);
 }
 
 void kd7240fp_comSet::getSettings(int *frequency, int *startIndex, int *stopIndex, int *cycles)
@@ -159,15 +149,23 @@ QString kd7240fp_comSet::offStyle()
 
 void kd7240fp_comSet::resetToDefaults() { setSettings(kd7240fp::CommonSettings()); }
 
-void kd7240fp_comSet::lockWhileGenerating(bool running, bool live)
+void kd7240fp_comSet::lockWhileGenerating(bool running, bool live, const QString &whyLocked)
 {
     setEnabled(!running || live);
     const bool open = !running;
-    for (QWidget *w : { static_cast<QWidget *>(startBox), static_cast<QWidget *>(stopBox),
-             static_cast<QWidget *>(exactBox), static_cast<QWidget *>(startLabel), static_cast<QWidget *>(stopLabel) })
+    const QList<QWidget *> modes = { startBox, stopBox, exactBox, startLabel, stopLabel };
+    for (QWidget *w : modes)
         w->setEnabled(open);
     // The cycles box follows its stop mode as it always does: live changes
     // come only with Unlimited, where it is locked anyway.
+    const QString locked = !running ? QString()
+        : live                      ? tr("A live change cannot alter this while the card generates; press Stop first.")
+                                    : whyLocked;
+    for (QWidget *w : { static_cast<QWidget *>(frequencyBox), static_cast<QWidget *>(cyclesBox) })
+        kd7010fp_setLockNote(w, running && !live ? whyLocked : QString());
+    for (QWidget *w : { static_cast<QWidget *>(startBox), static_cast<QWidget *>(stopBox),
+             static_cast<QWidget *>(exactBox) })
+        kd7010fp_setLockNote(w, locked);
 }
 
 void kd7240fp_comSet::setwLenVis(int index)

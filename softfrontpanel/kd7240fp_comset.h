@@ -29,8 +29,9 @@ public:
     void resetToDefaults();
     // While the card generates the group is locked, but for live changes:
     // then the frequency stays open and only the modes and cycles, which a
-    // live change cannot alter, are locked.
-    void lockWhileGenerating(bool running, bool live);
+    // live change cannot alter, are locked. The locked controls' tool tips
+    // say why (`whyLocked` when the whole group is).
+    void lockWhileGenerating(bool running, bool live, const QString &whyLocked = QString());
 
     QSpinBox *frequencyBox;
     // 0 "Immediate", 1 "By Trigger".
@@ -47,14 +48,10 @@ public:
     // Packs whole periods into one buffer so the card plays the frequency
     // asked for (off by default: one period per buffer).
     QCheckBox *exactBox;
-    // Changes sent at once while the card generates (off by default; the
-    // window remembers it beside the address history).
-    QCheckBox *liveBox;
 
 signals:
     // Any setting of the group changed.
     void settingsChanged();
-    void liveToggled(bool on);
 
 private:
     static QString offStyle();

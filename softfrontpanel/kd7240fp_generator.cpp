@@ -63,29 +63,40 @@ ViStatus kd7240fp_generator::sendSamples(const kd7240fp::Plan &plan)
         "kd7240_generateWaveform (d_vi, kd7240_CH2, nSam, length, 1.0/uTime, chan2->getFilt(), buffer)");
 }
 
-bool kd7240fp_generator::resend(const kd7240fp::Plan &plan)
+kd7240fp_generator::Resent kd7240fp_generator::resend(const kd7240fp::Plan &plan)
 {
     if (state_ != Generating || !plan.playable())
-        return false;
-    // Taken now: a report below may show a box, under which the window's
-    // settings, and so `plan`, could be planned again.
-    const kd7240fp::Plan sending = plan;
-    bool sentWell = true;
+        return NotSent;
+    // A copy that owns its samples: a report below may show a box, under
+    // which the window plans its settings again into the room `plan`'s
+    // samples live in.
+    std::vector<double> owned;
+    const kd7240fp::Plan sending = kd7240fp::withOwnSamples(plan, owned);
     // The card takes new samples only from a new generate call, so the
     // burst is stopped and started again with them. The poll waits
     // meanwhile: run under a report's box it would find the burst stopped
     // for the moment between the calls and end generation.
     if (withCard()) {
         timer->stop();
-        report(kd7240_stopBurst(session()), "kd7240_stopBurst(d_vi)");
-        sentWell = sendSamples(sending) >= 0;
+        if (report(kd7240_stopBurst(session()), "kd7240_stopBurst(d_vi)") < 0) {
+            // Still playing what it played: the new samples are not sent.
+            timer->start(pollIntervalMs);
+            setState(state_);
+            return NotStopped;
+        }
+        if (sendSamples(sending) < 0) {
+            // Stopped, and the new samples refused: nothing plays.
+            active[0] = active[1] = false;
+            setState(Idle);
+            return NotGenerated;
+        }
         emit sent(sending);
         timer->start(pollIntervalMs);
     }
     for (int k = 0; k < 2; ++k)
         active[k] = sending.active[k];
     setState(Generating);
-    return sentWell;
+    return Sent;
 }
 
 bool kd7240fp_generator::start(const kd7240fp::Settings &settings)

@@ -64,12 +64,18 @@ public:
     // refused (`refused`) and nothing reaches the card; the state is told
     // again either way, so the window shows what it is.
     bool start(const kd7240fp::Settings &settings);
+    // What became of a live change.
+    enum Resent {
+        Sent, // the card plays the new samples
+        NotSent, // not generating, or the plan cannot be played: the card plays what it played
+        NotStopped, // the card refused to stop: it plays what it played, and nothing more was sent
+        NotGenerated, // stopped, but the new samples were refused: the card plays nothing (Idle)
+    };
     // Live changes: sends `plan` (its samples already computed) to the burst
     // that runs, by stopping it and generating the new samples, and stays
-    // Generating. False, and nothing sent, when not generating or when the
-    // plan cannot be played: the card goes on with what it played; false
-    // too when the generate call failed (then the poll finds no burst).
-    bool resend(const kd7240fp::Plan &plan);
+    // Generating. After a failed call nothing more is sent, and the state
+    // says what the card is known to play.
+    Resent resend(const kd7240fp::Plan &plan);
     // Stops the burst. A stop the card refuses keeps the state as it was.
     void stop();
     void pause();
@@ -106,7 +112,8 @@ public:
 
 signals:
     void stateChanged(kd7240fp_generator::State state);
-    // What Start sent: its plan, samples included (valid until the next start).
+    // What was sent to the card (a start or a live change): its plan, the
+    // samples valid for the time of the call.
     void sent(const kd7240fp::Plan &plan);
     // A driver call failed (negative status) or warned (positive).
     void callReported(ViStatus status, const QString &callText, const QString &driverMessage);

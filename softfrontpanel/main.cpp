@@ -172,19 +172,25 @@ int main(int argc, char *argv[])
         // Cancel in the connection flow ends the process inside this constructor.
         kd7240fp_App window(&card, options.connect);
         // Connected (or in demo mode): the settings the operator asked for,
-        // else those of the last run. A bad setup is reported and the
-        // panel starts with its defaults.
+        // else those of the last run. A setup that cannot be used is told,
+        // the last settings are taken instead, and nothing is started.
+        window.setUnattended(options.start);
+        bool setupTaken = true;
         if (!options.setup.isEmpty())
-            window.openSetupFile(options.setup);
-        else if (options.restore)
+            setupTaken = window.takeUpSetup(options.setup);
+        if ((options.setup.isEmpty() || !setupTaken) && options.restore)
             window.restoreLastSetup();
         window.adjustSize();
         centerOnScreen(&window);
         window.show();
         splash->finish(&window);
-        // Pressed as the operator would, once the window is up.
-        if (options.start)
-            QTimer::singleShot(0, window.startButton, &QPushButton::click);
+        // Pressed as the operator would, once the window is up; what there
+        // is to tell waits until after it, so no box holds the start.
+        QTimer::singleShot(0, &window, [&window, start = options.start && setupTaken] {
+            if (start)
+                window.startButton->click();
+            window.showNotices();
+        });
         // Closing the window keeps its settings in Last.kd7240.
         app.exec();
         // The window goes first: it releases its samples and closes the session.

@@ -695,21 +695,27 @@ void tst_frontpanel::tipsSayWhatIsPlayed()
 // fitted to its range and listed. Cancel keeps the card there is.
 void tst_frontpanel::changeCardKeepsTheSettings_data()
 {
-    QTest::addColumn<QString>("choice"); // the second card, demo mode, or cancel
-    QTest::addColumn<QStringList>("shown"); // status line, About's model, amplitude, Change Card enabled
+    QTest::addColumn<QString>("choice"); // the second card, the card in use, demo mode, or cancel
+    QTest::addColumn<QStringList>("shown"); // status line, About's model, amplitude
     QTest::addColumn<bool>("oldClosed");
-    QTest::addColumn<QString>("listed"); // the fitted values' message; empty: none
-    QTest::newRow("a card of a narrower range") << "card" << QStringList { "Slot 6", "7240-AB", "5" } << true
-                                                << "Channel 1 amplitude: 9 V → 5.00 V";
-    QTest::newRow("demo mode") << "demo" << QStringList { "", "7240-AA (DEMO)", "9" } << true << "";
-    QTest::newRow("cancel") << "cancel" << QStringList { "Slot 5", "7240-AA", "9" } << false << "";
+    QTest::addColumn<QString>("told"); // the box after the flow; empty: none
+    const QString fitted = QStringLiteral("The settings hold values beyond this card's output range; they were "
+                                          "changed:\nChannel 1 amplitude: 8 V → 3.50 V, so that it fits beside the "
+                                          "offset of 1.50 V");
+    QTest::newRow("a card of a narrower range") << "card" << QStringList { "Slot 6", "7240-AB", "3.5" } << true
+                                                << fitted;
+    QTest::newRow("the card in use") << "same" << QStringList { "Slot 5", "7240-AA", "8" } << false
+                                     << "Function card 1 on VXI0::8::INSTR is the card in use; it stays connected "
+                                        "as it is.";
+    QTest::newRow("demo mode") << "demo" << QStringList { "", "7240-AA (DEMO)", "8" } << true << "";
+    QTest::newRow("cancel") << "cancel" << QStringList { "Slot 5", "7240-AA", "8" } << false << "";
 }
 
 void tst_frontpanel::changeCardKeepsTheSettings()
 {
     QFETCH(QString, choice);
     QFETCH(bool, oldClosed);
-    QFETCH(QString, listed);
+    QFETCH(QString, told);
     QVERIFY(loadTestSystem("two_cards.json"));
     ModalScript script;
     script.answer(QStringLiteral("Auto Find")).act(pickCard(0));
@@ -717,22 +723,30 @@ void tst_frontpanel::changeCardKeepsTheSettings()
     QCOMPARE(script.pending(), 0);
     const ViSession first = panel->session;
     panel->chan1->sineButton->click();
-    panel->chan1->amplitudeBox->setValue(9);
+    panel->chan1->amplitudeBox->setValue(8);
+    panel->chan1->offsetBox->setValue(1.5);
+    panel->dac1Box->setValue(2.5);
     panel->startButton->click();
     QVERIFY(!panel->changeCardButton->isEnabled());
     panel->startButton->click();
     QVERIFY(panel->changeCardButton->isEnabled());
     kdsim::clearCalls();
+    const int boxesBefore = int(script.seen.size());
 
-    if (choice == QLatin1String("card"))
-        script.answer(QStringLiteral("Auto Find")).act(pickCard(1)).answer(QStringLiteral("OK"));
+    if (choice == QLatin1String("card") || choice == QLatin1String("same"))
+        script.answer(QStringLiteral("Auto Find")).act(pickCard(choice == QLatin1String("card") ? 1 : 0));
     else
         script.answer(choice == QLatin1String("demo") ? QStringLiteral("Run In Demo Mode") : QStringLiteral("Cancel"));
+    if (!told.isEmpty())
+        script.answer(QStringLiteral("OK"));
     panel->changeCardButton->click();
     QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
     QCOMPARE(script.pending(), 0);
-    QCOMPARE(script.seen.last().text, listed.isEmpty() ? script.seen.last().text : QStringLiteral(
-        "The settings hold values beyond this card's output range; they were changed:\n") + listed);
+    QStringList after;
+    for (const SeenBox &box : script.seen.mid(boxesBefore + 1))
+        if (box.className == QLatin1String("QMessageBox"))
+            after << box.text;
+    QCOMPARE(after, told.isEmpty() ? QStringList() : QStringList { told });
     QTEST(QStringList({ panel->systemLabel->text(), panel->aboutDialog->valueLabels[3].text(),
               QString::number(panel->chan1->amplitudeBox->value()) }),
         "shown");
@@ -741,6 +755,11 @@ void tst_frontpanel::changeCardKeepsTheSettings()
         closed = closed || callArgs(call).value(QLatin1String("session")).toInt() == int(first);
     QCOMPARE(closed, oldClosed);
     QCOMPARE(panel->chan1->waveType, 1);
+    if (!oldClosed) {
+        // The card in use was neither opened again nor reset: its output stays.
+        QCOMPARE(kdsim::calls("kd7240_init").size(), size_t(0));
+        QCOMPARE(kdsim::cardState(first).dac[0], 2.5);
+    }
 
     // What the window shows is what the new card is sent.
     if (choice == QLatin1String("card")) {

@@ -574,37 +574,62 @@ void tst_generation::readoutMatchesWhatIsSent()
 
 // Live changes: while the card generates at once and without end, a change
 // is planned and sent at once (a stop, then the new samples), several in one
-// turn as one; a change the card cannot play sends nothing and the readout
-// says why; without the box, or triggered or limited, the groups stay locked.
+// turn as one and a quick series at most once per 100 ms, the last value
+// always; a change the card cannot play sends nothing and the readout says
+// why; without the box, or triggered or limited, the groups stay locked; a
+// change made while paused goes out at Resume; after a failed stop nothing
+// more is sent.
 void tst_generation::liveChanges_data()
 {
     QTest::addColumn<bool>("live");
     QTest::addColumn<QString>("mode"); // "limited", "by trigger", "paused", or as started
-
-    QTest::addColumn<QList<double>>("amplitudes"); // set one after another in one turn
+    QTest::addColumn<QString>("fault"); // a driver call that fails once, answered No
+    QTest::addColumn<int>("spacing"); // ms between the changes; 0: all in one turn
+    QTest::addColumn<QList<double>>("amplitudes"); // set one after another
     QTest::addColumn<double>("offset");
     QTest::addColumn<QStringList>("calls"); // of the driver after the changes
-    QTest::addColumn<double>("peak"); // of the samples then sent
+    QTest::addColumn<double>("peak"); // of the samples last sent
+    QTest::addColumn<bool>("generating"); // afterwards
     const QStringList resend { "kd7240_stopBurst", "kd7240_generateWaveform" };
-    QTest::newRow("amplitude 1 to 2") << true << "" << QList<double> { 2 } << 0.0 << resend << 2.0;
-    QTest::newRow("a wheel spin, one call") << true << "" << QList<double> { 1.1, 1.2, 1.3 } << 0.0 << resend << 1.3;
-    QTest::newRow("beyond the card's range") << true << "" << QList<double> { 2 } << 7.0 << QStringList() << 0.0;
-    QTest::newRow("without the box") << false << "" << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
-    QTest::newRow("limited") << true << "limited" << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
-    QTest::newRow("by trigger") << true << "by trigger" << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
-    QTest::newRow("paused") << true << "paused" << QList<double> { 2 } << 0.0 << QStringList() << 0.0;
+    const QList<double> series { 1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8, 1.9, 2.0 };
+    // clang-format off
+    QTest::newRow("amplitude 1 to 2") << true << "" << "" << 0 << QList<double> { 2 } << 0.0 << resend << 2.0 << true;
+    QTest::newRow("a wheel spin, one call") << true << "" << "" << 0 << QList<double> { 1.1, 1.2, 1.3 } << 0.0
+                                            << resend << 1.3 << true;
+    QTest::newRow("ten notches 5 ms apart") << true << "" << "" << 5 << series << 0.0 << resend + resend << 2.0 << true;
+    QTest::newRow("beyond the card's range") << true << "" << "" << 0 << QList<double> { 2 } << 7.0 << QStringList()
+                                             << 0.0 << true;
+    QTest::newRow("without the box") << false << "" << "" << 0 << QList<double> { 2 } << 0.0 << QStringList() << 0.0
+                                     << true;
+    QTest::newRow("limited") << true << "limited" << "" << 0 << QList<double> { 2 } << 0.0 << QStringList() << 0.0
+                             << true;
+    QTest::newRow("by trigger") << true << "by trigger" << "" << 0 << QList<double> { 2 } << 0.0 << QStringList()
+                                << 0.0 << true;
+    QTest::newRow("paused, sent at Resume") << true << "paused" << "" << 0 << QList<double> { 2 } << 0.0
+                                            << QStringList { "kd7240_resume" } + resend << 2.0 << true;
+    QTest::newRow("the stop fails") << true << "" << "kd7240_stopBurst" << 0 << QList<double> { 2 } << 0.0
+                                    << QStringList { "kd7240_stopBurst", "kd7240_error_message" } << 0.0 << true;
+    QTest::newRow("the new samples are refused") << true << "" << "kd7240_generateWaveform" << 0
+                                                 << QList<double> { 2 } << 0.0
+                                                 << resend + QStringList { "kd7240_error_message" } << 2.0 << false;
+    // clang-format on
 }
 
 void tst_generation::liveChanges()
 {
     QFETCH(bool, live);
     QFETCH(QString, mode);
+    QFETCH(QString, fault);
+    QFETCH(int, spacing);
     QFETCH(QList<double>, amplitudes);
     QFETCH(double, offset);
     QFETCH(QStringList, calls);
+    QFETCH(bool, generating);
     auto panel = open();
     QVERIFY(panel);
-    panel->commonSettings->liveBox->setChecked(live);
+    kdsim::keepSamples(true);
+    kdsim::useManualClock(); // a limited burst goes on while the test waits
+    panel->liveBox->setChecked(live);
     setChannel(panel->chan1, Channel { 1, 1, 0, 1 });
     panel->commonSettings->stopBox->setCurrentIndex(mode == QLatin1String("limited"));
     panel->commonSettings->startBox->setCurrentIndex(mode == QLatin1String("by trigger"));
@@ -615,26 +640,41 @@ void tst_generation::liveChanges()
     QCOMPARE(panel->chan1->isEnabled(), open);
     QCOMPARE(panel->commonSettings->frequencyBox->isEnabled(), open);
     QVERIFY(!panel->commonSettings->stopBox->isEnabled());
+    // A locked box says why.
+    QCOMPARE(panel->chan1->amplitudeBox->toolTip().contains(QLatin1String("Locked while the card")), !open);
     kdsim::clearCalls();
+    ModalScript script;
+    if (!fault.isEmpty()) {
+        kdsim::addFault(fault.toStdString(), driverError, 1);
+        script.answer(QStringLiteral("No"));
+    }
 
     panel->chan1->offsetBox->setValue(offset);
-    for (double amplitude : amplitudes)
+    for (double amplitude : amplitudes) {
         panel->chan1->amplitudeBox->setValue(amplitude);
-    QCoreApplication::processEvents();
+        if (spacing > 0)
+            QTest::qWait(spacing);
+    }
+    QTest::qWait(150);
+    if (mode == QLatin1String("paused")) {
+        QCOMPARE(driverCalls().filter(QStringLiteral("kd7240_generate")), QStringList());
+        panel->pauseButton->click();
+        QTest::qWait(150);
+    }
+    QCOMPARE(script.pending(), 0);
     // The poll may have come round meanwhile; it changes nothing.
     QTEST(driverCalls().filter(QRegularExpression(QStringLiteral("^(?!kd7240_getBurstStatus)"))), "calls");
-    const std::vector<double> sent = firstCall("kd7240_generateWaveform").data1;
-    if (!calls.isEmpty())
-        QTEST(*std::max_element(sent.begin(), sent.end()), "peak");
-    QVERIFY(panel->startButton->isChecked());
-    QVERIFY(panel->timer->isActive());
-    QVERIFY(ledLit(panel->chan1->led));
-    if (mode == QLatin1String("paused"))
-        panel->pauseButton->click();
-    if (offset != 0)
+    const std::vector<kdsim::Call> sent = kdsim::calls("kd7240_generateWaveform");
+    if (calls.contains(QLatin1String("kd7240_generateWaveform")))
+        QTEST(*std::max_element(sent.back().data1.begin(), sent.back().data1.end()), "peak");
+    QCOMPARE(panel->startButton->isChecked(), generating);
+    QCOMPARE(panel->timer->isActive(), generating);
+    QCOMPARE(ledLit(panel->chan1->led), generating);
+    if (offset != 0 || fault == QLatin1String("kd7240_stopBurst"))
         QVERIFY2(panel->commonSettings->playedLabel->text().startsWith(QLatin1String("not sent")),
             qPrintable(panel->commonSettings->playedLabel->text()));
-    panel->startButton->click();
+    if (generating)
+        panel->startButton->click();
 }
 
 QTEST_MAIN(tst_generation)
