@@ -247,8 +247,12 @@ Formula notFinite(int sample, double x)
 
 } // namespace
 
-Formula evaluateFormula(const QString &expression, int n)
+Formula evaluateFormula(const QString &typed, int n)
 {
+    // A tab is white space like a blank, one for one, so positions in a
+    // message still count the line's characters.
+    QString expression = typed;
+    expression.replace(QLatin1Char('\t'), QLatin1Char(' '));
     if (n < minShapeSamples || n > maxShapeSamples)
         return failed(tr("A formula takes %1 to %2 samples, not %3.").arg(minShapeSamples).arg(maxShapeSamples).arg(n));
     if (expression.trimmed().isEmpty())
@@ -322,6 +326,10 @@ Formula evaluateFormula(const QString &expression, int n)
             return notFinite(i, result.samples[size_t(i)]);
     if (playsNothing(result.samples))
         return failed(tr("The formula gives 0 for every sample: there is nothing to play."));
+    if (zeroButRounding(result.samples))
+        return failed(tr("Every sample is 0 but for rounding (the largest is %1); scale the formula up if you mean "
+                         "it.")
+                          .arg(peakOf(result.samples), 0, 'g', 2));
     normalise(result.samples);
     result.ok = true;
     return result;

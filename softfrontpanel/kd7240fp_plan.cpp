@@ -13,8 +13,6 @@ namespace {
 // sample) is none.
 constexpr double seamShare = 0.01;
 constexpr double seamOverSteps = 2;
-// Beyond this the readout stands out: the card plays another frequency.
-constexpr double offShare = 0.001;
 
 int shapeSamples(const ChannelSettings &c) { return c.waveType == waveArbitrary ? int(c.shape.size()) : 0; }
 
@@ -153,7 +151,7 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
             = plan.timing.fromShape && c.active() && c.waveType != waveArbitrary && n < exactMinSamplesPerPeriod;
     }
     plan.off = !plan.timing.ok || plan.exactMissed || plan.fewSamples[0] || plan.fewSamples[1]
-        || (!plan.exact && std::fabs(plan.timing.played - plan.frequency) > offShare * plan.frequency);
+        || (!plan.exact && std::fabs(plan.timing.played - plan.frequency) > offTolerance * plan.frequency);
 
     auto refuse = [&plan](Plan::Problem problem) {
         plan.problem = problem;
@@ -193,13 +191,43 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         out += n;
         plan.peakToPeak[k] = measured[k].highest - measured[k].lowest;
         plan.rms[k] = std::sqrt(measured[k].squares / n);
-        if (plan.shape[k])
+        if (plan.shape[k]) {
             plan.seam[k] = seamOf(channels[k], n, measured[k]);
+            plan.seam[k].phaseJump = sweepSeamDegrees(settings.channel[k].sweep);
+            if (plan.seam[k].shown && plan.seam[k].phaseJump != 0)
+                plan.seam[k].named = true;
+        }
     }
     checkLimits(plan, channels, measured, n);
     plan.samples[0] = channels[0];
     plan.samples[1] = channels[1];
     return plan;
+}
+
+double sweepSeamDegrees(const Sweep &sweep)
+{
+    if (!sweep.isSweep())
+        return 0;
+    const double cycles = sweepCycles(sweep.start, sweep.stop, sweep.logarithmic, sweep.frequency);
+    const double off = std::round(cycles) - cycles;
+    return std::fabs(off) > 1e-6 ? off * 360 : 0;
+}
+
+Plan withOwnSamples(const Plan &plan, std::vector<double> &storage)
+{
+    Plan copy = plan;
+    const int n = plan.timing.nSam;
+    storage.clear();
+    for (int k = 0; k < 2; ++k)
+        if (plan.samples[k])
+            storage.insert(storage.end(), plan.samples[k], plan.samples[k] + n);
+    const double *next = storage.data();
+    for (int k = 0; k < 2; ++k)
+        if (plan.samples[k]) {
+            copy.samples[k] = next;
+            next += n;
+        }
+    return copy;
 }
 
 } // namespace kd7240fp

@@ -82,6 +82,10 @@ struct Plan
     {
         bool shown = false; // the channel plays a shape of two samples or more
         double step = 0; // first - last, volts
+        // A sweep that does not end on a whole cycle: how far its phase
+        // jumps there (degrees, -180 to 180; 0 when it closes). Its
+        // samples may step no more than anywhere else, yet the phase turns.
+        double phaseJump = 0;
         bool named = false;
     };
     Seam seam[2];
@@ -99,6 +103,15 @@ struct Plan
 
     bool playable() const { return problem == None; }
 };
+
+// How far a sweep's phase jumps at its seam, in degrees (-180 to 180): the
+// part of a cycle by which its cycles miss a whole number, times 360; 0 when
+// it ends on a whole cycle (within a millionth of one).
+double sweepSeamDegrees(const Sweep &sweep);
+
+// A copy of `plan` whose samples live in `storage` (replaced), so it
+// outlives the room the plan was computed into.
+Plan withOwnSamples(const Plan &plan, std::vector<double> &storage);
 
 // The plan for `settings` on a card whose boxes offer `limits`. Without room
 // no samples are computed (enough for the timing and the problems before

@@ -1,6 +1,7 @@
 #include "kd7240fp_plantext.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QStringList>
 #include <cmath>
 
@@ -17,20 +18,20 @@ QString beyondText(double worst, double end)
     int decimals = 2;
     while (decimals < 6 && QString::number(worst, 'f', decimals) == QString::number(end, 'f', decimals))
         ++decimals;
-    return QString::number(worst, 'f', decimals);
+    return decimalText(worst, 'f', decimals);
 }
 
-QString played(const Plan &plan) { return QString::number(plan.timing.played, 'f', 2); }
+QString played(const Plan &plan) { return decimalText(plan.timing.played, 'f', 2); }
 
 QString timingProblem(const Plan &plan)
 {
     switch (plan.timing.problem) {
     case Timing::TooFast:
-        return tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most 1 MHz")
+        return tr("Channel %1: %2 samples at %3 Hz need %4; the card plays at most %5")
             .arg(plan.timing.channel)
             .arg(plan.timing.nSam)
             .arg(plan.frequency)
-            .arg(clockText(plan.timing.rate));
+            .arg(clockText(plan.timing.rate), clockText(maxRate));
     case Timing::LengthsDiffer:
         return tr("Channel 1 holds %1 samples and channel 2 %2: both channels play one period together, so their "
                   "shapes must hold the same number of samples.")
@@ -43,13 +44,39 @@ QString timingProblem(const Plan &plan)
 
 } // namespace
 
+QString decimalText(double value, char format, int precision)
+{
+    // As the number boxes write numbers: the locale's marks, no group separators.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(value, format, precision);
+}
+
+QString sentences(const QStringList &parts)
+{
+    QString joined;
+    for (const QString &part : parts) {
+        const QString text = part.trimmed();
+        if (text.isEmpty())
+            continue;
+        if (!joined.isEmpty()) {
+            if (!joined.endsWith(QLatin1Char('.')) && !joined.endsWith(QLatin1Char('!'))
+                && !joined.endsWith(QLatin1Char('?')))
+                joined += QLatin1Char('.');
+            joined += QLatin1Char(' ');
+        }
+        joined += text;
+    }
+    return joined;
+}
+
 QString clockText(double rate)
 {
     if (rate >= 999999.5)
-        return tr("%1 MHz").arg(rate / 1e6, 0, 'g', 6);
+        return tr("%1 MHz").arg(decimalText(rate / 1e6, 'g', 6));
     if (rate >= 999.5)
-        return tr("%1 kHz").arg(rate / 1e3, 0, 'g', 6);
-    return tr("%1 Hz").arg(rate, 0, 'g', 6);
+        return tr("%1 kHz").arg(decimalText(rate / 1e3, 'g', 6));
+    return tr("%1 Hz").arg(decimalText(rate, 'g', 6));
 }
 
 QString readoutText(const Plan &plan)
@@ -65,7 +92,7 @@ QString readoutText(const Plan &plan)
         }
     }
     if (plan.exact) {
-        const QString ppm = QString::number(plan.errorPpm, 'f', 1);
+        const QString ppm = decimalText(plan.errorPpm, 'f', 1);
         return plan.periods == 1
             ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played(plan), ppm).arg(plan.timing.nSam)
             : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
@@ -84,38 +111,40 @@ QString readoutTip(const Plan &plan)
     const QString clock = clockText(timing.rate);
     QStringList tip;
     if (plan.exact) {
-        tip << tr("%1 whole periods in %2 samples of the card's fixed %3 sample clock: %4 Hz, %5 ppm from the %6 Hz "
-                  "set.")
-                   .arg(plan.periods)
+        const QString periods
+            = plan.periods == 1 ? tr("1 whole period") : tr("%1 whole periods").arg(plan.periods);
+        tip << tr("%1 in %2 samples played at %3: %4 Hz, %5 ppm from the %6 Hz set.")
+                   .arg(periods)
                    .arg(timing.nSam)
-                   .arg(clock, played(plan), QString::number(plan.errorPpm, 'f', 1))
+                   .arg(clock, played(plan), decimalText(plan.errorPpm, 'f', 1))
                    .arg(plan.frequency);
         if (plan.exactMissed)
             tip << tr("With %1 cycles the buffer must hold a number of periods that divides %1, and none comes within "
-                      "0.1 %.")
-                       .arg(plan.cycles);
+                      "%2 %.")
+                       .arg(plan.cycles)
+                       .arg(decimalText(offTolerance * 100, 'g', 3));
     } else {
         tip << (timing.fromShape ? tr("One period is the shape's %1 samples, played at %2 (the frequency times the "
                                       "samples): %3 Hz.")
                                        .arg(timing.nSam)
                                        .arg(clock, played(plan))
-                                 : tr("One period is %1 samples of the card's fixed %2 sample clock: %3 Hz.")
+                                 : tr("One period is %1 samples played at %2: %3 Hz.")
                                        .arg(timing.nSam)
                                        .arg(clock, played(plan)));
         if (plan.exactBesideShape)
             tip << tr("Exact frequency does not apply to a shape: its samples are one period, played at the frequency "
                       "times their number.");
         const double deviation = (timing.played - plan.frequency) / plan.frequency;
-        if (std::fabs(deviation) > 0.001)
+        if (std::fabs(deviation) > offTolerance)
             tip << tr("A period holds only whole samples, so the card plays %1 % %2 the %3 Hz set.")
-                       .arg(std::fabs(deviation) * 100, 0, 'f', 2)
+                       .arg(decimalText(std::fabs(deviation) * 100, 'f', 2))
                        .arg(deviation > 0 ? tr("above") : tr("below"))
                        .arg(plan.frequency);
     }
     const QString caution = cautionText(plan);
     if (!caution.isEmpty())
         tip << caution;
-    return tip.join(QLatin1Char(' '));
+    return sentences(tip);
 }
 
 QString problemText(const Plan &plan)
@@ -139,8 +168,7 @@ QString problemText(const Plan &plan)
             lines << tr("Channel %1 reaches %2 V; the card's output range is %3 to %4 V.")
                          .arg(b.channel)
                          .arg(beyondText(b.worst, b.end))
-                         .arg(plan.limits.low, 0, 'f', 2)
-                         .arg(plan.limits.high, 0, 'f', 2);
+                         .arg(decimalText(plan.limits.low, 'f', 2), decimalText(plan.limits.high, 'f', 2));
         return lines.join(QLatin1Char('\n'));
     }
     }
@@ -201,10 +229,12 @@ QString periodTitle(const Plan &plan, const QString &channel1Name, const QString
     QStringList seams;
     const QString names[2] = { channel1Name, channel2Name };
     for (int k = 0; k < 2; ++k)
-        if (plan.seam[k].named)
+        if (plan.seam[k].named && plan.seam[k].phaseJump != 0)
+            seams << tr("%1 jumps %2° in phase at the seam")
+                         .arg(names[k].toLower(), decimalText(std::fabs(plan.seam[k].phaseJump), 'f', 1));
+        else if (plan.seam[k].named)
             seams << (volts ? tr("%1 steps %2 V at the seam") : tr("%1 steps %2 at the seam"))
-                         .arg(names[k].toLower())
-                         .arg(plan.seam[k].step, 0, 'g', 3);
+                         .arg(names[k].toLower(), decimalText(plan.seam[k].step, 'g', 3));
     if (!seams.isEmpty())
         title += QLatin1String("; ") + seams.join(QLatin1String(", "));
     return title;

@@ -5,10 +5,17 @@
 #define KD7240FP_PLANTEXT_H
 
 #include <QString>
+#include <QStringList>
 
 #include "kd7240fp_plan.h"
 
 namespace kd7240fp {
+
+// A number as the boxes write it: the locale's decimal mark, no group separators.
+QString decimalText(double value, char format, int precision);
+// Texts joined into sentences: each part ends with a full stop (added when
+// it has none of its own) before the next; empty parts are left out.
+QString sentences(const QStringList &parts);
 
 // "1 MHz", "100 kHz": a sample clock as the operator reads it.
 QString clockText(double rate);

@@ -523,11 +523,11 @@ void kd7240fp_preview::pointAt(const QPointF &viewPosition)
         line->show();
     const QString sample = tr("sample %1: %2 %3")
                                .arg(i)
-                               .arg(i * dt, 0, 'g', 6)
+                               .arg(kd7240fp::decimalText(i * dt, 'g', 6))
                                .arg(unitScale() == 1e6 ? tr("µs") : tr("ms"));
     kd7010fp_showLiveText(readout, shapeScale
-            ? tr("%1, %2, %3").arg(channelSeries[k]->name(), sample, QString::number(volts, 'g', 5))
-            : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, QString::number(volts, 'g', 5)));
+            ? tr("%1, %2, %3").arg(channelSeries[k]->name(), sample, kd7240fp::decimalText(volts, 'g', 5))
+            : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, kd7240fp::decimalText(volts, 'g', 5)));
 }
 
 void kd7240fp_preview::hideCrossHair()

@@ -8,6 +8,7 @@
 #include <QString>
 #include <initializer_list>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace kd7240fp {
@@ -21,6 +22,15 @@ constexpr int dutyDecimals = 1;
 constexpr double maxPhase = 359.99;
 constexpr double minDuty = 1;
 constexpr double maxDuty = 99;
+// The common frequency (whole hertz) and the cycles of a limited burst.
+constexpr int minFrequency = 1;
+constexpr int maxFrequency = 100000;
+constexpr int minCycles = 1;
+constexpr int maxCycles = 1024;
+// A sweep's start and stop frequencies: their decimals and lowest value
+// (the highest is the card's rate).
+constexpr int sweepDecimals = 2;
+constexpr double minSweepFrequency = 0.01;
 
 // The driver's filter code (0 bypass .. 3 100 kHz) of the filter box's entry
 // `filterIndex`. "Ground" (0) has none of its own: a grounded channel keeps
@@ -74,10 +84,15 @@ struct Sweep
     int frequency = 0; // Hz: the common frequency whose period the sweep lasts
 
     bool isSweep() const { return start > 0; }
-    bool operator==(const Sweep &o) const
+    // Every field, named by a structured binding: a field added to the
+    // struct and not named here stops the build, so the comparison, which
+    // setups are checked by, can never pass over one.
+    auto fields() const
     {
-        return start == o.start && stop == o.stop && logarithmic == o.logarithmic && frequency == o.frequency;
+        const auto &[start_, stop_, logarithmic_, frequency_] = *this;
+        return std::tie(start_, stop_, logarithmic_, frequency_);
     }
+    bool operator==(const Sweep &o) const { return fields() == o.fields(); }
 };
 
 struct ChannelSettings
@@ -101,14 +116,17 @@ struct ChannelSettings
     // The driver's filter code 0..3 and termination code (2: grounded).
     int filterCode() const { return kd7240fp::filterCode(filterIndex, lastFilter); }
     int termCode() const { return filterIndex == 0 ? 2 : 0; }
-    // Every field: setups are checked by their round trip, and a field left
-    // out here would let a reader drop it unseen.
-    bool operator==(const ChannelSettings &o) const
+    // Every field (see Sweep::fields): setups are checked by their round
+    // trip, and a field left out would let a reader drop it unseen.
+    auto fields() const
     {
-        return waveType == o.waveType && amplitude == o.amplitude && offset == o.offset && filterIndex == o.filterIndex
-            && lastFilter == o.lastFilter && shape == o.shape && shapeName == o.shapeName && formula == o.formula
-            && phase == o.phase && duty == o.duty && sweep == o.sweep;
+        const auto &[waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
+            phase_, duty_]
+            = *this;
+        return std::tie(waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
+            phase_, duty_);
     }
+    bool operator==(const ChannelSettings &o) const { return fields() == o.fields(); }
 };
 
 struct CommonSettings
@@ -124,25 +142,13 @@ struct CommonSettings
     bool byTrigger() const { return startIndex != 0; }
     // The cycles the card is told to play: 0 for without end.
     int length() const { return stopIndex != 0 ? cycles : 0; }
-    bool operator==(const CommonSettings &o) const
+    auto fields() const
     {
-        return frequency == o.frequency && startIndex == o.startIndex && stopIndex == o.stopIndex && cycles == o.cycles
-            && exactFrequency == o.exactFrequency;
+        const auto &[frequency_, startIndex_, stopIndex_, cycles_, exactFrequency_] = *this;
+        return std::tie(frequency_, startIndex_, stopIndex_, cycles_, exactFrequency_);
     }
+    bool operator==(const CommonSettings &o) const { return fields() == o.fields(); }
 };
-
-// A tripwire: a field added to one of these structs stops the build here,
-// where its members are counted (by unpacking one), until it is compared in
-// operator== above and counted below. A size check alone would miss a field
-// that fits into padding, as a new flag would.
-inline void compareEveryField()
-{
-    [[maybe_unused]] auto [start, stop, logarithmic, frequency] = Sweep();
-    [[maybe_unused]] auto [waveType, amplitude, offset, filterIndex, lastFilter, shape, shapeName, formula, sweep,
-        phase, duty]
-        = ChannelSettings();
-    [[maybe_unused]] auto [frequencyHz, startIndex, stopIndex, cycles, exactFrequency] = CommonSettings();
-}
 
 struct Settings
 {

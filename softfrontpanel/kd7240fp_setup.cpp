@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kd7010fp_spinbox.h"
 #include "kd7240fp_shapefile.h"
 
 namespace kd7240fp {
@@ -182,10 +183,10 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
         if (!sweep.isObject())
             return r.fail(at, tr("must be an object or null."));
         const QJsonObject o = sweep.toObject();
-        c.sweep.start = r.number(o, at, "start", 0.01, maxRate);
-        c.sweep.stop = r.number(o, at, "stop", 0.01, maxRate);
+        c.sweep.start = r.number(o, at, "start", minSweepFrequency, maxRate);
+        c.sweep.stop = r.number(o, at, "stop", minSweepFrequency, maxRate);
         c.sweep.logarithmic = r.choice(o, at, "scale", scaleNames) == 1;
-        c.sweep.frequency = r.whole(o, at, "frequency", 1, 100000);
+        c.sweep.frequency = r.whole(o, at, "frequency", minFrequency, maxFrequency);
         if (r.failed())
             c.sweep = Sweep();
     }
@@ -213,7 +214,11 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
     }
     if (playsNothing(read))
         return r.fail(at, tr("are 0 throughout: there is nothing to play."));
-    normalise(read);
+    // Kept as saved, bit for bit: a sweep's samples peak below 1, and scaled
+    // up they would play louder than they did. Only samples beyond -1..1,
+    // which the panel never saves, are brought within it.
+    if (peakOf(read) > 1)
+        normalise(read);
     c.shape = std::move(read);
 }
 
@@ -332,13 +337,6 @@ private:
     std::vector<Level> levels;
 };
 
-// A value as a box with `decimals` decimals and range [low, high] takes it.
-double fitted(double value, int decimals, double low, double high)
-{
-    const double scale = std::pow(10.0, decimals);
-    return std::clamp(std::round(value * scale) / scale, low, high);
-}
-
 } // namespace
 
 QByteArray writeSetup(const Settings &s)
@@ -400,10 +398,10 @@ SetupRead readSetup(const QByteArray &bytes, const QString &name)
     if (!r.failed() && model != modelText)
         r.fail(QStringLiteral("model"), tr("is \"%1\": this panel plays setups of the %2.").arg(model, modelText));
     Settings &s = result.settings;
-    s.common.frequency = r.whole(o, QString(), "frequency", 1, 100000);
+    s.common.frequency = r.whole(o, QString(), "frequency", minFrequency, maxFrequency);
     s.common.startIndex = r.choice(o, QString(), "start", startNames);
     s.common.stopIndex = r.choice(o, QString(), "stop", stopNames);
-    s.common.cycles = r.whole(o, QString(), "cycles", 1, 1024);
+    s.common.cycles = r.whole(o, QString(), "cycles", minCycles, maxCycles);
     s.common.exactFrequency = r.flag(o, QString(), "exactFrequency");
     const QJsonValue channels = r.value(o, QString(), "channels");
     if (!r.failed() && (!channels.isArray() || channels.toArray().size() != 2))
@@ -452,15 +450,37 @@ QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplit
     for (int k = 0; k < 2; ++k) {
         ChannelSettings &c = settings.channel[k];
         const auto fitChannel = [&](double &value, int decimals, double low, double high, const QString &line) {
-            const double box = fitted(value, decimals, low, high);
+            const double box = kd7010fp_typedNumber::fitToBox(value, decimals, low, high);
             if (box != value)
                 changed << line.arg(k + 1).arg(plain(value), QString::number(box, 'f', decimals));
             value = box;
         };
-        fitChannel(c.amplitude, voltDecimals, 0, maxAmplitude, tr("Channel %1 amplitude: %2 V → %3 V"));
         fitChannel(c.offset, voltDecimals, offsets.low, offsets.high, tr("Channel %1 offset: %2 V → %3 V"));
+        // Amplitude and offset are one pair: the offset within the range,
+        // then the amplitude brought down (to what its box shows) until the
+        // peaks on both sides of the offset fit, so what is listed plays.
+        const double room = std::min(offsets.high - c.offset, c.offset - offsets.low);
+        const double scale = std::pow(10.0, voltDecimals);
+        const double most = std::min(maxAmplitude, std::max(0.0, std::floor(room * scale + 1e-6) / scale));
+        const double amplitude = kd7010fp_typedNumber::fitToBox(c.amplitude, voltDecimals, 0, most);
+        if (amplitude != c.amplitude)
+            changed << (most < maxAmplitude && amplitude == most && c.amplitude > most
+                    ? tr("Channel %1 amplitude: %2 V → %3 V, so that it fits beside the offset of %4 V")
+                          .arg(k + 1)
+                          .arg(plain(c.amplitude), QString::number(amplitude, 'f', voltDecimals),
+                              QString::number(c.offset, 'f', voltDecimals))
+                    : tr("Channel %1 amplitude: %2 V → %3 V")
+                          .arg(k + 1)
+                          .arg(plain(c.amplitude), QString::number(amplitude, 'f', voltDecimals)));
+        c.amplitude = amplitude;
         fitChannel(c.phase, phaseDecimals, 0, maxPhase, tr("Channel %1 phase: %2° → %3°"));
         fitChannel(c.duty, dutyDecimals, minDuty, maxDuty, tr("Channel %1 duty: %2 % → %3 %"));
+        if (c.sweep.isSweep()) {
+            fitChannel(c.sweep.start, sweepDecimals, minSweepFrequency, maxRate,
+                tr("Channel %1 sweep start: %2 Hz → %3 Hz"));
+            fitChannel(c.sweep.stop, sweepDecimals, minSweepFrequency, maxRate,
+                tr("Channel %1 sweep stop: %2 Hz → %3 Hz"));
+        }
     }
     return changed;
 }

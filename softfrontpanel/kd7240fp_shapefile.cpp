@@ -364,11 +364,19 @@ bool playsNothing(const std::vector<double> &samples)
     return std::all_of(samples.begin(), samples.end(), [](double s) { return s == 0; });
 }
 
-void normalise(std::vector<double> &samples)
+double peakOf(const std::vector<double> &samples)
 {
     double largest = 0;
     for (const double s : samples)
         largest = std::max(largest, std::fabs(s));
+    return largest;
+}
+
+bool zeroButRounding(const std::vector<double> &samples) { return peakOf(samples) < roundingFloor; }
+
+void normalise(std::vector<double> &samples)
+{
+    const double largest = peakOf(samples);
     if (largest > 0)
         for (double &s : samples)
             s /= largest;

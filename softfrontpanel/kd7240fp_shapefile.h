@@ -58,6 +58,13 @@ ShapeFile readShapeFile(const QString &path, ShapeReading reading = ShapeReading
 // comes from (a file, a formula, a setup), so every one of them can be saved
 // and opened again.
 bool playsNothing(const std::vector<double> &samples);
+// A computed shape (a formula, a sweep) whose largest magnitude stays below
+// this is 0 but for the rounding of its arithmetic (sin(2 pi k) is 1e-16,
+// not 0): scaled to -1..1 it would play that noise at full range.
+constexpr double roundingFloor = 1e-9;
+bool zeroButRounding(const std::vector<double> &samples);
+// The largest magnitude of the samples.
+double peakOf(const std::vector<double> &samples);
 
 // Divides by the largest magnitude, so the samples span at most -1..1.
 void normalise(std::vector<double> &samples);

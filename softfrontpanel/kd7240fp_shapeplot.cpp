@@ -36,7 +36,8 @@ void kd7240fp_shapePlot::showEvent(QShowEvent *event)
     }
 }
 
-bool kd7240fp_shapePlot::show(const std::vector<double> *shape, int samples, int frequency, const QString &why)
+bool kd7240fp_shapePlot::show(
+    const std::vector<double> *shape, int samples, int frequency, const QString &why, const kd7240fp::Sweep &sweep)
 {
     // The shape played as a channel would play it at amplitude 1 and offset
     // 0: the plan's timing, rate check and seam, in the shape's own scale.
@@ -46,6 +47,7 @@ bool kd7240fp_shapePlot::show(const std::vector<double> *shape, int samples, int
     channel.waveType = kd7240fp::waveArbitrary;
     channel.amplitude = 1;
     channel.shape = shape ? *shape : std::vector<double>(size_t(std::max(samples, 1)), 0.0);
+    channel.sweep = sweep;
     const kd7240fp::Plan plan = kd7240fp::planFor(settings, { -1, 1 }, [this](int count) {
         plotted.resize(size_t(count));
         return plotted.data();
@@ -59,8 +61,11 @@ bool kd7240fp_shapePlot::show(const std::vector<double> *shape, int samples, int
         const int most = kd7240fp::mostShapeSamples(frequency);
         sent += QLatin1String(": ")
             + (most >= kd7240fp::minShapeSamples
-                    ? tr("too fast, the card plays at most 1 MHz; use at most %1 samples").arg(most)
-                    : tr("too fast, the card plays at most 1 MHz; lower the frequency"));
+                    ? tr("too fast, the card plays at most %1; use at most %2 samples")
+                          .arg(kd7240fp::clockText(kd7240fp::maxRate))
+                          .arg(most)
+                    : tr("too fast, the card plays at most %1; lower the frequency")
+                          .arg(kd7240fp::clockText(kd7240fp::maxRate)));
     }
     kd7010fp_showLiveText(sentLabel, sent);
     sentLabel->setStyleSheet(tooFast ? QStringLiteral("color: #c62828") : QString());

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "kd7240fp_settings.h"
+
 class QLabel;
 class kd7240fp_preview;
 
@@ -21,8 +23,10 @@ public:
 
     // Shows `shape` as one period at `frequency` Hz, or, without a shape,
     // `why` there is none; says what is sent for `samples` samples. True
-    // when the card can play them (at most 1 MHz).
-    bool show(const std::vector<double> *shape, int samples, int frequency, const QString &why);
+    // when the card can play them (at most 1 MHz). A shape made from
+    // `sweep` has its seam named by the sweep's phase.
+    bool show(const std::vector<double> *shape, int samples, int frequency, const QString &why,
+        const kd7240fp::Sweep &sweep = kd7240fp::Sweep());
 
     kd7240fp_preview *plot = nullptr;
     QLabel *sentLabel = nullptr; // the samples and the rate the card is sent

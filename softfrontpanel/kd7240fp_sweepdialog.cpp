@@ -13,6 +13,7 @@
 
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_spinbox.h"
+#include "kd7240fp_plan.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeplot.h"
@@ -28,8 +29,8 @@ constexpr double wholeCycle = 1e-6;
 QDoubleSpinBox *hertzBox(double value, const QString &name, QWidget *parent)
 {
     auto *box = new kd7010fp_clampDoubleSpinBox(parent);
-    box->setRange(0.01, kd7240fp::maxRate);
-    box->setDecimals(2);
+    box->setDecimals(kd7240fp::sweepDecimals);
+    box->setRange(kd7240fp::minSweepFrequency, kd7240fp::maxRate);
     box->setSuffix(QStringLiteral(" Hz"));
     box->setValue(value);
     box->setAccessibleName(name);
@@ -55,8 +56,8 @@ kd7240fp_sweepDialog::kd7240fp_sweepDialog(
     setWindowTitle(tr("%1: Sweep").arg(channelTitle));
     // A new sweep runs over a decade that the samples draw well.
     const double top = double(this->frequency) * samples / leastSamplesAtTop;
-    const double stop = sweep.isSweep() ? sweep.stop : std::max(0.01, std::pow(10.0, std::floor(std::log10(top))));
-    startBox = hertzBox(sweep.isSweep() ? sweep.start : std::max(0.01, stop / 10), tr("Start frequency"), this);
+    const double stop = sweep.isSweep() ? sweep.stop : std::max(kd7240fp::minSweepFrequency, std::pow(10.0, std::floor(std::log10(top))));
+    startBox = hertzBox(sweep.isSweep() ? sweep.start : std::max(kd7240fp::minSweepFrequency, stop / 10), tr("Start frequency"), this);
     stopBox = hertzBox(stop, tr("Stop frequency"), this);
     scaleBox = new QComboBox(this);
     scaleBox->addItems({ tr("Linear"), tr("Logarithmic") });
@@ -71,7 +72,7 @@ kd7240fp_sweepDialog::kd7240fp_sweepDialog(
     auto *help = new QLabel(tr("One period of the common frequency (%1 Hz) holds one sweep: it lasts %2 s, and its "
                                "phase starts at 0 and runs on continuously.")
                                 .arg(this->frequency)
-                                .arg(1.0 / this->frequency, 0, 'g', 6),
+                                .arg(kd7240fp::decimalText(1.0 / this->frequency, 'g', 6)),
         this);
     help->setWordWrap(true);
     problemLabel = new QLabel(this);
@@ -136,26 +137,42 @@ void kd7240fp_sweepDialog::compute()
     current.shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, n, frequency);
 
     // A tenth of the sample rate at most: fewer than ten samples a period
-    // at the top no longer draw a sine.
+    // at the top no longer draw a sine. The advice says what would work:
+    // more samples only while they stay within the card's rate and buffer.
     const double rate = double(frequency) * n;
     const double top = std::max(sweep.start, sweep.stop);
     QString problem;
-    if (top > rate / leastSamplesAtTop)
+    if (top > rate / leastSamplesAtTop) {
+        const int needed = int(std::ceil(top * leastSamplesAtTop / frequency));
+        const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
+        const double highest = double(frequency) * most / leastSamplesAtTop;
+        const QString advice = needed <= most
+            ? tr("Use at least %1 samples, or a lower stop frequency.").arg(needed)
+            : tr("At %1 Hz the card plays at most %2 samples a period, so the sweep may reach %3: lower the stop "
+                 "frequency, or raise the common frequency.")
+                  .arg(frequency)
+                  .arg(most)
+                  .arg(kd7240fp::clockText(highest));
         problem = tr("The sweep reaches %1, above a tenth of the sample rate (%2): fewer than %3 samples a period at "
-                     "the top. Use more samples or a lower stop frequency.")
+                     "the top. %4")
                       .arg(kd7240fp::clockText(top), kd7240fp::clockText(rate))
-                      .arg(leastSamplesAtTop);
+                      .arg(leastSamplesAtTop)
+                      .arg(advice);
+    } else if (kd7240fp::zeroButRounding(current.shape)) {
+        problem = tr("Every sample is 0 but for rounding: the samples fall on whole cycles of the sweep. Use another "
+                     "number of samples.");
+    }
     kd7010fp_showLiveText(problemLabel, problem);
 
     const double cycles = kd7240fp::sweepCycles(sweep.start, sweep.stop, sweep.logarithmic, frequency);
+    const double jump = kd7240fp::sweepSeamDegrees(sweep);
     QString seam;
-    if (std::fabs(cycles - std::round(cycles)) > wholeCycle && n >= 2)
-        seam = tr("The sweep plays %1 cycles, not a whole number: the seam back to its start steps %2 (of the "
-                  "shape's -1 to 1).")
-                   .arg(cycles, 0, 'f', 3)
-                   .arg(current.shape.front() - current.shape.back(), 0, 'f', 3);
+    if (jump != 0 && n >= 2)
+        seam = tr("The sweep plays %1 cycles, not a whole number: at the seam back to its start its phase jumps "
+                  "%2°.")
+                   .arg(kd7240fp::decimalText(cycles, 'f', 3), kd7240fp::decimalText(std::fabs(jump), 'f', 1));
     kd7010fp_showLiveText(seamLabel, seam);
 
-    const bool playable = shapePlot->show(&current.shape, n, frequency, QString());
+    const bool playable = shapePlot->show(&current.shape, n, frequency, QString(), sweep);
     okButton->setEnabled(problem.isEmpty() && playable);
 }

@@ -96,8 +96,10 @@ void synthesizeSquare(int n, double amplitude, double offset, int high, double *
 constexpr int exactMaxSamples = maxSamples;
 // Fewer samples than this per period would no longer draw the waveform.
 constexpr int exactMinSamplesPerPeriod = 10;
-// Beyond this the played frequency is reported as missed.
-constexpr double exactTolerancePpm = 1000;
+// A played frequency further than this share from the one asked for is
+// off: said in the readout, and for Exact frequency reported as missed.
+constexpr double offTolerance = 0.001;
+constexpr double exactTolerancePpm = offTolerance * 1e6;
 
 struct ExactFit
 {

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -15,6 +16,7 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_setup.h"
+#include "kd7240fp_synthesis.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -51,10 +53,9 @@ private slots:
     void init() { kdsim::reset(); }
     void roundTrip_data();
     void roundTrip();
-    void everyFieldCounts_data();
-    void everyFieldCounts();
     void brokenFilesChangeNothing_data();
     void brokenFilesChangeNothing();
+    void valuesBeyondTheCardAreBroughtWithin_data();
     void valuesBeyondTheCardAreBroughtWithin();
     void saveAsksBeforeReplacing_data();
     void saveAsksBeforeReplacing();
@@ -99,6 +100,10 @@ void tst_setup::roundTrip_data()
     QTest::newRow("two shapes at the longest") << s;
     s.channel[1].sweep = { 1000, 10000.5, true, 10 };
     QTest::newRow("a sweep beside a formula") << s;
+    // Kept as played, bit for bit: this sweep peaks at 0.951, not 1.
+    s.channel[1].shape = kd7240fp::sweepShape(10000, 10000, false, 100, 1000);
+    s.channel[1].sweep = { 10000, 10000, false, 1000 };
+    QTest::newRow("a sweep's samples as played") << s;
 }
 
 void tst_setup::roundTrip()
@@ -107,42 +112,6 @@ void tst_setup::roundTrip()
     const kd7240fp::SetupRead read = kd7240fp::readSetup(kd7240fp::writeSetup(settings), QStringLiteral("s.kd7240"));
     QVERIFY2(read.ok, qPrintable(read.error));
     QVERIFY(read.settings == settings);
-}
-
-// The round trip compares settings: a field the comparison passed over would
-// let a reader drop it unseen (a new field stops the build where the fields are counted).
-void tst_setup::everyFieldCounts_data()
-{
-    QTest::addColumn<std::function<void(Settings &)>>("change");
-    using Change = std::function<void(Settings &)>;
-    const std::vector<std::pair<const char *, Change>> changes = {
-        { "waveform", [](Settings &s) { s.channel[1].waveType = 2; } },
-        { "amplitude", [](Settings &s) { s.channel[1].amplitude = 1; } },
-        { "offset", [](Settings &s) { s.channel[1].offset = 1; } },
-        { "filter", [](Settings &s) { s.channel[1].filterIndex = 0; } },
-        { "filter when grounded", [](Settings &s) { s.channel[1].lastFilter = 3; } },
-        { "shape", [](Settings &s) { s.channel[1].shape = { 1, -1 }; } },
-        { "shape's name", [](Settings &s) { s.channel[1].shapeName = QStringLiteral("a.csv"); } },
-        { "formula", [](Settings &s) { s.channel[1].formula = QStringLiteral("t"); } },
-        { "sweep", [](Settings &s) { s.channel[1].sweep.start = 10; } },
-        { "phase", [](Settings &s) { s.channel[1].phase = 90; } },
-        { "duty", [](Settings &s) { s.channel[1].duty = 25; } },
-        { "frequency", [](Settings &s) { s.common.frequency = 10; } },
-        { "start", [](Settings &s) { s.common.startIndex = 1; } },
-        { "stop", [](Settings &s) { s.common.stopIndex = 1; } },
-        { "cycles", [](Settings &s) { s.common.cycles = 5; } },
-        { "exact frequency", [](Settings &s) { s.common.exactFrequency = true; } },
-    };
-    for (const auto &[name, change] : changes)
-        QTest::newRow(name) << change;
-}
-
-void tst_setup::everyFieldCounts()
-{
-    QFETCH(std::function<void(Settings &)>, change);
-    Settings changed;
-    change(changed);
-    QVERIFY(changed != Settings());
 }
 
 void tst_setup::brokenFilesChangeNothing_data()
@@ -227,51 +196,86 @@ void tst_setup::brokenFilesChangeNothing()
 
 // Saved on a card with a wider range, or by hand with more decimals than the
 // boxes show: the values are brought within this card's range (-5 V to 8 V)
-// and to the boxes' decimals, and one message lists each change.
+// and to the boxes' decimals, amplitude and offset as a pair so that what
+// is listed plays, and one message lists each change.
+void tst_setup::valuesBeyondTheCardAreBroughtWithin_data()
+{
+    QTest::addColumn<Settings>("saved");
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<double>("peak"); // of channel 1 as Start then sends it
+    const QString heading = QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range or with "
+                                           "more decimals than its boxes show; they were changed:\n");
+    Settings s;
+    s.channel[0].waveType = 2;
+    s.channel[0].amplitude = 9;
+    s.channel[0].phase = 12.3456;
+    s.channel[1].offset = -7.5;
+    s.channel[1].amplitude = 1.234;
+    s.channel[1].duty = 33.333;
+    QTest::newRow("a wider card") << s
+                                  << heading
+            + "Channel 1 amplitude: 9 V → 5.00 V, so that it fits beside the offset of 0.00 V\n"
+              "Channel 1 phase: 12.3456° → 12.35°\nChannel 2 offset: -7.5 V → -5.00 V\n"
+              "Channel 2 amplitude: 1.234 V → 0.00 V, so that it fits beside the offset of -5.00 V\n"
+              "Channel 2 duty: 33.333 % → 33.3 %"
+                                  << 5.0;
+    Settings pair;
+    pair.channel[0].waveType = 2;
+    pair.channel[0].amplitude = 6;
+    pair.channel[0].offset = 3;
+    QTest::newRow("amplitude and offset, each within") << pair
+                                                       << heading
+            + "Channel 1 amplitude: 6 V → 5.00 V, so that it fits beside the offset of 3.00 V"
+                                                       << 8.0;
+    pair.channel[0].amplitude = 2;
+    pair.channel[0].offset = 3;
+    pair.channel[0].sweep = { 1000.004, 20000.125, false, 10 };
+    QTest::newRow("a sweep's frequencies") << pair
+                                           << heading
+            + "Channel 1 sweep start: 1000.004 Hz → 1000.00 Hz\nChannel 1 sweep stop: 20000.125 Hz → 20000.13 Hz"
+                                           << 5.0;
+}
+
 void tst_setup::valuesBeyondTheCardAreBroughtWithin()
 {
+    QFETCH(Settings, saved);
+    QFETCH(QString, listed);
     auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
     QVERIFY(panel);
-    Settings wide;
-    wide.channel[0].waveType = 1;
-    wide.channel[0].amplitude = 9;
-    wide.channel[0].phase = 12.3456;
-    wide.channel[1].offset = -7.5;
-    wide.channel[1].amplitude = 1.234;
-    wide.channel[1].duty = 33.333;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("wide.kd7240"));
     QString error;
-    QVERIFY(kd7240fp::writeSetupFile(path, wide, &error));
+    if (saved.channel[0].sweep.isSweep())
+        saved.channel[0].shape = { 1, -1 };
+    QVERIFY(kd7240fp::writeSetupFile(path, saved, &error));
     ModalScript script;
     script.answer(QStringLiteral("OK"));
     QVERIFY(panel->openSetupFile(path));
     QCOMPARE(script.seen.size(), 1);
-    QCOMPARE(script.seen[0].text,
-        QStringLiteral("\"wide.kd7240\" holds values beyond this card's output range or with more decimals than "
-                       "its boxes show; they were changed:\n"
-                       "Channel 1 amplitude: 9 V → 6.50 V\nChannel 1 phase: 12.3456° → 12.35°\n"
-                       "Channel 2 amplitude: 1.234 V → 1.23 V\nChannel 2 offset: -7.5 V → -5.00 V\n"
-                       "Channel 2 duty: 33.333 % → 33.3 %"));
-    QCOMPARE(panel->chan1->amplitudeBox->value(), 6.5);
-    QCOMPARE(panel->chan2->offsetBox->value(), -5.0);
+    QCOMPARE(script.seen[0].text, listed);
     QCOMPARE(driverCalls(), QStringList());
+    // What is listed plays.
+    kdsim::keepSamples(true);
+    panel->startButton->click();
+    const std::vector<double> sent = firstCall("kd7240_generateWaveform").data1;
+    QVERIFY(!sent.empty());
+    QTEST(*std::max_element(sent.begin(), sent.end()), "peak");
+    panel->startButton->click();
 }
 
-// The question about replacing a file comes for the file that is written,
-// typed with its suffix or without.
+// The question about replacing a file comes for the file that is written.
+// A desktop's own dialog may return the name as typed, without ".kd7240":
+// the panel adds it and asks itself (the dialog here is told to add no
+// suffix, as such a dialog does).
 void tst_setup::saveAsksBeforeReplacing_data()
 {
-    QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("answer");
-    QTest::newRow("keep, kept") << "keep" << "No";
-    QTest::newRow("keep, replaced") << "keep" << "Yes";
-    QTest::newRow("keep.kd7240, kept") << "keep.kd7240" << "No";
+    QTest::newRow("kept") << "No";
+    QTest::newRow("replaced") << "Yes";
 }
 
 void tst_setup::saveAsksBeforeReplacing()
 {
-    QFETCH(QString, typed);
     QFETCH(QString, answer);
     auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Run In Demo Mode"));
     QVERIFY(panel);
@@ -279,24 +283,20 @@ void tst_setup::saveAsksBeforeReplacing()
     const QString path = writeText(dir, QStringLiteral("keep.kd7240"), QByteArray("before"));
     QVERIFY(!path.isEmpty());
     ModalScript script;
-    const auto chooseFile = [&](QWidget *w) {
+    script.act([&](QWidget *w) {
         auto *dialog = qobject_cast<QFileDialog *>(w);
         if (!dialog)
-            return w->close();
+            return void(w->close());
+        dialog->setDefaultSuffix(QString());
         dialog->setDirectory(dir.path());
-        dialog->selectFile(typed);
-        // As the Save button does, once this step is done: the dialog's own
-        // question about replacing is the next step's.
+        dialog->selectFile(QStringLiteral("keep"));
         QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
-        return true;
-    };
-    script.act([&](QWidget *w) { chooseFile(w); }).answer(answer);
-    if (answer == QLatin1String("No"))
-        script.act([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    });
+    script.answer(answer);
     panel->saveSetupButton->click();
     QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
     QCOMPARE(script.pending(), 0);
-    QCOMPARE(script.seen.value(1).text, QStringLiteral("keep.kd7240 already exists.\nDo you want to replace it?"));
+    QCOMPARE(script.seen.value(1).text, QStringLiteral("\"keep.kd7240\" already exists.\nDo you want to replace it?"));
     QCOMPARE(kd7240fp::readSetupFile(path).ok, answer == QLatin1String("Yes"));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("keep"))));
 }

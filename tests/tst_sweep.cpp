@@ -84,10 +84,19 @@ void tst_sweep::dialog_data()
     QTest::addColumn<QString>("said"); // in the problem, the seam's line or what is sent; empty: none of the first two
     QTest::newRow("whole cycles") << 1000.0 << 10000.0 << 10 << 100000 << true << "";
     QTest::newRow("off a whole cycle") << 1000.0 << 10001.0 << 10 << 100000 << true
-                                       << "The sweep plays 550.050 cycles, not a whole number: the seam";
+                                       << "The sweep plays 550.050 cycles, not a whole number: at the seam back to "
+                                          "its start its phase jumps 18.0°.";
+    // Its samples step no more at the seam than elsewhere, yet the phase turns half a cycle.
+    QTest::newRow("half a cycle off") << 1000.0 << 10010.0 << 10 << 100000 << true
+                                      << "its phase jumps 180.0°";
     QTest::newRow("top above a tenth of the rate") << 100.0 << 5000.0 << 10 << 1000 << false
                                                    << "The sweep reaches 5 kHz, above a tenth of the sample rate "
-                                                      "(10 kHz)";
+                                                      "(10 kHz): fewer than 10 samples a period at the top. Use at "
+                                                      "least 5000 samples, or a lower stop frequency.";
+    // More samples would pass the card's 1 MHz: the advice is what works.
+    QTest::newRow("no samples would do") << 100.0 << 150000.0 << 1000 << 100 << false
+                                         << "At 1000 Hz the card plays at most 1000 samples a period, so the sweep "
+                                            "may reach 100 kHz: lower the stop frequency";
     QTest::newRow("rate above 1 MHz") << 100.0 << 1000.0 << 10 << 200000 << false
                                       << "too fast, the card plays at most 1 MHz; use at most 100000 samples";
 }
