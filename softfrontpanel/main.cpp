@@ -110,7 +110,12 @@ static Options answerCommandLine(int argc, char *argv[])
         std::fputs(qPrintable(parser.helpText()), stdout);
         options.exitStatus = 0;
     } else if (parser.isSet(version)) {
-        std::printf("kd7240fp %s\n", SFP_VERSION);
+        std::printf("kd7240fp %s\n"
+                    "Copyright (C) 2009-2026 Keldor Instruments.\n"
+                    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                    "This is free software: you are free to change and redistribute it.\n"
+                    "There is NO WARRANTY, to the extent permitted by law.\n",
+            SFP_VERSION);
         options.exitStatus = 0;
     }
     options.setup = parser.value(setup);

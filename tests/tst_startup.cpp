@@ -216,7 +216,12 @@ void tst_startup::commandLine_data()
     QTest::addColumn<QString>("output");
     QTest::newRow("--help") << QStringList { "--help" } << 0 << "Usage: ";
     QTest::newRow("-h") << QStringList { "-h" } << 0 << "-v, --version";
-    QTest::newRow("--version") << QStringList { "--version" } << 0 << "kd7240fp " SFP_VERSION "\n";
+    QTest::newRow("--version")
+        << QStringList { "--version" } << 0
+        << "kd7240fp " SFP_VERSION "\nCopyright (C) 2009-2026 Keldor Instruments.\n"
+           "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
     QTest::newRow("unknown option") << QStringList { "--frobnicate" } << 1 << "kd7240fp: Unknown option 'frobnicate'.";
     QTest::newRow("argument") << QStringList { "VXI0::8::INSTR" } << 1 << "Unexpected argument 'VXI0::8::INSTR'";
     // Qt's own options pass on to the application (which here finds no display).
