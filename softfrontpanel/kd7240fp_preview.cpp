@@ -202,6 +202,7 @@ void kd7240fp_preview::resetZoom()
         return;
     setHomeRanges();
     plotVisible(timeAxis->min(), timeAxis->max());
+    followPointer();
 }
 
 void kd7240fp_preview::showEvent(QShowEvent *event)
@@ -299,10 +300,13 @@ void kd7240fp_preview::build()
             return;
         placeTicks();
         plotVisible(from, to);
+        followPointer();
     });
     connect(voltAxis, &QValueAxis::rangeChanged, this, [this] {
-        if (!settingRanges)
-            placeTicks();
+        if (settingRanges)
+            return;
+        placeTicks();
+        followPointer();
     });
     // A larger or smaller plot has room for more or fewer labels.
     connect(chart, &QChart::plotAreaChanged, this, [this] {
@@ -474,7 +478,7 @@ void kd7240fp_preview::redraw(bool keepTimeZoom)
     for (int i = 0; i < seamMarkers.size(); ++i)
         seamMarkers[i]->setVisible(anySeam && i == 0);
     chart->setTitle(title);
-    hideCrossHair();
+    followPointer();
 }
 
 void kd7240fp_preview::zoomTime(double factor, double about)
@@ -530,6 +534,15 @@ void kd7240fp_preview::pointAt(const QPointF &viewPosition)
             : tr("Channel %1, %2, %3 V").arg(k + 1).arg(sample, kd7240fp::decimalText(volts, 'g', 5)));
 }
 
+void kd7240fp_preview::followPointer()
+{
+    // A zoom moves the samples under a pointer that stays where it is.
+    if (pointer)
+        pointAt(*pointer);
+    else
+        hideCrossHair();
+}
+
 void kd7240fp_preview::hideCrossHair()
 {
     for (QGraphicsLineItem *line : crossHair)
@@ -545,9 +558,11 @@ bool kd7240fp_preview::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseMove:
-        pointAt(static_cast<QMouseEvent *>(event)->position());
+        pointer = static_cast<QMouseEvent *>(event)->position();
+        pointAt(*pointer);
         break;
     case QEvent::Leave:
+        pointer.reset();
         hideCrossHair();
         break;
     case QEvent::MouseButtonDblClick:

@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "kd7240fp_plan.h"
@@ -83,6 +84,9 @@ private:
     void setHomeRanges();
     void zoomTime(double factor, double about);
     void pointAt(const QPointF &viewPosition);
+    // The cross-hair and its readout again, for the sample now under the
+    // pointer (the view has changed beneath it).
+    void followPointer();
     void hideCrossHair();
     double unitScale() const;
     // The time axis's end for the period shown, in its unit.
@@ -112,6 +116,7 @@ private:
     QCategoryAxis *timeAxis = nullptr;
     QCategoryAxis *voltAxis = nullptr;
     QGraphicsLineItem *crossHair[2] = {}; // vertical, horizontal
+    std::optional<QPointF> pointer; // in the view's viewport, while it is there
 };
 
 #endif

@@ -185,17 +185,18 @@ int main(int argc, char *argv[])
             setupTaken = window.takeUpSetup(options.setup);
         if ((options.setup.isEmpty() || !setupTaken) && options.restore)
             window.restoreLastSetup();
-        window.adjustSize();
-        centerOnScreen(&window);
-        window.show();
-        splash->finish(&window);
-        // Pressed as the operator would, once the window is up; what there
-        // is to tell waits until after it, so no box holds the start.
+        // Pressed as the operator would, once the window is up (the event
+        // loop runs); what there is to tell waits until after it, so no box
+        // holds the start.
         QTimer::singleShot(0, &window, [&window, start = options.start && setupTaken] {
             if (start)
                 window.startButton->click();
             window.showNotices();
         });
+        window.adjustSize();
+        centerOnScreen(&window);
+        window.show();
+        splash->finish(&window);
         // Closing the window keeps its settings in Last.kd7240.
         app.exec();
         // The window goes first: it releases its samples and closes the session.

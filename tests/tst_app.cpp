@@ -113,20 +113,36 @@ private slots:
 // The icon buttons show their pictures, at their own size, where the
 // operator sees them: What's This, the start buttons, Stop in place of a
 // start that runs. The connection dialogs and the window share one icon.
+// The start and stop pictures row by row, '/' between rows: '#' their colour.
 void tst_app::icons_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("What's This") << "help" << QSize(20, 17);
-    QTest::newRow("single-shot start") << "start" << QSize(12, 12);
-    QTest::newRow("continuous start") << "continuous" << QSize(12, 12);
-    QTest::newRow("stop") << "stop" << QSize(12, 12);
+    QTest::addColumn<QString>("rows"); // empty: checked by its colours alone
+    QTest::addColumn<QList<QRgb>>("colours");
+    const QList<QRgb> green { qRgb(0, 0x80, 0) };
+    // clang-format off
+    QTest::newRow("What's This") << "help" << QSize(20, 17) << QString()
+                                 << QList<QRgb> { qRgb(0, 0, 0), qRgb(0xff, 0xff, 0xff) };
+    QTest::newRow("single-shot start") << "start" << QSize(12, 12)
+        << "..#........./..##......../..###......./..####....../..#####...../..######..../"
+           "..######..../..#####...../..####....../..###......./..##......../..#........." << green;
+    QTest::newRow("continuous start") << "continuous" << QSize(12, 12)
+        << "#.....#...../##....##..../###...###.../####..####../#####.#####./############/"
+           "############/#####.#####./####..####../###...###.../##....##..../#.....#....." << green;
+    QTest::newRow("stop") << "stop" << QSize(12, 12)
+        << "............/############/############/############/############/############/"
+           "############/############/############/############/############/............"
+        << QList<QRgb> { qRgb(0x80, 0, 0) };
+    // clang-format on
 }
 
 void tst_app::icons()
 {
     QFETCH(QString, button);
     QFETCH(QSize, size);
+    QFETCH(QString, rows);
+    QFETCH(QList<QRgb>, colours);
     Panel panel;
     QPushButton *b = button == QLatin1String("help") ? panel.helpButton
         : button == QLatin1String("continuous")      ? panel.startContButton
@@ -137,6 +153,11 @@ void tst_app::icons()
     QVERIFY(b->icon().availableSizes().contains(size));
     const QImage picture = iconImage(b->icon(), size);
     QCOMPARE(picture.size(), size);
+    if (!rows.isEmpty())
+        QCOMPARE(picture, pictureFromRows(rows, { { QLatin1Char('#'), colours.value(0) } }));
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            QVERIFY(qAlpha(picture.pixel(x, y)) == 0 || colours.contains(picture.pixel(x, y) | 0xff000000u));
     QVERIFY(showsPicture(b, picture));
     QCOMPARE(picture != before, button == QLatin1String("stop"));
     QCOMPARE(iconImage(panel.windowIcon(), QSize(16, 16)),

@@ -154,29 +154,46 @@ void TestChSet::setLimits()
 }
 
 // The pictures row by row, '/' between rows: '#' black, '.' transparent.
-// Each waveform button shows its picture unscaled where the operator sees it,
+// Each waveform button shows that picture unscaled where the operator sees it,
 // its own drawing at twice the size on 200 % screens, and a name to be
 // heard by, since it has no text.
 void TestChSet::icons_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("sine") << "sine" << QSize(20, 6);
-    QTest::newRow("square") << "square" << QSize(21, 9);
-    QTest::newRow("saw") << "saw" << QSize(21, 9);
-    QTest::newRow("triangle") << "triangle" << QSize(21, 9);
+    QTest::addColumn<QString>("rows");
+    // clang-format off
+    QTest::newRow("sine") << "sine" << QSize(20, 6)
+        << "....###............./..##...##.........../.#.......#.........#/#.........#.......#./"
+           "...........##...##../.............###....";
+    QTest::newRow("square") << "square" << QSize(21, 9)
+        << "###########........../#.........#.........#/#.........#.........#/#.........#.........#/"
+           "#.........#.........#/#.........#.........#/#.........#.........#/#.........#.........#/"
+           "..........###########";
+    QTest::newRow("saw") << "saw" << QSize(21, 9)
+        << ".##...............##./#.#.............##.#./..#...........##...#./..#.........##.....#./"
+           "..#.......##.......#./..#.....##.........#./..#...##...........#./..#.##.............#./"
+           "..##...............##";
+    QTest::newRow("triangle") << "triangle" << QSize(21, 9)
+        << "......#............../.....#.#............./....#...#...........#/...#.....#.........#./"
+           "..#.......#.......#../.#.........#.....#.../#...........#...#..../.............#.#...../"
+           "..............#......";
+    // clang-format on
 }
 
 void TestChSet::icons()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
+    QFETCH(QString, rows);
     kd7240fp_chSet group("Channel 1", nullptr);
     QPushButton *b = button(group, name);
     QVERIFY(b->text().isEmpty());
     QVERIFY(b->icon().availableSizes().contains(size));
     QCOMPARE(b->iconSize(), size); // drawn unscaled
-    const QImage picture = b->icon().pixmap(size).toImage();
+    const QImage picture = pictureFromRows(rows, { { QLatin1Char('#'), qRgb(0, 0, 0) } });
+    QCOMPARE(picture.size(), size);
+    QCOMPARE(b->icon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32), picture);
     QVERIFY(showsPicture(b, picture));
     // On 200 % screens its own drawing at twice the size, not a blurred copy.
     const QPixmap twice = b->icon().pixmap(size, 2.0);

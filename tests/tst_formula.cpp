@@ -53,6 +53,8 @@ void tst_formula::plays_data()
         return 2 * frac(10 * t) - 1 < -0.8 ? 1.0 : -1.0;
     });
     QTest::newRow("constant") << "0.5+0*t" << 3 << Reference([](double, int, int) { return 0.5; });
+    QTest::newRow("a trailing tab, like a blank") << "sin(2*pi*t)\t" << 100
+                                                 << Reference([=](double t, int, int) { return std::sin(2 * pi * t); });
     // The branch not taken is not evaluated, so its NaN is none.
     QTest::newRow("root from the middle") << "t < 0.5 ? 0 : sqrt(t - 0.5)" << 100
                                           << Reference([](double t, int, int) { return t < 0.5 ? 0 : std::sqrt(t - 0.5); });
@@ -119,6 +121,10 @@ void tst_formula::refused_data()
                                            "hides that."
                                         << -1;
     QTest::newRow("all zero") << "t*n - i" << "The formula gives 0 for every sample: there is nothing to play." << -1;
+    // sin(2 pi k) is 1e-16, not 0: scaled to -1..1 that noise would play at full range.
+    QTest::newRow("zero but for rounding") << "sin(4*pi*t)"
+                                           << "Every sample is 0 but for rounding (the largest is 3.7e-16); scale the "
+                                              "formula up if you mean it." << -1;
     QTest::newRow("empty") << "  " << "Type a formula, for example sin(2*pi*t)." << -1;
     QTest::newRow("too long") << QString(1001, u't') << "The formula is longer than 1000 characters." << 1001;
     QTest::newRow("too deep") << QString(33, u'(') + "t" + QString(33, u')') << "Parentheses nested deeper than 32 at position 33" << 33;

@@ -3,6 +3,7 @@
 // periods (as many as divide a limited burst's cycles); phase moves where a
 // period starts; duty shapes the square.
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 
 #include "kd7240fp_plan.h"
@@ -20,6 +21,8 @@ struct Case
     bool exact = false;
     double phase2 = 0;
     double duty1 = 50;
+    double amplitude1 = 2, offset1 = 0.5;
+    double limit = 10; // the card's range is -limit to limit
 };
 
 } // namespace
@@ -60,6 +63,13 @@ void tst_plan::plan_data()
                                            << "plays 1000.00 Hz, 1000 samples" << false;
     QTest::newRow("duty 10 %") << Case { 2, 0, 1000, 0, false, 0, 10 } << 1 << 1000 << 0
                                << "plays 1000.00 Hz, 1000 samples" << false;
+    // 90° of 10 samples is 2.5: rounded to the nearest, 3 samples in (108°).
+    QTest::newRow("square at 100 kHz and 90°") << Case { 1, 2, 100000, 0, false, 90, 50 } << 1 << 10 << 0
+                                               << "plays 100000.00 Hz, 10 samples" << false;
+    // 0.06 + 3.24 is 3.3000000000000003 in binary: played as the card's 3.3 V.
+    QTest::newRow("a peak on the limit but for rounding") << Case { 2, 0, 1000, 0, false, 0, 50, 0.06, 3.24, 3.3 }
+                                                          << 1 << 1000 << 0 << "plays 1000.00 Hz, 1000 samples"
+                                                          << false;
     // clang-format on
 }
 
@@ -69,8 +79,9 @@ void tst_plan::plan()
     Settings s;
     s.channel[0].waveType = c.type1;
     s.channel[1].waveType = c.type2;
-    s.channel[0].amplitude = s.channel[1].amplitude = 2;
-    s.channel[0].offset = 0.5;
+    s.channel[0].amplitude = c.amplitude1;
+    s.channel[1].amplitude = 2;
+    s.channel[0].offset = c.offset1;
     s.channel[0].duty = c.duty1;
     s.channel[1].phase = c.phase2;
     s.common.frequency = c.frequency;
@@ -78,7 +89,7 @@ void tst_plan::plan()
     s.common.cycles = c.cycles > 0 ? c.cycles : 10;
     s.common.exactFrequency = c.exact;
     std::vector<double> room;
-    const Plan plan = planFor(s, Limits(), [&](int count) {
+    const Plan plan = planFor(s, Limits { -c.limit, c.limit }, [&](int count) {
         room.assign(size_t(count), 0);
         return room.data();
     });
@@ -108,8 +119,9 @@ void tst_plan::plan()
             synthesize(ch.waveType, perPeriod, ch.amplitude, ch.offset, period.data());
         }
         const int shift = int(std::lround(ch.phase / 360 * perPeriod));
+        QCOMPARE(plan.phasePlayed[k], ch.waveType == waveSine ? ch.phase : shift * 360.0 / perPeriod);
         for (int i = 0; i < n; ++i)
-            QVERIFY2(plan.samples[k][i] == period[size_t((i + shift) % perPeriod)],
+            QVERIFY2(plan.samples[k][i] == std::clamp(period[size_t((i + shift) % perPeriod)], -c.limit, c.limit),
                 qPrintable(QStringLiteral("channel %1, sample %2").arg(k + 1).arg(i)));
     }
 }

@@ -199,6 +199,16 @@ void tst_preview::readable()
     const double end = time->max(), low = volts->min(), high = volts->max();
     QWidget *area = preview.view->viewport();
     const QPoint middle = area->rect().center();
+    // A drag's zoom moves other samples under the pointer: the readout follows.
+    const QPoint pointer = middle + QPoint(120, 0);
+    QMouseEvent move(QEvent::MouseMove, pointer, area->mapToGlobal(pointer), Qt::NoButton, Qt::NoButton, {});
+    QApplication::sendEvent(area, &move);
+    const QString before = preview.readout->text();
+    QVERIFY2(before.contains(QLatin1String("sample")), qPrintable(before));
+    time->setRange(0, end / 4);
+    QVERIFY2(preview.readout->text().contains(QLatin1String("sample")) && preview.readout->text() != before,
+        qPrintable(preview.readout->text()));
+    preview.resetZoom();
     QWheelEvent wheel(middle, area->mapToGlobal(middle), QPoint(), QPoint(0, 3 * 120), Qt::NoButton, Qt::NoModifier,
         Qt::NoScrollPhase, false);
     QApplication::sendEvent(area, &wheel);

@@ -4,7 +4,9 @@
 #ifndef DRAWNPICTURE_H
 #define DRAWNPICTURE_H
 
+#include <QHash>
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 
 // True when every opaque pixel of `picture` appears, in its colour, at one
@@ -27,6 +29,20 @@ inline bool showsPicture(QWidget *widget, QImage picture)
                 return true;
         }
     return false;
+}
+
+// A picture drawn from its rows, '/' between them: each character is the
+// colour `colours` gives it, or transparent when it gives none.
+inline QImage pictureFromRows(const QString &rows, const QHash<QChar, QRgb> &colours)
+{
+    const QStringList lines = rows.split(QLatin1Char('/'));
+    QImage picture(int(lines.value(0).size()), int(lines.size()), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width() && x < lines[y].size(); ++x)
+            if (colours.contains(lines[y][x]))
+                picture.setPixel(x, y, colours.value(lines[y][x]));
+    return picture;
 }
 
 #endif
