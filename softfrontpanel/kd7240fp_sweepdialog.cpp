@@ -31,6 +31,7 @@ QDoubleSpinBox *hertzBox(double value, const QString &name, QWidget *parent)
     box->setRange(0.01, kd7240fp::maxRate);
     box->setDecimals(2);
     box->setSuffix(QStringLiteral(" Hz"));
+    box->setQuantity(kd7010fp_typedNumber::Frequency);
     box->setValue(value);
     box->setAccessibleName(name);
     return box;
