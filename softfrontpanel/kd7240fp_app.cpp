@@ -60,6 +60,7 @@ QDoubleSpinBox *newDacBox(int channel)
     auto *box = new kd7010fp_clampDoubleSpinBox;
     box->setAlignment(Qt::AlignCenter);
     box->setDecimals(3);
+    box->setQuantity(kd7010fp_typedNumber::Voltage);
     box->setRange(0, 10);
     box->setSingleStep(1);
     box->setValue(0);

@@ -104,6 +104,7 @@ static QDoubleSpinBox *voltBox(const char *whatsThis, QWidget *parent)
 {
     auto *box = new kd7010fp_clampDoubleSpinBox(parent);
     box->setDecimals(kd7240fp::voltDecimals);
+    box->setQuantity(kd7010fp_typedNumber::Voltage);
     box->setRange(0, 10);
     box->setSingleStep(1);
     box->setValue(0);
@@ -168,6 +169,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     phaseBox->setSingleStep(15);
     phaseBox->setSuffix(QStringLiteral("°"));
     phaseBox->setWrapping(true);
+    static_cast<kd7010fp_clampDoubleSpinBox *>(phaseBox)->setQuantity(kd7010fp_typedNumber::Angle);
     phaseBox->setWhatsThis(tr("Where in its period the waveform starts: 90° starts a sine at its peak.\n"
                               "A sine plays it exactly; the other waveforms and shapes round it to whole\n"
                               "samples. The tool tip shows what is played."));
@@ -179,6 +181,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     dutyBox->setSingleStep(5);
     dutyBox->setValue(50);
     dutyBox->setSuffix(QStringLiteral(" %"));
+    static_cast<kd7010fp_clampDoubleSpinBox *>(dutyBox)->setQuantity(kd7010fp_typedNumber::Percent);
     dutyBox->setWhatsThis(tr("The share of the period the square stays high (square only)"));
     dutyBox->setAccessibleName(title + tr(" duty cycle"));
     dutyBox->setEnabled(false);

@@ -37,6 +37,7 @@ kd7240fp_comSet::kd7240fp_comSet(QString title, QWidget *parent)
 {
     frequencyBox = countBox(kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000, "Select frequency of generated waveform", this);
     frequencyBox->setSuffix(QStringLiteral(" Hz"));
+    static_cast<kd7010fp_clampSpinBox *>(frequencyBox)->setQuantity(kd7010fp_typedNumber::Frequency);
     startBox = choiceBox({ QStringLiteral("Immediate"), QStringLiteral("By Trigger") },
         "Select whether waveform will start immediately\n or by trigger event.", this);
     stopBox = choiceBox({ QStringLiteral("Unlimited"), QStringLiteral("Limited by") },

@@ -32,6 +32,7 @@ QDoubleSpinBox *hertzBox(double value, const QString &name, QWidget *parent)
     box->setDecimals(kd7240fp::sweepDecimals);
     box->setRange(kd7240fp::minSweepFrequency, kd7240fp::maxRate);
     box->setSuffix(QStringLiteral(" Hz"));
+    box->setQuantity(kd7010fp_typedNumber::Frequency);
     box->setValue(value);
     box->setAccessibleName(name);
     return box;

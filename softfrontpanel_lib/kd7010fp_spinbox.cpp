@@ -1,126 +1,99 @@
 #include "kd7010fp_spinbox.h"
 
-#include <QLocale>
 #include <QToolTip>
 
-#include <algorithm>
-#include <cmath>
+#include <functional>
 
 namespace {
 
+using Reading = kd7010fp_typedNumber::Reading;
 constexpr int refusalShownMs = 6000;
 
-// What lies between prefix and suffix; a suffix typed without its blank
-// (" Hz" as "Hz") counts too.
-QString numberPart(QString text, const QString &prefix, const QString &suffix)
+// Acceptable for a number the box takes as it stands, else Intermediate:
+// never Invalid, so no keystroke is refused.
+QValidator::State stateOf(const QString &input, const kd7010fp_typedNumber::Box &box)
 {
-    text = text.trimmed();
-    const QString head = prefix.trimmed();
-    const QString tail = suffix.trimmed();
-    if (!head.isEmpty() && text.startsWith(head))
-        text.remove(0, head.size());
-    if (!tail.isEmpty() && text.endsWith(tail))
-        text.chop(tail.size());
-    return text.trimmed();
+    const Reading reading = kd7010fp_typedNumber::read(input, box);
+    return reading.verdict == Reading::Number && kd7010fp_typedNumber::fitToBox(reading.value, box) == reading.value
+        ? QValidator::Acceptable
+        : QValidator::Intermediate;
+}
+
+// Rewrites `input` as the box shows the number it holds (`shown` writes a
+// value); else keeps what was typed in `refused`, blank text aside.
+void fixInput(
+    QString &input, const kd7010fp_typedNumber::Box &box, const std::function<QString(double)> &shown, QString &refused)
+{
+    const Reading reading = kd7010fp_typedNumber::read(input, box);
+    if (reading.verdict == Reading::Number)
+        input = box.prefix + shown(kd7010fp_typedNumber::fitToBox(reading.value, box)) + box.suffix;
+    else if (!reading.typed.isEmpty())
+        refused = input;
+}
+
+// Once a commit is done: for refused text, why, beside the box for a few
+// seconds (`typed` is cleared, `shown` holds the tip); for a value taken, the
+// tip of an earlier refusal goes, as it speaks of a value the box may no
+// longer hold. The refusal, or nothing.
+QString tellCommit(QAbstractSpinBox *box, QString &typed, const kd7010fp_typedNumber::Box &typedBox, QString &shown)
+{
+    if (typed.isEmpty()) {
+        if (!shown.isEmpty() && QToolTip::isVisible() && QToolTip::text() == shown)
+            QToolTip::hideText();
+        shown.clear();
+        return QString();
+    }
+    shown = kd7010fp_typedNumber::refusal(kd7010fp_typedNumber::read(typed, typedBox), typedBox, box->text());
+    typed.clear();
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), shown, box, QRect(), refusalShownMs);
+    return shown;
 }
 
 } // namespace
-
-std::optional<double> kd7010fp_typedNumber::read(const QString &text, const QString &prefix, const QString &suffix)
-{
-    QString number = numberPart(text, prefix, suffix);
-    // A comma is a decimal comma, never a thousands separator: "1,5" is 1.5
-    // on every keyboard. Two separators make no number.
-    number.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (number.isEmpty() || number.count(QLatin1Char('.')) > 1)
-        return std::nullopt;
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = c.toDouble(number, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-double kd7010fp_typedNumber::fitToBox(double value, int decimals, double minimum, double maximum)
-{
-    const double scale = std::pow(10.0, std::max(decimals, 0));
-    const double rounded = std::round(value * scale) / scale;
-    // Far beyond the range the product may overflow; the nearest end is the answer all the same.
-    if (!std::isfinite(rounded))
-        return value < 0 ? minimum : maximum;
-    return std::clamp(rounded, minimum, maximum);
-}
-
-QValidator::State kd7010fp_typedNumber::state(
-    const QString &text, const QString &prefix, const QString &suffix, int decimals, double minimum, double maximum)
-{
-    const std::optional<double> value = read(text, prefix, suffix);
-    if (value && fitToBox(*value, decimals, minimum, maximum) == *value)
-        return QValidator::Acceptable;
-    return QValidator::Intermediate;
-}
-
-bool kd7010fp_typedNumber::fixup(QString &input, const QString &prefix, const QString &suffix, int decimals,
-    double minimum, double maximum, const std::function<QString(double)> &shown)
-{
-    if (const std::optional<double> value = read(input, prefix, suffix)) {
-        input = prefix + shown(fitToBox(*value, decimals, minimum, maximum)) + suffix;
-        return true;
-    }
-    return numberPart(input, prefix, suffix).isEmpty();
-}
-
-QString kd7010fp_typedNumber::tellRefusal(
-    QAbstractSpinBox *box, QString &typed, const QString &prefix, const QString &suffix)
-{
-    if (typed.isEmpty())
-        return QString();
-    const QString message
-        = QSpinBox::tr("\"%1\" is not a number; the box keeps %2.").arg(numberPart(typed, prefix, suffix), box->text());
-    typed.clear();
-    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), message, box, QRect(), refusalShownMs);
-    return message;
-}
 
 kd7010fp_clampSpinBox::kd7010fp_clampSpinBox(QWidget *parent)
     : QSpinBox(parent)
 {
     setKeyboardTracking(false);
-    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampSpinBox::reportRefusal);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampSpinBox::committed);
 }
 
-QValidator::State kd7010fp_clampSpinBox::validate(QString &input, int &) const
+void kd7010fp_clampSpinBox::setQuantity(kd7010fp_typedNumber::Quantity quantity) { numberQuantity = quantity; }
+
+kd7010fp_typedNumber::Quantity kd7010fp_clampSpinBox::quantity() const { return numberQuantity; }
+
+kd7010fp_typedNumber::Box kd7010fp_clampSpinBox::typedBox() const
 {
-    return kd7010fp_typedNumber::state(input, prefix(), suffix(), 0, minimum(), maximum());
+    return { locale(), prefix(), suffix(), numberQuantity, 0, double(minimum()), double(maximum()), wrapping(),
+        isGroupSeparatorShown() };
 }
+
+QValidator::State kd7010fp_clampSpinBox::validate(QString &input, int &) const { return stateOf(input, typedBox()); }
 
 void kd7010fp_clampSpinBox::fixup(QString &input) const
 {
-    const QString typed = input;
-    if (!kd7010fp_typedNumber::fixup(input, prefix(), suffix(), 0, minimum(), maximum(),
-            [this](double v) { return textFromValue(int(v)); }))
-        refusedText = typed;
+    fixInput(
+        input, typedBox(), [this](double v) { return textFromValue(int(v)); }, refusedText);
 }
 
 int kd7010fp_clampSpinBox::valueFromText(const QString &text) const
 {
-    const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
-    return value ? int(kd7010fp_typedNumber::fitToBox(*value, 0, minimum(), maximum())) : this->value();
+    const kd7010fp_typedNumber::Box box = typedBox();
+    const Reading reading = kd7010fp_typedNumber::read(text, box);
+    return reading.verdict == Reading::Number ? int(kd7010fp_typedNumber::fitToBox(reading.value, box)) : value();
 }
 
 void kd7010fp_clampSpinBox::stepBy(int steps)
 {
-    // Text that was no number is put back to the value first: said now,
-    // not at some later commit.
+    // Refused text is put back to the value first: said now, not at some
+    // later commit.
     QSpinBox::stepBy(steps);
-    reportRefusal();
+    committed();
 }
 
-void kd7010fp_clampSpinBox::reportRefusal()
+void kd7010fp_clampSpinBox::committed()
 {
-    const QString message = kd7010fp_typedNumber::tellRefusal(this, refusedText, prefix(), suffix());
+    const QString message = tellCommit(this, refusedText, typedBox(), shownRefusal);
     if (!message.isEmpty())
         emit refused(message);
 }
@@ -129,39 +102,48 @@ kd7010fp_clampDoubleSpinBox::kd7010fp_clampDoubleSpinBox(QWidget *parent)
     : QDoubleSpinBox(parent)
 {
     setKeyboardTracking(false);
-    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampDoubleSpinBox::reportRefusal);
+    connect(this, &QAbstractSpinBox::editingFinished, this, &kd7010fp_clampDoubleSpinBox::committed);
+}
+
+void kd7010fp_clampDoubleSpinBox::setQuantity(kd7010fp_typedNumber::Quantity quantity) { numberQuantity = quantity; }
+
+kd7010fp_typedNumber::Quantity kd7010fp_clampDoubleSpinBox::quantity() const { return numberQuantity; }
+
+kd7010fp_typedNumber::Box kd7010fp_clampDoubleSpinBox::typedBox() const
+{
+    return { locale(), prefix(), suffix(), numberQuantity, decimals(), minimum(), maximum(), wrapping(),
+        isGroupSeparatorShown() };
 }
 
 QValidator::State kd7010fp_clampDoubleSpinBox::validate(QString &input, int &) const
 {
-    return kd7010fp_typedNumber::state(input, prefix(), suffix(), decimals(), minimum(), maximum());
+    return stateOf(input, typedBox());
 }
 
 void kd7010fp_clampDoubleSpinBox::fixup(QString &input) const
 {
-    const QString typed = input;
-    if (!kd7010fp_typedNumber::fixup(input, prefix(), suffix(), decimals(), minimum(), maximum(),
-            [this](double v) { return textFromValue(v); }))
-        refusedText = typed;
+    fixInput(
+        input, typedBox(), [this](double v) { return textFromValue(v); }, refusedText);
 }
 
 double kd7010fp_clampDoubleSpinBox::valueFromText(const QString &text) const
 {
-    const std::optional<double> value = kd7010fp_typedNumber::read(text, prefix(), suffix());
-    return value ? kd7010fp_typedNumber::fitToBox(*value, decimals(), minimum(), maximum()) : this->value();
+    const kd7010fp_typedNumber::Box box = typedBox();
+    const Reading reading = kd7010fp_typedNumber::read(text, box);
+    return reading.verdict == Reading::Number ? kd7010fp_typedNumber::fitToBox(reading.value, box) : value();
 }
 
 void kd7010fp_clampDoubleSpinBox::stepBy(int steps)
 {
-    // Text that was no number is put back to the value first: said now,
-    // not at some later commit.
+    // Refused text is put back to the value first: said now, not at some
+    // later commit.
     QDoubleSpinBox::stepBy(steps);
-    reportRefusal();
+    committed();
 }
 
-void kd7010fp_clampDoubleSpinBox::reportRefusal()
+void kd7010fp_clampDoubleSpinBox::committed()
 {
-    const QString message = kd7010fp_typedNumber::tellRefusal(this, refusedText, prefix(), suffix());
+    const QString message = tellCommit(this, refusedText, typedBox(), shownRefusal);
     if (!message.isEmpty())
         emit refused(message);
 }

@@ -5,13 +5,12 @@
 // "1,5" in a box of two decimals becomes 15, "11" in a box of -10..10 becomes
 // 1, each a tenfold error that reaches the card without a word.
 //
-// Every box of the panels reads a typed number the same way:
-// - a decimal point or a decimal comma separates the decimals; "1e3" is 1000;
-// - the number is rounded to what the box shows: its decimals, or a whole
-//   number in a whole-number box (7.5 gives 8);
-// - beyond the range it becomes the nearest end of it;
-// - text that is no number leaves the box at its previous value, and the box
-//   says so in a tool tip beside it (and emits `refused`).
+// Every box of the panels reads a typed number the same way
+// (kd7010fp_typednumber.h): its unit, decimal and group marks, its locale's
+// digits; rounded to what the box shows, beyond the range the nearest end,
+// wrapped in a wrapping box. Text it cannot take leaves the box at its
+// previous value, and the box says why in a tool tip beside it (and emits
+// `refused`); the tip goes at the next commit the box takes.
 // valueChanged waits for the commit (keyboard tracking is off by default), so
 // the value a box had before the operator began typing is the one it keeps
 // for text that is no number, and a half-typed "-2.5" never acts as -2.
@@ -22,32 +21,8 @@
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
-#include <functional>
-#include <optional>
 
-// The reading shared by both boxes.
-class kd7010fp_typedNumber
-{
-public:
-    // The number in `text` once `prefix` and `suffix` are taken off, when it
-    // reads as a finite one; nothing otherwise.
-    static std::optional<double> read(const QString &text, const QString &prefix, const QString &suffix);
-    // What a box of `decimals` decimals (0: whole numbers) and range
-    // [minimum, maximum] makes of `value`.
-    static double fitToBox(double value, int decimals, double minimum, double maximum);
-    // Acceptable for a number the box takes as it stands, else Intermediate:
-    // never Invalid, so no keystroke is refused.
-    static QValidator::State state(
-        const QString &text, const QString &prefix, const QString &suffix, int decimals, double minimum, double maximum);
-    // Rewrites `input` as the box shows the number it holds (`shown` writes a
-    // value); false when it holds no number, blank text aside.
-    static bool fixup(QString &input, const QString &prefix, const QString &suffix, int decimals, double minimum,
-        double maximum, const std::function<QString(double)> &shown);
-    // Once a commit has put `box` back to its value: the operator's words for
-    // `typed`, text that was no number, shown beside the box for a few
-    // seconds; `typed` is cleared. Empty when `typed` is.
-    static QString tellRefusal(QAbstractSpinBox *box, QString &typed, const QString &prefix, const QString &suffix);
-};
+#include "kd7010fp_typednumber.h"
 
 class kd7010fp_clampSpinBox : public QSpinBox
 {
@@ -55,11 +30,14 @@ class kd7010fp_clampSpinBox : public QSpinBox
 
 public:
     explicit kd7010fp_clampSpinBox(QWidget *parent = nullptr);
+    // The units the box reads beside its own suffix.
+    void setQuantity(kd7010fp_typedNumber::Quantity quantity);
+    kd7010fp_typedNumber::Quantity quantity() const;
     // An arrow or the wheel commits what was typed before it steps.
     void stepBy(int steps) override;
 
 signals:
-    // Typed text that is no number was committed; the box kept its value.
+    // Typed text the box cannot take was committed; the box kept its value.
     void refused(const QString &message);
 
 protected:
@@ -68,8 +46,11 @@ protected:
     int valueFromText(const QString &text) const override;
 
 private:
-    void reportRefusal();
+    kd7010fp_typedNumber::Box typedBox() const;
+    void committed();
+    kd7010fp_typedNumber::Quantity numberQuantity = kd7010fp_typedNumber::None;
     mutable QString refusedText; // set by fixup, told once the commit is done
+    QString shownRefusal; // the tip beside the box, while it may show
 };
 
 class kd7010fp_clampDoubleSpinBox : public QDoubleSpinBox
@@ -78,6 +59,8 @@ class kd7010fp_clampDoubleSpinBox : public QDoubleSpinBox
 
 public:
     explicit kd7010fp_clampDoubleSpinBox(QWidget *parent = nullptr);
+    void setQuantity(kd7010fp_typedNumber::Quantity quantity);
+    kd7010fp_typedNumber::Quantity quantity() const;
     void stepBy(int steps) override;
 
 signals:
@@ -89,8 +72,11 @@ protected:
     double valueFromText(const QString &text) const override;
 
 private:
-    void reportRefusal();
+    kd7010fp_typedNumber::Box typedBox() const;
+    void committed();
+    kd7010fp_typedNumber::Quantity numberQuantity = kd7010fp_typedNumber::None;
     mutable QString refusedText;
+    QString shownRefusal;
 };
 
 #endif

@@ -236,6 +236,10 @@ void tst_frontpanel::typedTextIsReadWhole_data()
     QTest::newRow("duty, more decimals") << "duty" << "12.34" << 12.3 << false;
     QTest::newRow("DAC, decimal comma") << "dac" << "2,5" << 2.5 << false;
     QTest::newRow("formula samples, beyond") << "samples" << "300000" << 262143.0 << false;
+    QTest::newRow("frequency, kilohertz") << "frequency" << "2 kHz" << 2000.0 << false;
+    QTest::newRow("frequency, one group") << "frequency" << "1,000" << 1000.0 << true;
+    QTest::newRow("amplitude, millivolts") << "amplitude" << "500 mV" << 0.5 << false;
+    QTest::newRow("phase, below zero") << "phase" << "-90" << 270.0 << false;
     // clang-format on
 }
 
@@ -279,7 +283,9 @@ void tst_frontpanel::typedTextIsReadWhole()
     QTEST(taken.at(box), "gets");
     if (refused) {
         QCOMPARE(typedInto->text(), before);
-        QCOMPARE(told, QStringList { QStringLiteral("\"%1\" is not a number; the box keeps %2.").arg(typed, before) });
+        // Why, in the box's words (tst_spinbox holds them all).
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].startsWith(QStringLiteral("\"%1\" ").arg(typed)), qPrintable(told[0]));
     } else {
         QCOMPARE(told, QStringList());
     }
