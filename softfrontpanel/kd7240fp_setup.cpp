@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kd7010fp_spinbox.h"
+#include "kd7010fp_typednumber.h"
 #include "kd7240fp_shapefile.h"
 
 namespace kd7240fp {

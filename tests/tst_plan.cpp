@@ -23,6 +23,7 @@ struct Case
     double duty1 = 50;
     double amplitude1 = 2, offset1 = 0.5;
     double limit = 10; // the card's range is -limit to limit
+    const char *locale = "C"; // the words' locale
 };
 
 } // namespace
@@ -70,12 +71,17 @@ void tst_plan::plan_data()
     QTest::newRow("a peak on the limit but for rounding") << Case { 2, 0, 1000, 0, false, 0, 50, 0.06, 3.24, 3.3 }
                                                           << 1 << 1000 << 0 << "plays 1000.00 Hz, 1000 samples"
                                                           << false;
+    // The readout writes numbers as the boxes do: the locale's decimal mark.
+    QTest::newRow("in German") << Case { 1, 0, 1000, 0, false, 0, 50, 2, 0.5, 10, "de_DE" } << 1 << 1000 << 0
+                               << "plays 1000,00 Hz, 1000 samples" << false;
     // clang-format on
 }
 
 void tst_plan::plan()
 {
     QFETCH(Case, c);
+    QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
     Settings s;
     s.channel[0].waveType = c.type1;
     s.channel[1].waveType = c.type2;

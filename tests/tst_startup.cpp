@@ -91,6 +91,8 @@ void setUpChild()
     } else if (scenario == "connected") {
         // Connected by the command line: only the exit question is asked.
         script->answer(QStringLiteral("Yes"));
+    } else if (scenario == "connected, told") {
+        script->answer(QStringLiteral("OK")).answer(QStringLiteral("Yes"));
     } else if (scenario == "fallback") {
         script->answer(QStringLiteral("OK")).answer(QStringLiteral("Auto Find")).answer(QStringLiteral("Yes"));
     } else if (scenario == "error-yes") {
@@ -279,19 +281,36 @@ void tst_startup::commandLineReachesTheCard_data()
     QTest::addColumn<QByteArray>("scenario");
     QTest::addColumn<QStringList>("boxes"); // the beginnings of the boxes shown, in order
     QTest::addColumn<QStringList>("calls"); // of the card's driver, in order, among others
+    QTest::addColumn<double>("amplitude"); // of the setup's sine
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<QString>("said"); // the beginning of a line on standard error; empty: none
     const QString ask = QStringLiteral("BOX How to connect to 7240 Function Card?");
     const QString exit = QStringLiteral("BOX Do you really want to exit?");
+    const QString fitted = QStringLiteral("\"sine.kd7240\" holds values beyond this card's output range");
     // clang-format off
     QTest::newRow("--connect, --start")
         << QStringList { "--connect", "VXI0::8::INSTR", "--card", "2", "--setup", "SETUP", "--start" }
         << QByteArray("connected") << QStringList { exit }
-        << QStringList { "kd7240_init", "kd7240_generateWaveform", "kd7240_close" };
+        << QStringList { "kd7240_init", "kd7240_generateWaveform", "kd7240_close" } << 1.0 << 0.0 << QString();
+    // 6 V on 3 V reaches 9 V on a card of -5 to 8 V: fitted as a pair, it
+    // plays, and what was changed is said after the start, never before it.
+    QTest::newRow("--start with values fitted")
+        << QStringList { "--connect", "VXI0::8::INSTR", "--card", "2", "--setup", "SETUP", "--start" }
+        << QByteArray("connected, told") << QStringList { "BOX " + fitted, exit }
+        << QStringList { "kd7240_init", "kd7240_generateWaveform", "kd7240_close" } << 6.0 << 3.0
+        << "kd7240fp: " + fitted;
+    QTest::newRow("--setup that cannot be read")
+        << QStringList { "--connect", "VXI0::8::INSTR", "--card", "2", "--setup", "/nowhere/gone.kd7240", "--start" }
+        << QByteArray("connected, told") << QStringList { "BOX The setup \"/nowhere/gone.kd7240\" was not taken up: ", exit }
+        << QStringList { "kd7240_init", "kd7240_close" } << 1.0 << 0.0
+        << "kd7240fp: The setup \"/nowhere/gone.kd7240\" was not taken up: ";
     QTest::newRow("--demo") << QStringList { "--demo" } << QByteArray("connected") << QStringList { exit }
-                            << QStringList();
+                            << QStringList() << 1.0 << 0.0 << QString();
     QTest::newRow("--connect to nothing")
         << QStringList { "--connect", "VXI0::9::INSTR" } << QByteArray("fallback")
         << QStringList { "BOX Cannot connect to VXI0::9::INSTR, function card 1: ", ask, exit }
-        << QStringList { "kd7240_init", "kd7240_init", "kd7240_close" };
+        << QStringList { "kd7240_init", "kd7240_init", "kd7240_close" } << 1.0 << 0.0
+        << "kd7240fp: Cannot connect to VXI0::9::INSTR";
     // clang-format on
 }
 
@@ -301,10 +320,14 @@ void tst_startup::commandLineReachesTheCard()
     QFETCH(QByteArray, scenario);
     QFETCH(QStringList, boxes);
     QFETCH(QStringList, calls);
+    QFETCH(double, amplitude);
+    QFETCH(double, offset);
+    QFETCH(QString, said);
     QTemporaryDir dir;
     kd7240fp::Settings sine;
     sine.channel[0].waveType = kd7240fp::waveSine;
-    sine.channel[0].amplitude = 1;
+    sine.channel[0].amplitude = amplitude;
+    sine.channel[0].offset = offset;
     QString error;
     QVERIFY(kd7240fp::writeSetupFile(dir.filePath(QStringLiteral("sine.kd7240")), sine, &error));
     arguments.replaceInStrings(QStringLiteral("SETUP"), dir.filePath(QStringLiteral("sine.kd7240")));
@@ -317,6 +340,8 @@ void tst_startup::commandLineReachesTheCard()
         QVERIFY2(shown[k].startsWith(boxes[k]), qPrintable(shown[k]));
     const QStringList driver = run.calls.filter(QRegularExpression(QStringLiteral("^kd7240_(init|generate|close)")));
     QCOMPARE(driver, calls);
+    const QStringList errors = run.lines.filter(QRegularExpression(QStringLiteral("^kd7240fp: ")));
+    QVERIFY2(said.isEmpty() ? errors.isEmpty() : !errors.filter(said).isEmpty(), qPrintable(errors.join('\n')));
 }
 
 // The panel closes with its settings kept beside the address history and
@@ -341,6 +366,9 @@ void tst_startup::lastSettingsAreTakenUp_data()
                                   << QStringList();
     QTest::newRow("--setup") << keptText << QStringList { "--setup", "SETUP" } << QByteArray("run") << 777
                              << QStringList();
+    // Told (see commandLineReachesTheCard), and the last settings taken instead of the defaults.
+    QTest::newRow("--setup that cannot be read") << keptText << QStringList { "--setup", "/nowhere/gone.kd7240" }
+                                                 << QByteArray("told") << 4321 << QStringList();
     QTest::newRow("damaged") << QByteArray("{\"setup\"") << QStringList() << QByteArray("told") << 1000
                              << QStringList { notRestored + "\"Last.kd7240\" is not a setup:" };
     QTest::newRow("cannot be written") << QByteArray("folder") << QStringList() << QByteArray("unwritable") << 1000
@@ -393,7 +421,8 @@ void tst_startup::lastSettingsAreTakenUp()
     QVERIFY2(kept.ok, qPrintable(kept.error));
     QCOMPARE(kept.settings.common.frequency, frequency);
     QFile backup(path + ".bak");
-    QCOMPARE(backup.open(QIODevice::ReadOnly) ? backup.readAll() : QByteArray(), scenario == "told" ? last : QByteArray());
+    const bool damaged = !last.isEmpty() && !kd7240fp::readSetup(last, QStringLiteral("Last.kd7240")).ok;
+    QCOMPARE(backup.open(QIODevice::ReadOnly) ? backup.readAll() : QByteArray(), damaged ? last : QByteArray());
     QFile::remove(path);
     QFile::remove(path + ".bak");
 }
