@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <optional>
 
 #include "kd7010.h"
 #include "kd7010fp_app.h"
@@ -64,7 +65,8 @@ bool kd7010fp_fcSelect::connectCard()
     ask.addButton(QMessageBox::Cancel);
     ask.setDefaultButton(autoFindButton);
 
-    kd7010fp_fcEnterAddress addressDialog(card);
+    // Made when the operator asks for it: the question comes on screen first.
+    std::optional<kd7010fp_fcEnterAddress> addressDialog;
     QStringList descriptors;
     QList<int> numbers;
     QString unavailableText;
@@ -108,11 +110,13 @@ bool kd7010fp_fcSelect::connectCard()
             step = exec() == QDialog::Accepted ? Step::Connect : Step::Cancelled;
             break;
         case Step::Address:
-            addressDialog.loadDefaults();
-            step = addressDialog.exec() == QDialog::Rejected ? Step::Ask : Step::Validate;
+            if (!addressDialog)
+                addressDialog.emplace(card);
+            addressDialog->loadDefaults();
+            step = addressDialog->exec() == QDialog::Rejected ? Step::Ask : Step::Validate;
             break;
         case Step::Validate: {
-            addressDialog.saveDefaults(descriptors, numbers);
+            addressDialog->saveDefaults(descriptors, numbers);
             const QString warning = checkEntries(descriptors, numbers);
             if (!warning.isEmpty()) {
                 kd7010fp_app::warningMessage(warning);
