@@ -13,7 +13,7 @@ set -euo pipefail
 run_packages=(
     g++ make cmake ninja-build
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
-    nlohmann-json3-dev pkg-config libmuparser-dev
+    nlohmann-json3-dev pkg-config libmuparser-dev libfftw3-dev
     fonts-dejavu-core xvfb xauth
 )
 # The tests, benchmarks and screenshots on top of that.

@@ -158,6 +158,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     dacPageLayout->addWidget(calibrationGroup, 1);
     tabs->addTab(dacPage, QStringLiteral("Write Channel/Calibrate"));
     preview = new kd7240fp_preview;
+    preview->setSpectrumOffered(true);
     tabs->addTab(preview, tr("Preview"));
 
     saveSetupButton = new QPushButton(tr("Save Setup…"));

@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QScatterSeries>
+#include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -20,11 +21,11 @@
 
 #include "kd7010fp_livelabel.h"
 #include "kd7240fp_plantext.h"
+#include "kd7240fp_spectrumview.h"
 #include "kd7240fp_synthesis.h"
 
 namespace {
 
-const QColor channelColours[2] = { QColor(0x15, 0x65, 0xc0), QColor(0xe0, 0x6c, 0x00) };
 const QColor limitColour(0x55, 0x55, 0x55);
 const QColor beyondColour(0xc6, 0x28, 0x28);
 const QColor seamColour(0x8e, 0x24, 0xaa);
@@ -94,6 +95,12 @@ kd7240fp_preview::kd7240fp_preview(QWidget *parent)
     new QVBoxLayout(this);
 }
 
+QColor kd7240fp_preview::channelColour(int channel)
+{
+    static const QColor colours[2] = { QColor(0x15, 0x65, 0xc0), QColor(0xe0, 0x6c, 0x00) };
+    return colours[channel];
+}
+
 QList<QPointF> kd7240fp_preview::trace(const double *s, int n, double dt, int columns)
 {
     kd7240fp::clearUpperVectorState();
@@ -132,6 +139,8 @@ void kd7240fp_preview::showPlan(const kd7240fp::Plan &plan, bool shapeScale)
         showProblem(kd7240fp::periodTitle(plan, names[0], names[1]));
         return;
     }
+    if (spectrum)
+        spectrum->showPlan(plan);
     const int count = plan.periodSamples;
     const double period = plan.timing.uTime;
     const bool sameTime = count == n && period == uTime;
@@ -174,6 +183,8 @@ void kd7240fp_preview::showProblem(const QString &reason)
     uTime = 1e-6;
     problem = reason;
     title = reason;
+    if (spectrum)
+        spectrum->showProblem(reason);
     if (chart)
         redraw();
 }
@@ -183,6 +194,8 @@ void kd7240fp_preview::setChannelName(int channel, const QString &name)
     names[channel] = name;
     if (channelSeries[channel])
         channelSeries[channel]->setName(name);
+    if (spectrum)
+        spectrum->setChannelName(channel, name);
 }
 
 void kd7240fp_preview::setVoltRange(VoltRange chosen)
@@ -237,12 +250,16 @@ void kd7240fp_preview::build()
     readout->setAccessibleName(tr("Sample under the pointer"));
     readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *bar = new QHBoxLayout;
+    timeControls = new QWidget(this);
+    auto *timeBar = new QHBoxLayout(timeControls);
+    timeBar->setContentsMargins(0, 0, 0, 0);
     voltAxisLabel = new QLabel(tr("Volt axis:"), this);
-    bar->addWidget(voltAxisLabel);
-    bar->addWidget(fitButton);
-    bar->addWidget(limitsButton);
-    bar->addStretch();
-    bar->addWidget(readout);
+    timeBar->addWidget(voltAxisLabel);
+    timeBar->addWidget(fitButton);
+    timeBar->addWidget(limitsButton);
+    timeBar->addStretch();
+    timeBar->addWidget(readout);
+    bar->addWidget(timeControls, 1);
     static_cast<QVBoxLayout *>(layout())->addLayout(bar);
 
     chart = new QChart;
@@ -262,7 +279,7 @@ void kd7240fp_preview::build()
     for (int k = 0; k < 2; ++k) {
         channelSeries[k] = new QLineSeries;
         channelSeries[k]->setName(names[k]);
-        channelSeries[k]->setPen(QPen(channelColours[k], 1.5));
+        channelSeries[k]->setPen(QPen(channelColour(k), 1.5));
         attach(channelSeries[k]);
     }
     for (int k = 0; k < 2; ++k) {
@@ -324,6 +341,8 @@ void kd7240fp_preview::build()
     view->viewport()->installEventFilter(this);
     layout()->addWidget(view);
     hideCrossHair();
+    if (spectrum)
+        placeSpectrum();
 }
 
 bool kd7240fp_preview::seamShown(int channel) const
@@ -582,4 +601,56 @@ bool kd7240fp_preview::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void kd7240fp_preview::setSpectrumOffered(bool offered)
+{
+    if (!offered || spectrum)
+        return;
+    spectrum = new kd7240fp_spectrumView(this);
+    spectrum->hide();
+    for (int k = 0; k < 2; ++k)
+        spectrum->setChannelName(k, names[k]);
+    if (chart)
+        placeSpectrum();
+}
+
+void kd7240fp_preview::placeSpectrum()
+{
+    timeButton = new QToolButton(this);
+    timeButton->setText(tr("Time"));
+    timeButton->setAccessibleName(tr("Show the samples in time"));
+    timeButton->setToolTip(tr("One period of each channel's samples in time"));
+    spectrumButton = new QToolButton(this);
+    spectrumButton->setText(tr("Spectrum"));
+    spectrumButton->setAccessibleName(tr("Show the spectrum of the samples"));
+    spectrumButton->setToolTip(tr("The lines of the whole buffer each channel plays, with its harmonics"));
+    auto *shown = new QButtonGroup(this);
+    for (QToolButton *button : { timeButton, spectrumButton }) {
+        button->setCheckable(true);
+        shown->addButton(button);
+    }
+    connect(timeButton, &QToolButton::clicked, this, [this] { showSpectrum(false); });
+    connect(spectrumButton, &QToolButton::clicked, this, [this] { showSpectrum(true); });
+    auto *bar = static_cast<QHBoxLayout *>(layout()->itemAt(0)->layout());
+    bar->insertWidget(0, timeButton);
+    bar->insertWidget(1, spectrumButton);
+    bar->insertSpacing(2, 12);
+    bar->addWidget(spectrum->controls, 1);
+    layout()->removeWidget(view);
+    views = new QStackedWidget(this);
+    views->addWidget(view);
+    views->addWidget(spectrum);
+    layout()->addWidget(views);
+    showSpectrum(false);
+}
+
+void kd7240fp_preview::showSpectrum(bool shown)
+{
+    timeButton->setChecked(!shown);
+    spectrumButton->setChecked(shown);
+    // The outgoing controls first: both in the bar at once would widen the window.
+    (shown ? timeControls : spectrum->controls)->hide();
+    (shown ? spectrum->controls : timeControls)->show();
+    views->setCurrentWidget(shown ? static_cast<QWidget *>(spectrum) : view);
 }

@@ -3,7 +3,8 @@
 // their envelope, a minimum and a maximum per pixel column, so 262143
 // samples cost a few thousand points; zoomed in, the visible part is traced
 // again, down to single samples. The volt axis fits the signal or spans the
-// card's range; a cross-hair reads the sample under the pointer.
+// card's range; a cross-hair reads the sample under the pointer. Where the
+// spectrum is offered, a toggle shows it instead (kd7240fp_spectrumview.h).
 #ifndef KD7240FP_PREVIEW_H
 #define KD7240FP_PREVIEW_H
 
@@ -24,6 +25,8 @@ class QLineSeries;
 class QScatterSeries;
 class QToolButton;
 class QCategoryAxis;
+class QStackedWidget;
+class kd7240fp_spectrumView;
 
 class kd7240fp_preview : public QWidget
 {
@@ -60,6 +63,14 @@ public:
     // Back to the whole period and the chosen volt range (a double click).
     void resetZoom();
 
+    // Offers the spectrum of the whole buffer beside the time view, with a
+    // Time / Spectrum toggle: the window's Preview tab does; the dialogs'
+    // plots of a shape do not. Once offered, it stays.
+    void setSpectrumOffered(bool offered);
+
+    // Each channel's colour, in every plot of the samples.
+    static QColor channelColour(int channel);
+
     QChartView *view = nullptr; // null until the tab is first shown
     QChart *chart = nullptr;
     QLineSeries *channelSeries[2] = {};
@@ -69,6 +80,9 @@ public:
     QToolButton *limitsButton = nullptr;
     QLabel *readout = nullptr; // the cross-hair's sample, or how to zoom
     QLabel *voltAxisLabel = nullptr;
+    kd7240fp_spectrumView *spectrum = nullptr; // null unless offered
+    QToolButton *timeButton = nullptr; // with spectrumButton, once the spectrum is offered
+    QToolButton *spectrumButton = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -96,6 +110,9 @@ private:
     // A shape's seam is drawn for this channel (-1: for either); the time
     // axis then runs on a little past the period, so the step stands clear.
     bool seamShown(int channel = -1) const;
+    // The toggle and the spectrum beside the time view.
+    void placeSpectrum();
+    void showSpectrum(bool shown);
 
     std::vector<double> samples[2];
     bool active[2] = {};
@@ -117,6 +134,8 @@ private:
     QCategoryAxis *voltAxis = nullptr;
     QGraphicsLineItem *crossHair[2] = {}; // vertical, horizontal
     std::optional<QPointF> pointer; // in the view's viewport, while it is there
+    QWidget *timeControls = nullptr; // the time view's buttons and readout
+    QStackedWidget *views = nullptr; // the time view and the spectrum, once offered
 };
 
 #endif
