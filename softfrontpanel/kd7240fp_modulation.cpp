@@ -374,8 +374,7 @@ struct TriangleShape
     }
 };
 
-template <class F>
-void withShape(int shape, int n, F f)
+template <class F> void withShape(int shape, int n, F f)
 {
     const double inverse = 1.0 / n;
     switch (shape) {
@@ -413,8 +412,7 @@ struct TriangleCarrier
     double at(double theta) const { return theta < 0.5 ? 4 * theta - 1 : 3 - 4 * theta; }
 };
 
-template <class F>
-void withCarrier(int waveType, double duty, F f)
+template <class F> void withCarrier(int waveType, double duty, F f)
 {
     switch (waveType) {
     case waveSquare:
@@ -434,8 +432,7 @@ void withCarrier(int waveType, double duty, F f)
 
 // Calls sample(i, kc, w) for i = 0 .. N-1 with kc = K i mod N and w = M i mod N,
 // stepped without products: the carrier's phase is kc / N, the modulation's w / N.
-template <class F>
-void overSamples(int N, int K, int M, F sample)
+template <class F> void overSamples(int N, int K, int M, F sample)
 {
     K %= N;
     M %= N;
@@ -518,7 +515,8 @@ void synthesizeModulated(const ModulationTiming &t, int channel, int waveType, d
             const double deviation = m.phaseDeviation / 360;
             withShape(m.shape, N, [&](auto shape) {
                 overSamples(N, K, M, [&](int i, int kc, int w) {
-                    out[i] = amplitude * carrier.at(turnsOf(kc * inverse + start + deviation * shape.value(w))) + offset;
+                    out[i]
+                        = amplitude * carrier.at(turnsOf(kc * inverse + start + deviation * shape.value(w))) + offset;
                 });
             });
             break;

@@ -7,9 +7,9 @@
 //
 // Conventions, as a bench generator's:
 // - The carrier is the channel's standard waveform c at the common frequency
-//   fc as synthesize() draws it: a sine starts at 0 rising, a square high
-//   first (for the channel's duty), saw and triangle at their minimum -1.
-//   Drawn from its phase theta (turns, 0 <= theta < 1): sin(2 pi theta);
+//   fc with synthesize()'s conventions: a sine starts at 0 rising, a square
+//   high first (for the channel's duty), saw and triangle at their minimum
+//   -1. Drawn from its phase theta (turns, 0 <= theta < 1): sin(2 pi theta);
 //   theta < duty ? 1 : -1; -1 + 2 theta; -1 + 4 theta rising to 1 at a half,
 //   falling after it. The channel's phase (degrees) is added to theta.
 // - The modulating shape m (sine, square, triangle or ramp = the saw, coded
@@ -18,7 +18,8 @@
 //   period and -1 after; the triangle and the ramp start at -1 like the
 //   card's own (-1 + 4u up to u = 1/2 and 3 - 4u after it; -1 + 2u), with u
 //   = fm t the modulation's phase in turns. Each has the mean 0 over a
-//   period, so FM leaves the carrier's mean frequency at fc.
+//   period, so FM leaves the carrier's mean frequency at fc. fm (and the FSK
+//   rate and hop) are always the values played, which the timing may move.
 // - AM, depth d: y = A (1 + d m) / 2 c + offset: 100 % swings from 0 to the
 //   full amplitude, 0 % plays half of it.
 // - FM, deviation df Hz: the carrier's phase is fc t + (df / fm) I(u) turns,
@@ -44,10 +45,14 @@
 // at most maxSamples. Of the buffers that hold the modulation exactly the
 // shortest is taken (the highest rate), with the most samples that fit. When
 // none holds it (coprime frequencies need long buffers), the carrier stays
-// exact and fm moves to the nearest M fc / K a buffer can hold. Frequencies
-// are taken to 0.01 Hz, counted in whole hundredths so the arithmetic is
-// exact. With PWM each carrier period has the same whole number of samples
-// S, so N = S K and R = S fc.
+// exact and fm moves to the nearest M fc / K a buffer can hold; the nearest
+// wins over the rate, so a far-off fm may take a long buffer at a rate down
+// to the ten samples. Frequencies are taken to 0.01 Hz, counted in whole
+// hundredths so the arithmetic is exact. R = N fc / K need not be a round
+// number. With PWM each carrier period has the same whole number of samples
+// S, so N = S K and R = S fc. FSK too holds whole carrier periods (so fc and
+// fh both have whole cycles in the buffer, and a channel beside it plays
+// fc): a carrier of a few Hz hopping near 100 kHz finds no buffer.
 //
 // The highest frequency the rate must serve: fc for AM and PWM; fc + df for
 // FM; fc + dphi / 360 x max |dm/dt| for PM (2 pi fm for the sine, 4 fm for
@@ -141,7 +146,7 @@ struct ModulationTiming
         OutOfRange, // a field outside its range (problemChannel)
         NoStandardWave, // a modulated channel, or one beside modulation, plays a shape
         NotSquare, // PWM of a carrier that is not a square
-        DeviationTooWide, // FM below 0 Hz or above maxCarrierFrequency
+        DeviationTooWide, // FM would reach 0 Hz or pass maxCarrierFrequency
         TooFast, // the highest frequency passes maxCarrierFrequency (PM)
         NoBuffer, // not one carrier period fits at ten samples of the highest frequency
         HopOutOfRange, // FSK: the hop moved out of its range

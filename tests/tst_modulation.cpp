@@ -79,24 +79,43 @@ void tst_modulation::timing_data()
     const auto fsk = [](double rate, double hop) { return channel(waveSine, Type::FSK, waveSine, rate, hop); };
     const auto pwm = [](double fm, double D) { return channel(waveSquare, Type::PWM, waveSine, fm, D); };
     const int ok = ModulationTiming::None;
-    QTest::newRow("gcd 100 Hz: 100 carrier periods at 1 MHz") << 10000 << am(100) << none << ok << 0 << 10000 << 100 << 1 << 0 << 100.0 << 0.0;
-    QTest::newRow("fm 2.5 Hz: the most samples in 0.4 s") << 1000 << am(2.5) << none << ok << 0 << 262143 << 400 << 1 << 0 << 2.5 << 0.0;
-    QTest::newRow("fm 12.34 Hz needs 50 s: moved") << 1000 << am(12.34) << none << ok << 0 << 262143 << 13047 << 161 << 0 << 1000.0 * 161 / 13047 << 0.0;
-    QTest::newRow("coprime 99991 Hz and 7 Hz: moved") << 99991 << am(7) << none << ok << 0 << 142852 << 14284 << 1 << 0 << 99991.0 / 14284 << 0.0;
-    QTest::newRow("100 kHz and 1 Hz: the longest buffer") << 100000 << am(1) << none << ok << 0 << 262140 << 26214 << 1 << 0 << 100000.0 / 26214 << 0.0;
-    QTest::newRow("channel 2 alone, a sine beside") << 10000 << sine << fm(150, 5000) << ok << 0 << 20000 << 200 << 0 << 3 << 150.0 << 0.0;
-    QTest::newRow("both: 100 and 150 Hz in 20 ms") << 10000 << am(100) << fm(150, 100) << ok << 0 << 20000 << 200 << 2 << 3 << 150.0 << 0.0;
-    QTest::newRow("both: channel 2 moved 0.01 %") << 1000 << am(100) << fm(33.33, 100) << ok << 0 << 30000 << 30 << 3 << 1 << 100.0 / 3 << 0.0;
-    QTest::newRow("both: channel 2 does not fit") << 10000 << am(1) << fm(1.3, 100) << int(ModulationTiming::NoCommonBuffer) << 2 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
-    QTest::newRow("FSK whole: nothing moves") << 1000 << fsk(10, 1100) << none << ok << 0 << 100000 << 100 << 1 << 0 << 10.0 << 1100.0;
-    QTest::newRow("FSK: the rate moves less") << 1000 << fsk(10.3, 1100) << none << ok << 0 << 262143 << 680 << 7 << 0 << 2100.0 / 204 << 1100.0;
-    QTest::newRow("FSK: the hop moves less") << 250 << fsk(10, 20000) << none << ok << 0 << 100000 << 25 << 1 << 0 << 10.0 << 20010.0;
-    QTest::newRow("FM too fast") << 70000 << fm(100, 40000) << none << int(ModulationTiming::DeviationTooWide) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
-    QTest::newRow("FM to 100 kHz at 1 MHz") << 60000 << fm(100, 40000) << none << ok << 0 << 10000 << 600 << 1 << 0 << 100.0 << 0.0;
-    QTest::newRow("PM sine too fast") << 90000 << channel(waveSine, Type::PM, waveSine, 10000, 180) << none << int(ModulationTiming::TooFast) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
-    QTest::newRow("PWM at 100 kHz: 10 samples a period") << 100000 << pwm(100, 30) << none << ok << 0 << 10000 << 1000 << 1 << 0 << 100.0 << 0.0;
-    QTest::newRow("PWM: a pulse would vanish") << 100000 << pwm(100, 45) << none << int(ModulationTiming::DutyTooWide) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
-    QTest::newRow("PWM of a sine") << 1000 << channel(waveSine, Type::PWM, waveSine, 10, 10) << none << int(ModulationTiming::NotSquare) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
+    QTest::newRow("gcd 100 Hz: 100 carrier periods at 1 MHz")
+        << 10000 << am(100) << none << ok << 0 << 10000 << 100 << 1 << 0 << 100.0 << 0.0;
+    QTest::newRow("fm 2.5 Hz: the most samples in 0.4 s")
+        << 1000 << am(2.5) << none << ok << 0 << 262143 << 400 << 1 << 0 << 2.5 << 0.0;
+    QTest::newRow("27.18 Hz needs 50 s: moved, nearest between convergents")
+        << 10000 << am(27.18) << none << ok << 0 << 262143 << 22443 << 61 << 0 << 10000.0 * 61 / 22443 << 0.0;
+    QTest::newRow("coprime 99991 Hz and 7 Hz: moved")
+        << 99991 << am(7) << none << ok << 0 << 142852 << 14284 << 1 << 0 << 99991.0 / 14284 << 0.0;
+    QTest::newRow("100 kHz and 1 Hz: the longest buffer")
+        << 100000 << am(1) << none << ok << 0 << 262140 << 26214 << 1 << 0 << 100000.0 / 26214 << 0.0;
+    QTest::newRow("channel 2 alone, a sine beside")
+        << 10000 << sine << fm(150, 5000) << ok << 0 << 20000 << 200 << 0 << 3 << 150.0 << 0.0;
+    QTest::newRow("both: 100 and 150 Hz in 20 ms")
+        << 10000 << am(100) << fm(150, 100) << ok << 0 << 20000 << 200 << 2 << 3 << 150.0 << 0.0;
+    QTest::newRow("both: channel 2 moved 0.01 %")
+        << 1000 << am(100) << fm(33.33, 100) << ok << 0 << 30000 << 30 << 3 << 1 << 100.0 / 3 << 0.0;
+    QTest::newRow("both: channel 2 does not fit")
+        << 10000 << am(1) << fm(1.3, 100) << int(ModulationTiming::NoCommonBuffer) << 2 << 0 << 0 << 0 << 0 << 0.0
+        << 0.0;
+    QTest::newRow("FSK whole: nothing moves")
+        << 1000 << fsk(10, 1100) << none << ok << 0 << 100000 << 100 << 1 << 0 << 10.0 << 1100.0;
+    QTest::newRow("FSK: the rate moves less")
+        << 1000 << fsk(10.3, 1100) << none << ok << 0 << 262143 << 680 << 7 << 0 << 2100.0 / 204 << 1100.0;
+    QTest::newRow("FSK: the hop moves less")
+        << 250 << fsk(10, 20000) << none << ok << 0 << 100000 << 25 << 1 << 0 << 10.0 << 20010.0;
+    QTest::newRow("FM too fast") << 70000 << fm(100, 40000) << none << int(ModulationTiming::DeviationTooWide) << 1 << 0
+                                 << 0 << 0 << 0 << 0.0 << 0.0;
+    QTest::newRow("FM to 100 kHz at 1 MHz")
+        << 60000 << fm(100, 40000) << none << ok << 0 << 10000 << 600 << 1 << 0 << 100.0 << 0.0;
+    QTest::newRow("PM sine too fast") << 90000 << channel(waveSine, Type::PM, waveSine, 10000, 180) << none
+                                      << int(ModulationTiming::TooFast) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
+    QTest::newRow("PWM at 100 kHz: 10 samples a period")
+        << 100000 << pwm(100, 30) << none << ok << 0 << 10000 << 1000 << 1 << 0 << 100.0 << 0.0;
+    QTest::newRow("PWM: a pulse would vanish")
+        << 100000 << pwm(100, 45) << none << int(ModulationTiming::DutyTooWide) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
+    QTest::newRow("PWM of a sine") << 1000 << channel(waveSine, Type::PWM, waveSine, 10, 10) << none
+                                   << int(ModulationTiming::NotSquare) << 1 << 0 << 0 << 0 << 0 << 0.0 << 0.0;
 }
 
 void tst_modulation::timing()
