@@ -150,7 +150,7 @@ struct ModulationTiming
         TooFast, // the highest frequency passes maxCarrierFrequency (PM)
         NoBuffer, // not one carrier period fits at ten samples of the highest frequency
         HopOutOfRange, // FSK: the hop moved out of its range
-        DutyTooWide, // PWM: a pulse would vanish at the samples of a carrier period
+        DutyTooWide, // PWM: a pulse would vanish; the buffer is filled in, pwmStep gives the step
         NoCommonBuffer, // channel 2 does not fit channel 1's buffer
     };
     bool ok = false;
