@@ -1,0 +1,194 @@
+// Modulation played as exact buffers. The card has no modulator, but it
+// repeats a buffer of N samples at a rate R: a buffer that holds whole
+// periods of both the carrier and the modulation repeats without a seam, so
+// the modulated signal it plays is exact. Pure arithmetic: which buffer
+// (modulationTiming) and its samples (synthesizeModulated); numbers and codes
+// only.
+//
+// Conventions, as a bench generator's:
+// - The carrier is the channel's standard waveform c at the common frequency
+//   fc with synthesize()'s conventions: a sine starts at 0 rising, a square
+//   high first (for the channel's duty), saw and triangle at their minimum
+//   -1. Drawn from its phase theta (turns, 0 <= theta < 1): sin(2 pi theta);
+//   theta < duty ? 1 : -1; -1 + 2 theta; -1 + 4 theta rising to 1 at a half,
+//   falling after it. The channel's phase (degrees) is added to theta.
+// - The modulating shape m (sine, square, triangle or ramp = the saw, coded
+//   as the WaveType of the same shape) runs from -1 to 1 at fm and starts at
+//   phase 0 on the first sample: sin(2 pi u); +1 for the first half of a
+//   period and -1 after; the triangle and the ramp start at -1 like the
+//   card's own (-1 + 4u up to u = 1/2 and 3 - 4u after it; -1 + 2u), with u
+//   = fm t the modulation's phase in turns. Each has the mean 0 over a
+//   period, so FM leaves the carrier's mean frequency at fc. fm (and the FSK
+//   rate and hop) are always the values played, which the timing may move.
+// - AM, depth d: y = A (1 + d m) / 2 c + offset: 100 % swings from 0 to the
+//   full amplitude, 0 % plays half of it.
+// - FM, deviation df Hz: the carrier's phase is fc t + (df / fm) I(u) turns,
+//   I the integral of m over u in closed form: (1 - cos 2 pi u) / (2 pi) for
+//   the sine; u, then 1 - u for the square; u (2u - 1), then
+//   -(2u - 1)(u - 1) for the triangle; u (u - 1) for the ramp. I is 0 at
+//   every whole period, so the phase closes over the buffer.
+// - PM, deviation dphi degrees: the phase is fc t + dphi / 360 m(u) turns.
+// - FSK, hop fh and rate fr: the carrier's frequency is fc for the first half
+//   of each 1 / fr and fh for the second, its phase continuous at each hop. A
+//   rate period advances it by P = (fc + fh) / (2 fr) turns: the buffer only
+//   closes when P is whole, so the timing moves the hop or the rate
+//   (whichever moves less, relatively) until it is.
+// - PWM (square carrier only), duty deviation D %: carrier period p's duty is
+//   duty + D m(u_p), u_p the modulation's phase where that period starts, as
+//   whole samples of the period (floor, as the plain square's duty); no
+//   pulse may vanish: duty - D and duty + D stay a sample away from 0 and 100 %.
+//   The phase moves a PWM channel by whole samples.
+//
+// The timing: the buffer lasts T = K / fc = M / fm (K carrier periods, M
+// modulation periods, whole numbers) in N samples at R = N / T: R at least
+// ten times the highest frequency in the buffer (below) and at most 1 MHz, N
+// at most maxSamples. Of the buffers that hold the modulation exactly the
+// shortest is taken (the highest rate), with the most samples that fit. When
+// none holds it (coprime frequencies need long buffers), the carrier stays
+// exact and fm moves to the nearest M fc / K a buffer can hold; the nearest
+// wins over the rate, so a far-off fm may take a long buffer at a rate down
+// to the ten samples. Frequencies are taken to 0.01 Hz, counted in whole
+// hundredths so the arithmetic is exact. R = N fc / K need not be a round
+// number. With PWM each carrier period has the same whole number of samples
+// S, so N = S K and R = S fc. FSK too holds whole carrier periods (so fc and
+// fh both have whole cycles in the buffer, and a channel beside it plays
+// fc): a carrier of a few Hz hopping near 100 kHz finds no buffer.
+//
+// The highest frequency the rate must serve: fc for AM and PWM; fc + df for
+// FM; fc + dphi / 360 x max |dm/dt| for PM (2 pi fm for the sine, 4 fm for
+// the triangle, 2 fm for the ramp, whose drop is a phase step; a square's
+// steps add none); max(fc, fh) for FSK; and never below the modulating
+// frequency (or the FSK rate), so the shape too has ten samples a period.
+//
+// Both channels modulated: one buffer holds whole periods of both. Channel 1
+// is fitted as if it were alone; channel 2 then fits whole multiples of that
+// buffer. When that plays channel 2's frequency more than
+// modulationTolerance off, and farther off than a buffer of its own would,
+// channel 2 is refused (NoCommonBuffer). A channel that is not modulated
+// plays its standard waveform beside: carrierPeriods periods in the buffer's
+// samples (synthesizePeriods, synthesizeSine).
+#ifndef KD7240FP_MODULATION_H
+#define KD7240FP_MODULATION_H
+
+#include "kd7240fp_synthesis.h"
+
+namespace kd7240fp {
+
+// What one channel's modulation is set to. frequency, deviation, hop and rate
+// in Hz, depth and dutyDeviation in percent, phaseDeviation in degrees. Only
+// the fields of `type` count.
+struct Modulation
+{
+    enum Type { None, AM, FM, PM, FSK, PWM };
+
+    Type type = None;
+    int shape = waveSine; // the modulating shape: waveSine, waveSquare, waveSaw (the ramp), waveTriangle
+    double frequency = 100; // fm
+    double depth = 100; // AM
+    double deviation = 100; // FM
+    double phaseDeviation = 180; // PM
+    double hop = 100; // FSK: the frequency of each period's second half
+    double rate = 10; // FSK: hops back and forth per second
+    double dutyDeviation = 10; // PWM
+
+    bool active() const { return type != None; }
+    bool operator==(const Modulation &o) const
+    {
+        return type == o.type && shape == o.shape && frequency == o.frequency && depth == o.depth
+            && deviation == o.deviation && phaseDeviation == o.phaseDeviation && hop == o.hop && rate == o.rate
+            && dutyDeviation == o.dutyDeviation;
+    }
+    bool operator!=(const Modulation &o) const { return !(*this == o); }
+};
+
+// A field added to Modulation stops the build here until operator== and
+// this count know it.
+inline void compareEveryModulationField()
+{
+    [[maybe_unused]] auto [type, shape, frequency, depth, deviation, phaseDeviation, hop, rate, dutyDeviation]
+        = Modulation();
+}
+
+// The ranges the fields may take; the timing refuses values outside them.
+// FM further needs fc - deviation > 0 and fc + deviation <= the card's
+// highest frequency; PWM a duty deviation that leaves every pulse a sample.
+constexpr int modulationDecimals = 2; // frequency, deviation, hop and rate: 0.01 Hz
+constexpr double minModulationFrequency = 0.01; // fm and the FSK rate
+constexpr double maxModulationFrequency = 20000;
+constexpr double maxDepth = 120;
+constexpr double maxDeviation = 99999; // FM, Hz
+constexpr double maxPhaseDeviation = 360;
+constexpr double minHop = 0.01;
+constexpr double maxHop = 100000;
+constexpr double maxDutyDeviation = 49;
+// The highest frequency the card plays (ten samples a period at 1 MHz).
+constexpr double maxCarrierFrequency = 100000;
+// Channel 2 may be moved this share off beside channel 1 (see above).
+constexpr double modulationTolerance = 1e-3;
+
+// What the timing needs of a channel: its waveform (waveNone: silent), the
+// square's duty (percent) and the modulation.
+struct ModulatedChannel
+{
+    int waveType = waveNone;
+    double duty = 50;
+    Modulation modulation;
+
+    bool modulated() const { return waveType != waveNone && modulation.active(); }
+};
+
+struct ModulationTiming
+{
+    enum Problem {
+        None,
+        NotModulated, // neither active channel is modulated
+        NoFrequency, // fc outside 1 .. maxCarrierFrequency
+        OutOfRange, // a field outside its range (problemChannel)
+        NoStandardWave, // a modulated channel, or one beside modulation, plays a shape
+        NotSquare, // PWM of a carrier that is not a square
+        DeviationTooWide, // FM would reach 0 Hz or pass maxCarrierFrequency
+        TooFast, // the highest frequency passes maxCarrierFrequency (PM)
+        NoBuffer, // not one carrier period fits at ten samples of the highest frequency
+        HopOutOfRange, // FSK: the hop moved out of its range
+        DutyTooWide, // PWM: a pulse would vanish; the buffer is filled in, pwmStep gives the step
+        NoCommonBuffer, // channel 2 does not fit channel 1's buffer
+    };
+    bool ok = false;
+    Problem problem = NotModulated;
+    int problemChannel = 0; // 1 or 2 where a channel is at fault
+
+    int frequency = 0; // fc, Hz, played exactly
+    int samples = 0; // N
+    double rate = 0; // R = N fc / K, Hz
+    int carrierPeriods = 0; // K
+    double samplesPerPeriod = 0; // N / K: a whole number S with PWM
+    double highest = 0; // Hz, the frequency R serves ten samples of
+    bool moved = false; // some channel plays other values than asked
+
+    struct Channel
+    {
+        bool modulated = false;
+        int periods = 0; // M: modulation (FSK: rate) periods in the buffer
+        // As asked, but frequency (or hop and rate) as played: M fc / K.
+        Modulation played;
+        int fskTurns = 0; // FSK: P, the carrier's turns in one rate period
+        bool moved = false;
+        double error = 0; // the largest relative move of a played value
+        double pwmStep = 0; // PWM: the duty's step, 100 / samplesPerPeriod %
+    };
+    Channel channels[2];
+};
+
+// The buffer for fc Hz and both channels (either may be silent or
+// unmodulated; at least one modulated).
+ModulationTiming modulationTiming(int frequency, const ModulatedChannel &channel1, const ModulatedChannel &channel2);
+
+// The timing.samples samples of modulated channel `channel` (1 or 2) of an
+// ok timing, into out: carrier waveType (1..4) with the square's duty
+// (percent), amplitude and offset in volts, the carrier's phase in degrees.
+void synthesizeModulated(const ModulationTiming &timing, int channel, int waveType, double duty, double amplitude,
+    double offset, double phaseDegrees, double *out);
+
+} // namespace kd7240fp
+
+#endif
