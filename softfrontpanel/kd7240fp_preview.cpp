@@ -21,6 +21,7 @@
 
 #include "kd7010fp_livelabel.h"
 #include "kd7240fp_plantext.h"
+#include "kd7240fp_plotcolours.h"
 #include "kd7240fp_spectrumview.h"
 #include "kd7240fp_synthesis.h"
 
@@ -93,12 +94,6 @@ kd7240fp_preview::kd7240fp_preview(QWidget *parent)
     setAccessibleName(tr("Preview of one period"));
     setAccessibleDescription(tr("One period of each channel as the card is sent it, with the card's output limits"));
     new QVBoxLayout(this);
-}
-
-QColor kd7240fp_preview::channelColour(int channel)
-{
-    static const QColor colours[2] = { QColor(0x15, 0x65, 0xc0), QColor(0xe0, 0x6c, 0x00) };
-    return colours[channel];
 }
 
 QList<QPointF> kd7240fp_preview::trace(const double *s, int n, double dt, int columns)
@@ -279,7 +274,7 @@ void kd7240fp_preview::build()
     for (int k = 0; k < 2; ++k) {
         channelSeries[k] = new QLineSeries;
         channelSeries[k]->setName(names[k]);
-        channelSeries[k]->setPen(QPen(channelColour(k), 1.5));
+        channelSeries[k]->setPen(QPen(kd7240fp::channelColour(k), 1.5));
         attach(channelSeries[k]);
     }
     for (int k = 0; k < 2; ++k) {

@@ -68,9 +68,6 @@ public:
     // plots of a shape do not. Once offered, it stays.
     void setSpectrumOffered(bool offered);
 
-    // Each channel's colour, in every plot of the samples.
-    static QColor channelColour(int channel);
-
     QChartView *view = nullptr; // null until the tab is first shown
     QChart *chart = nullptr;
     QLineSeries *channelSeries[2] = {};

@@ -22,7 +22,7 @@
 #include <cmath>
 
 #include "kd7010fp_livelabel.h"
-#include "kd7240fp_preview.h"
+#include "kd7240fp_plotcolours.h"
 
 namespace {
 
@@ -219,7 +219,7 @@ void kd7240fp_spectrumView::build()
     levelAxis->setTickAnchor(0);
     chart->addAxis(levelAxis, Qt::AlignLeft);
     for (int k = 0; k < 2; ++k) {
-        const QColor colour = kd7240fp_preview::channelColour(k);
+        const QColor colour = kd7240fp::channelColour(k);
         lineSeries[k] = new QLineSeries;
         lineSeries[k]->setName(names[k]);
         lineSeries[k]->setPen(QPen(colour, 1));
