@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -14,6 +13,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -30,6 +30,7 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_formuladialog.h"
+#include "kd7240fp_model.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remembered.h"
@@ -42,8 +43,6 @@ namespace {
 
 constexpr int dacTab = 1;
 const QString liveKey = QStringLiteral("7240/LiveChanges");
-// Live changes reach the card at most this often while they keep coming.
-constexpr int liveSpacingMs = 100;
 
 QString dacWhatsThis(int channel)
 {
@@ -176,18 +175,16 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     addColumnButton(changeCardButton);
 
     timer = new QTimer(this);
-    // A poll's report waits while the operator answers another box.
-    generator = new kd7240fp_generator(
+    // What the operator chose and the card's session, held for every way
+    // in; a poll's report waits while the operator answers another box.
+    model = new kd7240fp_model(
         timer, [this](int count) { return sampleRoom(count); }, connection, &kd7010fp_app::messageBoxOpen, this);
     // Many settings change at once (a reset, the limits): draw once, after them.
     previewTimer = new QTimer(this);
     previewTimer->setSingleShot(true);
     previewTimer->setInterval(0);
-    // Live changes: a quick series of changes (a wheel spin, a held arrow)
-    // reaches the card at most once per liveSpacingMs, the last value always.
-    liveTimer = new QTimer(this);
-    liveTimer->setSingleShot(true);
     liveBox->setChecked(kd7240fp::remembered(liveKey).toBool());
+    model->setLiveChanges(liveBox->isChecked());
 
     connect(triggerButton, &QPushButton::clicked, this, &kd7240fp_App::pulseITRI);
     connect(startButton, &QPushButton::clicked, this, &kd7240fp_App::start);
@@ -199,23 +196,43 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     connect(calibrateButton, &QPushButton::clicked, this, &kd7240fp_App::calibrate);
     connect(timer, &QTimer::timeout, this, &kd7240fp_App::timerCallback);
     connect(this, &kd7010fp_app::resetPressed, this, &kd7240fp_App::resetDevice);
-    connect(generator, &kd7240fp_generator::stateChanged, this, &kd7240fp_App::showState);
-    // What the generator reports, the window shows.
-    connect(generator, &kd7240fp_generator::callReported, this, &kd7240fp_App::showCallReport);
-    connect(generator, &kd7240fp_generator::refused, this, [this](const QString &why) {
+    connect(model, &kd7240fp_model::stateChanged, this, &kd7240fp_App::showState);
+    // What the operator does and the model reports, the window shows in
+    // its boxes; a remote client's troubles go to its error queue instead.
+    connect(model, &kd7240fp_model::callReported, this,
+        [this](ViStatus status, const QString &callText, const QString &message, kd7240fp_model::Origin origin) {
+            if (origin == kd7240fp_model::Window)
+                showCallReport(status, callText, message);
+        });
+    connect(model, &kd7240fp_model::refused, this, [this](const QString &why, kd7240fp_model::Origin origin) {
         tellUnattended(why);
-        warningMessage(why);
+        if (origin == kd7240fp_model::Window)
+            warningMessage(why);
     });
-    connect(generator, &kd7240fp_generator::cautioned, this, [this](const QString &what) {
+    connect(model, &kd7240fp_model::cautioned, this, [this](const QString &what, kd7240fp_model::Origin origin) {
         tellUnattended(what);
-        warningMessage(what);
+        if (origin == kd7240fp_model::Window)
+            warningMessage(what);
     });
-    connect(generator, &kd7240fp_generator::calibrated, this,
-        [] { infoMessage(QStringLiteral("Calibration procedure completed successfully.")); });
+    connect(model, &kd7240fp_model::calibrated, this, [](kd7240fp_model::Origin origin) {
+        if (origin == kd7240fp_model::Window)
+            infoMessage(QStringLiteral("Calibration procedure completed successfully."));
+    });
     // While generating, the preview shows what was sent.
-    connect(generator, &kd7240fp_generator::sent, this, &kd7240fp_App::showSent);
+    connect(model, &kd7240fp_model::sent, this, &kd7240fp_App::showSent);
+    connect(model, &kd7240fp_model::liveNotSent, this,
+        [this](const QString &readout, const QString &why) { commonSettings->showReadout(readout, why, true); });
+    // The groups show the model; what the operator does in them goes to it.
+    connect(model, &kd7240fp_model::settingsChanged, this, &kd7240fp_App::showModel);
+    connect(model, &kd7240fp_model::dacsChanged, this, [this](kd7240fp_model::Origin origin) {
+        if (origin == kd7240fp_model::Window)
+            return;
+        const QSignalBlocker quiet1(dac1Box), quiet2(dac2Box);
+        dac1Box->setValue(model->dac(0));
+        dac2Box->setValue(model->dac(1));
+    });
     for (kd7240fp_chSet *group : { chan1, chan2 }) {
-        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::followSettings);
+        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::takeFromGroups);
         connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
             const QString path = kd7240fp_shapeLoader::askPath(this);
             if (!path.isEmpty())
@@ -224,13 +241,13 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
         connect(group, &kd7240fp_chSet::sweepRequested, this, [this, group] { askSweep(group); });
     }
-    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::followSettings);
+    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::takeFromGroups);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
     connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
-    connect(liveTimer, &QTimer::timeout, this, &kd7240fp_App::sendLive);
     connect(liveBox, &QCheckBox::toggled, this, [this](bool on) {
         kd7240fp::remember(liveKey, on);
-        showState(generator->state());
+        model->setLiveChanges(on);
+        showState(model->state());
     });
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
@@ -241,18 +258,38 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     buffer = nullptr;
     bufferSize = 0;
     showIdentity();
-    showState(generator->state());
+    showState(model->state());
 }
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
 
-kd7240fp::Settings kd7240fp_App::settings() const
+kd7240fp::Settings kd7240fp_App::settings() const { return model->settings(); }
+
+void kd7240fp_App::takeFromGroups()
 {
-    kd7240fp::Settings s;
-    s.channel[0] = chan1->settings();
-    s.channel[1] = chan2->settings();
-    s.common = commonSettings->settings();
-    return s;
+    if (showingModel)
+        return;
+    const kd7240fp::Settings shown { { chan1->settings(), chan2->settings() }, commonSettings->settings() };
+    // A change the card cannot take now is not taken: the groups show the
+    // model again.
+    if (model->change(shown, kd7240fp_model::Window) == kd7240fp_model::Locked)
+        showModel();
+}
+
+void kd7240fp_App::showModel()
+{
+    {
+        // The groups told what they already hold would only echo it back.
+        const QScopedValueRollback<bool> showing(showingModel, true);
+        const kd7240fp::Settings &s = model->settings();
+        kd7240fp_chSet *const groups[2] = { chan1, chan2 };
+        for (int k = 0; k < 2; ++k)
+            if (!(groups[k]->settings() == s.channel[k]))
+                groups[k]->setSettings(s.channel[k]);
+        if (!(commonSettings->settings() == s.common))
+            commonSettings->setSettings(s.common);
+    }
+    followSettings();
 }
 
 double *kd7240fp_App::allocateSamples(int count)
@@ -277,7 +314,7 @@ void kd7240fp_App::readCard()
 {
     double low = -10;
     double high = 10;
-    if (generator->readLimits(&low, &high)) {
+    if (model->generator()->readLimits(&low, &high)) {
         lowLimit = low;
         hiLimit = high;
     } else {
@@ -286,18 +323,19 @@ void kd7240fp_App::readCard()
     }
     // The card's front ends get the groups' filters.
     setFilt();
-    range = kd7240fp::cardRange(lowLimit, hiLimit);
+    const kd7240fp::CardRange range = kd7240fp::cardRange(lowLimit, hiLimit);
+    model->setRange(range);
     chan1->setRange(range);
     chan2->setRange(range);
     for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
         box->setRange(range.dac.low, range.dac.high);
         box->setSingleStep(0.1);
     }
-    generator->setLimits(range.offsets);
 
     // Each setValue that changes a box writes both channels through setDac.
-    dac1Box->setValue(generator->readDac(kd7240_CH1, dac1Box->value()));
-    dac2Box->setValue(generator->readDac(kd7240_CH2, dac2Box->value()));
+    dac1Box->setValue(model->generator()->readDac(kd7240_CH1, dac1Box->value()));
+    dac2Box->setValue(model->generator()->readDac(kd7240_CH2, dac2Box->value()));
+    model->takeDacs(dac1Box->value(), dac2Box->value());
     followSettings();
 }
 
@@ -305,13 +343,13 @@ void kd7240fp_App::showIdentity()
 {
     if (connection->link() == kd7010fp_connection::Lost)
         return;
-    const kd7240fp_generator::Identity id = generator->readIdentity();
+    const kd7240fp_generator::Identity id = model->generator()->readIdentity();
     aboutDialog->addHardwarePage(id.serialNumber, id.revision, id.model, QString(), QString());
 }
 
 int kd7240fp_App::setDac(double)
 {
-    generator->writeDacs(dac1Box->value(), dac2Box->value());
+    model->setDacs(dac1Box->value(), dac2Box->value(), kd7240fp_model::Window);
     return 0;
 }
 
@@ -323,31 +361,26 @@ int kd7240fp_App::setFilt()
     const int term1 = chan1->getTerm();
     const int filter2 = chan2->getFilt();
     const int term2 = chan2->getTerm();
-    generator->setFilters(filter1, term1, filter2, term2);
+    model->setFilters(filter1, term1, filter2, term2, kd7240fp_model::Window);
     return 0;
 }
 
 int kd7240fp_App::pulseITRI()
 {
-    generator->trigger();
+    model->trigger(kd7240fp_model::Window);
     return 0;
 }
 
 int kd7240fp_App::start()
 {
-    // The button is already checked for a start, unchecked for a stop.
-    if (startButton->isChecked() && filtersStale) {
-        filtersStale = false;
-        setFilt();
-    }
-    // The generator tells its state, refused or not: showState follows.
+    // The button is already checked for a start, unchecked for a stop. The
+    // generator tells its state, refused or not: showState follows.
     if (startButton->isChecked()) {
-        liveSent = settings();
         sentShown = false;
-        generator->start(liveSent);
+        model->start(kd7240fp_model::Window);
         previewTimer->start();
     } else {
-        generator->stop();
+        model->stop(kd7240fp_model::Window);
     }
     return 0;
 }
@@ -356,9 +389,9 @@ int kd7240fp_App::pause(bool checked)
 {
     // The texts "Resume" and "Pause" follow the state the generator tells.
     if (checked)
-        generator->pause();
+        model->pause();
     else
-        generator->resume();
+        model->resume();
     return 0;
 }
 
@@ -375,12 +408,12 @@ void kd7240fp_App::showCallReport(ViStatus status, const QString &callText, cons
 int kd7240fp_App::calibrate()
 {
     setCursor(Qt::WaitCursor);
-    generator->calibrate();
+    model->calibrate(kd7240fp_model::Window);
     setCursor(Qt::ArrowCursor);
     return 0;
 }
 
-void kd7240fp_App::timerCallback() { generator->poll(); }
+void kd7240fp_App::timerCallback() { model->generator()->poll(); }
 
 void kd7240fp_App::showState(kd7240fp_generator::State state)
 {
@@ -395,7 +428,7 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     }
     pauseButton->setText(state == kd7240fp_generator::Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     pauseButton->setEnabled(running);
-    const bool live = liveChanges();
+    const bool live = model->liveNow();
     // Locked controls say why in their tool tips.
     const QString whyLocked = !running || live ? QString()
         : !liveBox->isChecked() ? tr("Locked while the card generates: tick Live changes to change it as it "
@@ -418,102 +451,24 @@ void kd7240fp_App::showState(kd7240fp_generator::State state)
     triggerButton->setEnabled(card);
     dacGroup->setEnabled(card);
     calibrateButton->setEnabled(card);
-    chan1->led->setValue(generator->channelActive(0));
-    chan2->led->setValue(generator->channelActive(1));
+    chan1->led->setValue(model->generator()->channelActive(0));
+    chan2->led->setValue(model->generator()->channelActive(1));
     if (!running)
         followSettings();
-    // A change made while paused (or while a box was open) goes out now.
-    else if (live)
-        scheduleLive();
 }
 
 void kd7240fp_App::followSettings()
 {
-    // The readout, the tool tips and the preview take one plan, samples and
-    // all: what Start would send.
-    shownPlan = kd7240fp::planFor(settings(), generator->limits(), [this](int count) {
-        previewSamples.resize(size_t(count));
-        return previewSamples.data();
-    });
-    const kd7240fp::Plan &plan = shownPlan;
+    // The readout, the tool tips and the preview take the model's plan,
+    // samples and all: what Start would send.
+    const kd7240fp::Plan &plan = model->plan();
     commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
-    if (liveChanges())
-        scheduleLive();
     kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k) {
         groups[k]->showCommonFrequency(plan.frequency);
         groups[k]->showPhasePlayed(plan.phasePlayed[k], plan.phaseExact[k]);
         groups[k]->showSize(plan.samples[k] != nullptr, plan.peakToPeak[k], plan.rms[k]);
         groups[k]->showDutyPlayed(plan.dutyHigh[k], plan.timing.ok ? plan.timing.nSam : 0);
-    }
-    previewTimer->start();
-}
-
-bool kd7240fp_App::liveChanges() const
-{
-    const kd7240fp::CommonSettings common = commonSettings->settings();
-    return liveBox->isChecked() && generator->state() == kd7240fp_generator::Generating
-        && !common.byTrigger() && common.length() == 0;
-}
-
-void kd7240fp_App::scheduleLive()
-{
-    if (liveTimer->isActive())
-        return;
-    // The first change after a quiet spell goes at once; the changes that
-    // keep coming after it wait for the spacing, and the last one is sent.
-    const qint64 since = lastLiveSend.isValid() ? lastLiveSend.elapsed() : liveSpacingMs;
-    liveTimer->start(int(std::max<qint64>(0, liveSpacingMs - since)));
-}
-
-void kd7240fp_App::sendLive()
-{
-    if (!liveChanges())
-        return;
-    // Under an open box (a report of the last change, say) nothing is sent:
-    // the change waits for the operator's answer.
-    if (QApplication::activeModalWidget()) {
-        liveTimer->start(liveSpacingMs);
-        return;
-    }
-    // A filter reaches the card through setFilt when it is chosen; only
-    // what changes the samples is sent again.
-    const kd7240fp::Settings now = settings();
-    kd7240fp::Settings samplesOnly = now;
-    for (int k = 0; k < 2; ++k) {
-        samplesOnly.channel[k].filterIndex = liveSent.channel[k].filterIndex;
-        samplesOnly.channel[k].lastFilter = liveSent.channel[k].lastFilter;
-    }
-    // Nothing new since it was sent, or since the card refused to stop for
-    // it (the operator's next change tries again).
-    if (samplesOnly == liveSent || (liveRefused && samplesOnly == *liveRefused))
-        return;
-    if (!shownPlan.playable()) {
-        // Refused: the card goes on playing what it played, and the readout
-        // says why, without a box per keystroke.
-        commonSettings->showReadout(kd7240fp::refusedReadout(shownPlan),
-            kd7240fp::sentences({ kd7240fp::problemText(shownPlan), tr("The card goes on playing what it played.") }),
-            true);
-        return;
-    }
-    // Shown by the generator's `sent`; without a card, planned again from
-    // liveSent when the preview is in sight.
-    sentShown = false;
-    lastLiveSend.start();
-    switch (generator->resend(shownPlan)) {
-    case kd7240fp_generator::Sent:
-        liveSent = now;
-        liveRefused.reset();
-        break;
-    case kd7240fp_generator::NotStopped:
-        liveRefused = samplesOnly;
-        commonSettings->showReadout(tr("not sent: the card did not stop"),
-            tr("The card refused to stop, so the new samples were not sent; it goes on playing what it played."),
-            true);
-        break;
-    case kd7240fp_generator::NotGenerated:
-    case kd7240fp_generator::NotSent:
-        break;
     }
     previewTimer->start();
 }
@@ -526,16 +481,16 @@ void kd7240fp_App::updatePreview()
     // every time), so a live change sent unseen costs no copy of them.
     if (tabs->currentWidget() != preview)
         return;
-    if (generator->running()) {
+    if (model->running()) {
         if (!sentShown)
-            showPlan(kd7240fp::planFor(liveSent, generator->limits(), [this](int count) {
+            showPlan(kd7240fp::planFor(model->sentSettings(), model->generator()->limits(), [this](int count) {
                 sentSamples.resize(size_t(count));
                 return sentSamples.data();
             }));
         sentShown = true;
         return;
     }
-    showPlan(shownPlan);
+    showPlan(model->plan());
 }
 
 void kd7240fp_App::showSent(const kd7240fp::Plan &plan)
@@ -596,14 +551,10 @@ bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
 void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 {
     // The card's front ends were told the filters the groups show now.
-    kd7240fp_chSet *const groups[2] = { chan1, chan2 };
     for (int k = 0; k < 2; ++k)
-        if (groups[k]->filterBox->currentIndex() != s.channel[k].filterIndex)
-            filtersStale = true;
-    chan1->setSettings(s.channel[0]);
-    chan2->setSettings(s.channel[1]);
-    commonSettings->setSettings(s.common);
-    followSettings();
+        if (model->settings().channel[k].filterIndex != s.channel[k].filterIndex)
+            model->filtersNotTold();
+    model->change(s, kd7240fp_model::Window);
 }
 
 QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
@@ -635,7 +586,7 @@ void kd7240fp_App::openSetup()
 
 bool kd7240fp_App::openSetupFile(const QString &path)
 {
-    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, range);
+    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
     if (!opened.settings) {
         warningMessage(opened.problem);
         return false;
@@ -648,7 +599,7 @@ bool kd7240fp_App::openSetupFile(const QString &path)
 
 bool kd7240fp_App::takeUpSetup(const QString &path)
 {
-    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, range);
+    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
     if (!opened.settings) {
         // Named by its whole path: the short name says little on a command line.
         const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -662,7 +613,7 @@ bool kd7240fp_App::takeUpSetup(const QString &path)
 
 void kd7240fp_App::restoreLastSetup()
 {
-    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(range);
+    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(model->range());
     if (last.settings)
         applySettings(*last.settings);
     if (!last.problem.isEmpty())
@@ -728,13 +679,13 @@ int kd7240fp_App::resetDevice()
         return 0;
 
     // The window goes back to idle first; the card's reset ends any burst.
-    generator->abandon();
+    model->generator()->abandon();
     // Open the same card again with a reset: a VXIplug&play init with reset
     // puts the instrument into its power-on state. A card lost before is
     // tried again; demo mode has nothing to open.
     const bool reopened = connection->link() != kd7010fp_connection::Demo;
     if (reopened)
-        generator->report(reopenCard(true), "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
+        model->generator()->report(reopenCard(true), "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
 
     chan1->resetToDefaults();
     chan2->resetToDefaults();
@@ -752,7 +703,7 @@ int kd7240fp_App::resetDevice()
 
 void kd7240fp_App::changeCardAsked()
 {
-    if (generator->running())
+    if (model->running())
         return;
     // The settings made stay, fitted to the new card's range.
     kd7240fp::Settings kept = settings();
@@ -766,7 +717,7 @@ void kd7240fp_App::changeCardAsked()
     readCard();
     showIdentity();
     QString changes;
-    kd7240fp_setupLoader::fitToCard(kept, range,
+    kd7240fp_setupLoader::fitToCard(kept, model->range(),
         tr("The settings hold values beyond this card's output range; they were changed:"), &changes);
     applySettings(kept);
     if (!changes.isEmpty())

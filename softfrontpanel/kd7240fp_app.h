@@ -6,12 +6,11 @@
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
-#include <QElapsedTimer>
-#include <optional>
 #include <vector>
 
 #include "kd7010fp_appfc.h"
 #include "kd7240fp_generator.h"
+#include "kd7240fp_model.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_setuploader.h"
 
@@ -60,23 +59,24 @@ public:
     QCheckBox *liveBox;
     // Third tab: one period of each channel as Start sends it.
     kd7240fp_preview *preview;
-    // The card's session: generation and every driver call of the panel.
-    kd7240fp_generator *generator;
+    // What the operator chose and the card's session, generation and every
+    // driver call of the panel: the one owner, which the window shows and a
+    // remote client changes alike.
+    kd7240fp_model *model;
     // The card's output limits as read (the demo range without a card, or
-    // when the read failed), and what the boxes offer within them.
+    // when the read failed).
     double lowLimit = -10;
     double hiLimit = 10;
-    kd7240fp::CardRange range = kd7240fp::cardRange(-10, 10);
     double *buffer = nullptr; // samples of both channels, malloc family
     int bufferSize = 0; // doubles that buffer holds
 
-    // What the generation tab holds now, as one value.
+    // What the operator chose: the model's settings, which the groups show.
     kd7240fp::Settings settings() const;
     // Loads one period from a file into a channel group and chooses it; a
     // file that cannot be used is reported, and the group keeps its waveform.
     bool loadShapeFile(kd7240fp_chSet *group, const QString &path);
-    // Sets every group from `settings`; nothing reaches the card until the
-    // operator starts or changes a filter.
+    // Takes `settings` (the groups show them); nothing reaches the card
+    // until the operator starts or changes a filter.
     void applySettings(const kd7240fp::Settings &settings);
 
     // Setups: "Save Setup…" and "Open Setup…" above Reset Device, then
@@ -127,9 +127,11 @@ private slots:
     // A driver call's failure in the error box (which offers to exit), a
     // warning in the warning box.
     void showCallReport(ViStatus status, const QString &callText, const QString &driverMessage);
-    // Live changes: the settings shown, planned already, sent to the burst
-    // that runs; a plan that cannot be played is refused in the readout.
-    void sendLive();
+    // What the operator did in a group goes to the model.
+    void takeFromGroups();
+    // The groups show the model's settings, and the readout, the tool tips
+    // and the preview its plan.
+    void showModel();
     // Change Card…: the connection flow again; on a new choice the new card
     // is read and every view shows it, the settings kept (fitted and listed).
     void changeCardAsked();
@@ -159,13 +161,6 @@ private:
     // Asks for a sweep (Sweep…) and gives the group its shape.
     void askSweep(kd7240fp_chSet *group);
     static QString boxTitle();
-    // Changes go to the card as they are made: Live changes is on and the
-    // card generates, started at once and without end.
-    bool liveChanges() const;
-
-    // Sends the live change soon: at once after a quiet spell, else once the
-    // spacing since the last send has passed.
-    void scheduleLive();
 
     void queueNotice(const QString &text, bool warning);
     void tellUnattended(const QString &text) const;
@@ -178,23 +173,12 @@ private:
     QList<Notice> notices;
     bool unattended = false;
     QTimer *previewTimer;
-    QTimer *liveTimer;
-    QElapsedTimer lastLiveSend;
-    // What the card plays: the settings last sent (at Start, or a live
-    // change), whether the preview shows them, and the room to plan them
-    // again for it.
-    kd7240fp::Settings liveSent;
-    // What a live change could not send because the card refused to stop.
-    std::optional<kd7240fp::Settings> liveRefused;
+    // Whether the preview shows what the card plays, and the room to plan
+    // it again for it.
     bool sentShown = true;
     std::vector<double> sentSamples;
-    // The plan of the settings shown (readout, tool tips, preview), and the
-    // room of its samples.
-    kd7240fp::Plan shownPlan;
-    std::vector<double> previewSamples;
-    // The card's front ends were last told other filters than the groups
-    // show (a setup was opened): the next Start tells them first.
-    bool filtersStale = false;
+    // The groups are being told the model's settings: what they echo back is no change.
+    bool showingModel = false;
 };
 
 #endif

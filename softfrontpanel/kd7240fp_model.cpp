@@ -1,0 +1,253 @@
+#include "kd7240fp_model.h"
+
+#include <QTimer>
+#include <algorithm>
+
+#include "kd7240fp_plantext.h"
+
+namespace {
+
+// Who asked for the call under way, for as long as it runs: reports
+// emitted meanwhile carry it.
+class Asking
+{
+public:
+    Asking(kd7240fp_model::Origin &current, kd7240fp_model::Origin origin)
+        : current(current)
+        , before(current)
+    {
+        current = origin;
+    }
+    ~Asking() { current = before; }
+    Asking(const Asking &) = delete;
+    Asking &operator=(const Asking &) = delete;
+
+private:
+    kd7240fp_model::Origin &current;
+    kd7240fp_model::Origin before;
+};
+
+} // namespace
+
+kd7240fp_model::kd7240fp_model(QTimer *pollTimer, kd7240fp::SampleRoom room, const kd7010fp_connection *connection,
+    std::function<bool()> reportWaits, QObject *parent)
+    : QObject(parent)
+    , generator_(new kd7240fp_generator(pollTimer, std::move(room), connection, reportWaits, this))
+    , reportWaits_(std::move(reportWaits))
+    , liveTimer_(new QTimer(this))
+{
+    liveTimer_->setSingleShot(true);
+    connect(liveTimer_, &QTimer::timeout, this, [this] { sendLive(false); });
+    connect(generator_, &kd7240fp_generator::stateChanged, this, &kd7240fp_model::followState);
+    connect(generator_, &kd7240fp_generator::sent, this, &kd7240fp_model::sent);
+    connect(generator_, &kd7240fp_generator::callReported, this,
+        [this](ViStatus status, const QString &callText, const QString &message) {
+            emit callReported(status, callText, message, origin_);
+        });
+    connect(generator_, &kd7240fp_generator::refused, this, [this](const QString &why) { emit refused(why, origin_); });
+    connect(generator_, &kd7240fp_generator::cautioned, this,
+        [this](const QString &what) { emit cautioned(what, origin_); });
+    connect(generator_, &kd7240fp_generator::calibrated, this, [this] { emit calibrated(origin_); });
+    replan();
+}
+
+void kd7240fp_model::replan()
+{
+    plan_ = kd7240fp::planFor(settings_, generator_->limits(), [this](int count) {
+        planSamples_.resize(size_t(count));
+        return planSamples_.data();
+    });
+}
+
+void kd7240fp_model::setRange(const kd7240fp::CardRange &range)
+{
+    range_ = range;
+    generator_->setLimits(range.offsets);
+    replan();
+    emit settingsChanged(Window);
+}
+
+QString kd7240fp_model::lockedReason(const kd7240fp::Settings &settings, Origin origin) const
+{
+    if (!running())
+        return QString();
+    const kd7240fp::CommonSettings &now = settings_.common, &asked = settings.common;
+    if (asked.startIndex != now.startIndex || asked.stopIndex != now.stopIndex || asked.cycles != now.cycles
+        || asked.exactFrequency != now.exactFrequency)
+        return tr("the start, the stop, the cycles and Exact frequency change only while the card is idle");
+    if (!liveAllowed())
+        return tr("live changes need Immediate start and Unlimited stop");
+    if (origin == Window && !live_)
+        return tr("Live changes is not ticked");
+    return QString();
+}
+
+bool kd7240fp_model::liveAllowed() const
+{
+    return running() && !settings_.common.byTrigger() && settings_.common.length() == 0;
+}
+
+kd7240fp_model::Outcome kd7240fp_model::change(const kd7240fp::Settings &settings, Origin origin)
+{
+    if (settings == settings_)
+        return Applied;
+    if (!lockedReason(settings, origin).isEmpty())
+        return Locked;
+    // The card hears a filter when the operator chooses it in the window;
+    // one a client chose reaches it at the next start.
+    if (origin == Remote && filtersOf(settings) != filtersOf(settings_))
+        filtersStale_ = true;
+    settings_ = settings;
+    replan();
+    emit settingsChanged(origin);
+    if (!running())
+        return Applied;
+    if (origin == Remote) {
+        // The client asked for it: sent now, or, while paused, at Resume.
+        remoteWaiting_ = true;
+        const Asking asking(origin_, Remote);
+        return sendLive(true);
+    }
+    if (liveNow())
+        scheduleLive();
+    return Applied;
+}
+
+void kd7240fp_model::setLiveChanges(bool on)
+{
+    live_ = on;
+    if (liveNow())
+        scheduleLive();
+}
+
+void kd7240fp_model::scheduleLive()
+{
+    if (liveTimer_->isActive())
+        return;
+    // The first change after a quiet spell goes at once; the changes that
+    // keep coming after it wait for the spacing, and the last one is sent.
+    const qint64 since = lastLiveSend_.isValid() ? lastLiveSend_.elapsed() : liveSpacingMs;
+    liveTimer_->start(int(std::max<qint64>(0, liveSpacingMs - since)));
+}
+
+kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
+{
+    // Paused: the change goes out at Resume.
+    if (!liveAllowed() || state() != kd7240fp_generator::Generating)
+        return Applied;
+    if (!asked && !live_ && !remoteWaiting_)
+        return Applied;
+    // Under an open box (a report of the last change, say) nothing is sent:
+    // the change waits for the operator's answer.
+    if (!asked && reportWaits_ && reportWaits_()) {
+        liveTimer_->start(liveSpacingMs);
+        return Applied;
+    }
+    remoteWaiting_ = false;
+    // A filter reaches the card when it is chosen; only what changes the
+    // samples is sent again.
+    kd7240fp::Settings samplesOnly = settings_;
+    for (int k = 0; k < 2; ++k) {
+        samplesOnly.channel[k].filterIndex = sent_.channel[k].filterIndex;
+        samplesOnly.channel[k].lastFilter = sent_.channel[k].lastFilter;
+    }
+    // Nothing new since it was sent, or since the card refused to stop for
+    // it (the next change tries again).
+    if (samplesOnly == sent_ || (refusedLive_ && samplesOnly == *refusedLive_))
+        return Applied;
+    if (!plan_.playable()) {
+        emit liveNotSent(kd7240fp::refusedReadout(plan_),
+            kd7240fp::sentences({ kd7240fp::problemText(plan_), tr("The card goes on playing what it played.") }));
+        return NotSent;
+    }
+    lastLiveSend_.start();
+    switch (generator_->resend(plan_)) {
+    case kd7240fp_generator::Sent:
+        sent_ = samplesOnly;
+        refusedLive_.reset();
+        return Applied;
+    case kd7240fp_generator::NotStopped:
+        refusedLive_ = samplesOnly;
+        emit liveNotSent(tr("not sent: the card did not stop"),
+            tr("The card refused to stop, so the new samples were not sent; it goes on playing what it played."));
+        return NotStopped;
+    case kd7240fp_generator::NotGenerated:
+        return Stopped;
+    case kd7240fp_generator::NotSent:
+        break;
+    }
+    return NotSent;
+}
+
+void kd7240fp_model::followState(kd7240fp_generator::State state)
+{
+    emit stateChanged(state);
+    // A change made while paused, or while a box was open, goes out now.
+    if (state == kd7240fp_generator::Generating && (liveNow() || remoteWaiting_))
+        scheduleLive();
+}
+
+std::array<int, 4> kd7240fp_model::filtersOf(const kd7240fp::Settings &settings)
+{
+    return { settings.channel[0].filterCode(), settings.channel[0].termCode(), settings.channel[1].filterCode(),
+        settings.channel[1].termCode() };
+}
+
+bool kd7240fp_model::start(Origin origin)
+{
+    const Asking asking(origin_, origin);
+    // The front ends were told other filters than the settings give (a
+    // setup was opened, a client chose them): the card hears them first.
+    if (filtersStale_) {
+        const std::array<int, 4> filters = filtersOf(settings_);
+        setFilters(filters[0], filters[1], filters[2], filters[3], origin);
+    }
+    sent_ = settings_;
+    refusedLive_.reset();
+    remoteWaiting_ = false;
+    return generator_->start(sent_);
+}
+
+void kd7240fp_model::stop(Origin origin)
+{
+    const Asking asking(origin_, origin);
+    generator_->stop();
+}
+
+void kd7240fp_model::pause() { generator_->pause(); }
+
+void kd7240fp_model::resume() { generator_->resume(); }
+
+void kd7240fp_model::trigger(Origin origin)
+{
+    const Asking asking(origin_, origin);
+    generator_->trigger();
+}
+
+void kd7240fp_model::calibrate(Origin origin)
+{
+    const Asking asking(origin_, origin);
+    generator_->calibrate();
+}
+
+void kd7240fp_model::setFilters(int filter1, int term1, int filter2, int term2, Origin origin)
+{
+    const Asking asking(origin_, origin);
+    generator_->setFilters(filter1, term1, filter2, term2);
+    filtersStale_ = false;
+}
+
+void kd7240fp_model::setDacs(double dac1, double dac2, Origin origin)
+{
+    const Asking asking(origin_, origin);
+    dac_[0] = dac1;
+    dac_[1] = dac2;
+    generator_->writeDacs(dac1, dac2);
+    emit dacsChanged(origin);
+}
+
+void kd7240fp_model::takeDacs(double dac1, double dac2)
+{
+    dac_[0] = dac1;
+    dac_[1] = dac2;
+}
