@@ -155,14 +155,16 @@ public:
 
     int count() const { return m_count; }
     // Exactly `count`, or `least` to `most`, parameters: fewer is -109,
-    // more -108.
+    // more -108. A handler that checks no count and leaves parameters
+    // unread is answered -108 after it ran, too late to refuse: check first.
     bool expect(int count) { return expect(count, count); }
     bool expect(int least, int most);
 
     // A number, in the base unit of `unit`; beyond `range` it becomes the
-    // nearest end and -222 is queued, yet it is taken.
+    // nearest end and is taken, -222 queued and the rest of the line dropped.
     bool number(int index, Unit unit, const Range &range, double *value);
-    // The numbers from `from` to the last parameter.
+    // The numbers from `from` to the last parameter (at least one), without
+    // a call per number: a shape's samples.
     bool numbers(int from, Unit unit, const Range &range, std::vector<double> *values);
     // A whole number: rounded, then as number().
     bool integer(int index, const Range &range, int *value);
@@ -185,7 +187,8 @@ public:
     void replyText(QByteArrayView text); // as it is
     void replyString(QByteArrayView text); // quoted
 
-    // Queues `code` (with `detail`) and stops the line; returns false.
+    // Queues `code` (with `detail`) and stops the line; the command's
+    // replies are dropped. Returns false.
     bool error(int code, QByteArrayView detail = {});
     Status &status();
 
