@@ -33,6 +33,9 @@
 #include "kd7240fp_model.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_remote.h"
+#include "kd7010fp_livelabel.h"
+#include "kd7010fp_scpiserver.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
@@ -43,6 +46,7 @@ namespace {
 
 constexpr int dacTab = 1;
 const QString liveKey = QStringLiteral("7240/LiveChanges");
+const QString remoteKey = QStringLiteral("7240/RemoteControl");
 
 QString dacWhatsThis(int channel)
 {
@@ -173,6 +177,15 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     addColumnButton(saveSetupButton);
     addColumnButton(openSetupButton);
     addColumnButton(changeCardButton);
+    remoteBox = new QCheckBox(tr("Remote control"));
+    remoteBox->setToolTip(tr("Answers SCPI commands on TCP port 5025 of this computer, so scripts drive the card while "
+                             "the window shows it. Whoever reaches the port controls the card's outputs."));
+    remoteBox->setWhatsThis(remoteBox->toolTip());
+    addBelowReset(remoteBox);
+    remoteLabel = new QLabel;
+    remoteLabel->setAccessibleName(tr("Remote control"));
+    remoteLabel->hide();
+    addStatusLine(remoteLabel);
 
     timer = new QTimer(this);
     // What the operator chose and the card's session, held for every way
@@ -249,6 +262,11 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         model->setLiveChanges(on);
         showState(model->state());
     });
+    // The operator's choice is remembered; a run started with --remote is not.
+    connect(remoteBox, &QCheckBox::clicked, this, [this](bool on) {
+        kd7240fp::remember(remoteKey, on);
+        switchRemote(on);
+    });
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
     connect(changeCardButton, &QPushButton::clicked, this, &kd7240fp_App::changeCardAsked);
@@ -259,6 +277,10 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     bufferSize = 0;
     showIdentity();
     showState(model->state());
+    if (kd7240fp::remembered(remoteKey).toBool()) {
+        remoteBox->setChecked(true);
+        switchRemote(true);
+    }
 }
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
@@ -343,8 +365,8 @@ void kd7240fp_App::showIdentity()
 {
     if (connection->link() == kd7010fp_connection::Lost)
         return;
-    const kd7240fp_generator::Identity id = model->generator()->readIdentity();
-    aboutDialog->addHardwarePage(id.serialNumber, id.revision, id.model, QString(), QString());
+    identity = model->generator()->readIdentity();
+    aboutDialog->addHardwarePage(identity.serialNumber, identity.revision, identity.model, QString(), QString());
 }
 
 int kd7240fp_App::setDac(double)
@@ -722,6 +744,67 @@ void kd7240fp_App::changeCardAsked()
     applySettings(kept);
     if (!changes.isEmpty())
         infoMessage(changes);
+}
+
+QByteArray kd7240fp_App::identityText() const
+{
+    // *IDN?: maker, model, serial number and revision, as About shows them
+    // (the maker is the one the card's copyright line names).
+    return QStringLiteral("Keldor Instruments,%1,%2,%3")
+        .arg(identity.model, identity.serialNumber, identity.revision)
+        .toLatin1();
+}
+
+bool kd7240fp_App::startRemote(quint16 port, const QList<QHostAddress> &addresses, QString *error)
+{
+    remotePort = port;
+    remoteAddresses = addresses;
+    remoteBox->setChecked(true);
+    switchRemote(true);
+    if (remote->isOn())
+        return true;
+    *error = remote->errorString();
+    return false;
+}
+
+void kd7240fp_App::switchRemote(bool on)
+{
+    if (!remote) {
+        if (!on)
+            return;
+        remote = new kd7240fp_remote(model, [this] { return identityText(); }, this);
+        connect(remote, &kd7240fp_remote::clientChanged, this, &kd7240fp_App::showRemoteClient);
+        connect(remote, &kd7240fp_remote::failed, this, [this](const QString &what) {
+            remoteFailure = what;
+            showRemoteClient(remote->server->clientAddress());
+        });
+    }
+    if (!on) {
+        remote->stop();
+        showRemoteClient(QString());
+        return;
+    }
+    if (!remote->start(remotePort, remoteAddresses)) {
+        // The box says what is true: off, and why.
+        remoteBox->setChecked(false);
+        kd7010fp_showLiveText(remoteLabel, tr("Remote control is off: %1").arg(remote->errorString()));
+        remoteLabel->show();
+    }
+}
+
+void kd7240fp_App::showRemoteClient(const QString &address)
+{
+    if (address.isEmpty()) {
+        remoteFailure.clear();
+        remoteLabel->hide();
+        return;
+    }
+    const QString failure = remoteFailure.isEmpty()
+        ? QString()
+        : QLatin1Char('\n') + remoteLabel->fontMetrics().elidedText(remoteFailure, Qt::ElideRight, 180);
+    remoteLabel->setToolTip(remoteFailure);
+    kd7010fp_showLiveText(remoteLabel, tr("Remote: %1").arg(address) + failure, remoteFailure);
+    remoteLabel->show();
 }
 
 QString kd7240fp_App::boxTitle() { return QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"); }

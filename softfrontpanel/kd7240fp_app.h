@@ -6,6 +6,7 @@
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
+#include <QList>
 #include <vector>
 
 #include "kd7010fp_appfc.h"
@@ -24,6 +25,8 @@ class QTimer;
 class kd7240fp_chSet;
 class kd7240fp_comSet;
 class kd7240fp_preview;
+class kd7240fp_remote;
+class QHostAddress;
 
 class kd7240fp_App : public kd7010fp_AppFC
 {
@@ -104,6 +107,18 @@ public:
     QString saveLastSetup();
     static QString lastSetupPath();
 
+    // Remote control (off by default): the box under Reset Device, which is
+    // remembered, turns on a SCPI server on this computer's port 5025; the
+    // status line says "Remote" with the client's address while one is
+    // connected. Made when first turned on.
+    QCheckBox *remoteBox;
+    QLabel *remoteLabel;
+    kd7240fp_remote *remote = nullptr;
+    // Turns remote control on for this run (--remote): `port`, and
+    // `addresses` to listen at (none: this computer only). False, with the
+    // reason in `error`, when the port cannot be opened.
+    bool startRemote(quint16 port, const QList<QHostAddress> &addresses, QString *error);
+
 public slots:
     int setFilt();
     void timerCallback();
@@ -161,6 +176,17 @@ private:
     // Asks for a sweep (Sweep…) and gives the group its shape.
     void askSweep(kd7240fp_chSet *group);
     static QString boxTitle();
+
+    // Remote control on or off as the box says; the port and addresses of
+    // the last startRemote, or this computer's port 5025.
+    void switchRemote(bool on);
+    void showRemoteClient(const QString &address);
+    QByteArray identityText() const;
+
+    quint16 remotePort = 5025;
+    QList<QHostAddress> remoteAddresses;
+    QString remoteFailure; // what a client's last command could not do
+    kd7240fp_generator::Identity identity;
 
     void queueNotice(const QString &text, bool warning);
     void tellUnattended(const QString &text) const;

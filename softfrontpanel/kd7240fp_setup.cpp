@@ -444,6 +444,15 @@ SetupRead readSetupFile(const QString &path)
     return readSetup(file.read(maxSetupBytes), name);
 }
 
+double mostAmplitude(double offset, const Limits &offsets, double maxAmplitude)
+{
+    // Amplitude and offset are one pair: the peaks on both sides of the
+    // offset must fit, with what the amplitude box shows (rounded down).
+    const double room = std::min(offsets.high - offset, offset - offsets.low);
+    const double scale = std::pow(10.0, voltDecimals);
+    return std::min(maxAmplitude, std::max(0.0, std::floor(room * scale + 1e-6) / scale));
+}
+
 QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplitude)
 {
     QStringList changed;
@@ -456,12 +465,7 @@ QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplit
             value = box;
         };
         fitChannel(c.offset, voltDecimals, offsets.low, offsets.high, tr("Channel %1 offset: %2 V → %3 V"));
-        // Amplitude and offset are one pair: the offset within the range,
-        // then the amplitude brought down (to what its box shows) until the
-        // peaks on both sides of the offset fit, so what is listed plays.
-        const double room = std::min(offsets.high - c.offset, c.offset - offsets.low);
-        const double scale = std::pow(10.0, voltDecimals);
-        const double most = std::min(maxAmplitude, std::max(0.0, std::floor(room * scale + 1e-6) / scale));
+        const double most = mostAmplitude(c.offset, offsets, maxAmplitude);
         const double amplitude = kd7010fp_typedNumber::fitToBox(c.amplitude, voltDecimals, 0, most);
         if (amplitude != c.amplitude)
             changed << (most < maxAmplitude && amplitude == most && c.amplitude > most

@@ -45,8 +45,14 @@ SetupRead readSetup(const QByteArray &bytes, const QString &name);
 // Only regular files are read (a pipe would never end).
 SetupRead readSetupFile(const QString &path);
 
+// The largest amplitude that plays beside `offset` on a card whose boxes
+// offer `offsets` and at most `maxAmplitude`: both peaks within the range,
+// to the amplitude box's decimals, rounded down.
+double mostAmplitude(double offset, const Limits &offsets, double maxAmplitude);
+
 // Brings amplitudes and offsets within what this card's boxes offer (a setup
-// saved on a card with a wider range), and every value to the decimals its
+// saved on a card with a wider range), the offset first and then the
+// amplitude beside it (mostAmplitude), and every value to the decimals its
 // box shows (1.234 V plays as 1.23 V); returns a line for each value changed.
 QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplitude);
 

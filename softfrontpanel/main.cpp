@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
@@ -28,6 +29,9 @@ struct Options
     bool restore = true; // apply the settings of the last run
     kd7010fp_connectRequest connect; // how to reach the card before anyone is asked
     bool start = false; // press Start once connected
+    // Remote control for this run: its port (0: off) and where it listens.
+    quint16 remotePort = 0;
+    QList<QHostAddress> remoteAddresses;
 };
 
 } // namespace
@@ -64,12 +68,24 @@ static Options answerCommandLine(int argc, char *argv[])
         QStringLiteral("demo"), QStringLiteral("Runs in demo mode, without a card, instead of asking how to connect."));
     const QCommandLineOption start(QStringLiteral("start"),
         QStringLiteral("Presses Start once the card is connected and the settings are applied."));
+    const QCommandLineOption remote(QStringLiteral("remote"),
+        QStringLiteral("Answers SCPI commands on TCP port 5025 of this computer (remote control) for this run. Whoever "
+                       "reaches the port controls the card's outputs."));
+    const QCommandLineOption remotePort(QStringLiteral("remote-port"),
+        QStringLiteral("Remote control on TCP port PORT instead of 5025."), QStringLiteral("PORT"));
+    const QCommandLineOption remoteAddress(QStringLiteral("remote-address"),
+        QStringLiteral("Remote control listens at ADDRESS (for example 0.0.0.0: every network of this computer) "
+                       "instead of 127.0.0.1 and ::1 alone."),
+        QStringLiteral("ADDRESS"));
     parser.addOption(setup);
     parser.addOption(noRestore);
     parser.addOption(connect);
     parser.addOption(cardNumber);
     parser.addOption(demo);
     parser.addOption(start);
+    parser.addOption(remote);
+    parser.addOption(remotePort);
+    parser.addOption(remoteAddress);
     // Qt's own options ("-platform xcb", "-style Fusion", the session manager's
     // "-session id", X11's "-name", "-title" and "-icon") are accepted here and
     // left to the application.
@@ -89,6 +105,9 @@ static Options answerCommandLine(int argc, char *argv[])
     const bool parsed = parser.parse(QCoreApplication::arguments());
     bool numberOk = true;
     const int number = parsed && parser.isSet(cardNumber) ? parser.value(cardNumber).toInt(&numberOk) : 1;
+    bool portOk = true;
+    const uint port = parsed && parser.isSet(remotePort) ? parser.value(remotePort).toUInt(&portOk) : 5025;
+    const QHostAddress address(parsed ? parser.value(remoteAddress) : QString());
     if (!parsed)
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
@@ -103,6 +122,11 @@ static Options answerCommandLine(int argc, char *argv[])
         error = QStringLiteral("--card takes a function-card number from 1 to %1, not '%2'.")
                     .arg(kd7010fp_fcEnterAddressFc::maxFcNumber)
                     .arg(parser.value(cardNumber));
+    else if (!portOk || port < 1 || port > 65535)
+        error = QStringLiteral("--remote-port takes a TCP port from 1 to 65535, not '%1'.").arg(parser.value(remotePort));
+    else if (parser.isSet(remoteAddress) && address.isNull())
+        error = QStringLiteral("--remote-address takes an IP address, such as 0.0.0.0 or 192.168.2.10, not '%1'.")
+                    .arg(parser.value(remoteAddress));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kd7240fp: %s\nTry 'kd7240fp --help' for the options.\n", qPrintable(error));
         options.exitStatus = 1;
@@ -128,6 +152,10 @@ static Options answerCommandLine(int argc, char *argv[])
         options.connect.fcNumber = number;
     }
     options.start = parser.isSet(start);
+    if (parser.isSet(remote) || parser.isSet(remotePort) || parser.isSet(remoteAddress))
+        options.remotePort = quint16(port);
+    if (parser.isSet(remoteAddress))
+        options.remoteAddresses = { address };
     return options;
 }
 
@@ -180,6 +208,11 @@ int main(int argc, char *argv[])
         // else those of the last run. A setup that cannot be used is told,
         // the last settings are taken instead, and nothing is started.
         window.setUnattended(options.start);
+        if (options.remotePort != 0) {
+            QString problem;
+            if (!window.startRemote(options.remotePort, options.remoteAddresses, &problem))
+                std::fprintf(stderr, "kd7240fp: remote control is off: %s\n", qPrintable(problem));
+        }
         bool setupTaken = true;
         if (!options.setup.isEmpty())
             setupTaken = window.takeUpSetup(options.setup);

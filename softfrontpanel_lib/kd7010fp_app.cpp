@@ -188,7 +188,7 @@ kd7010fp_app::kd7010fp_app()
     buttonColumn = new QVBoxLayout;
     buttonColumn->setSpacing(h2);
     buttonColumn->setContentsMargins(0, 0, h2, h2);
-    auto *statusLayout = new QVBoxLayout;
+    statusLayout = new QVBoxLayout;
     statusLayout->setSpacing(h);
 
     mainLayout->addLayout(header);
@@ -354,6 +354,17 @@ void kd7010fp_app::addColumnButton(QPushButton *button)
 {
     buttonColumn->insertWidget(buttonColumn->indexOf(resetButton), button);
 }
+
+void kd7010fp_app::addBelowReset(QWidget *widget)
+{
+    // After Reset Device and what was added below it before.
+    int at = buttonColumn->indexOf(resetButton) + 1;
+    while (at < buttonColumn->count() && buttonColumn->itemAt(at)->widget())
+        ++at;
+    buttonColumn->insertWidget(at, widget);
+}
+
+void kd7010fp_app::addStatusLine(QWidget *widget) { statusLayout->addWidget(widget); }
 
 void kd7010fp_app::setHeaderText(QString text)
 {

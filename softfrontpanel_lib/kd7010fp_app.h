@@ -70,6 +70,11 @@ public:
     // Puts a button of the card panel into the right-hand column, above
     // "Reset Device" (after any added before).
     void addColumnButton(QPushButton *button);
+    // Puts a control of the card panel into the right-hand column, under
+    // "Reset Device" (after any added there before).
+    void addBelowReset(QWidget *widget);
+    // Adds a line of the card panel's to the status box, under the card's.
+    void addStatusLine(QWidget *widget);
     void setHeaderText(QString text);
     void setSystemLabel(QString text, QString whatsThis);
     void setFcLabel(QString text, QString whatsThis);
@@ -109,6 +114,7 @@ protected:
     QLabel *autoscaleLabel = nullptr;
     QPushButton *autoscaleButton = nullptr;
     QVBoxLayout *buttonColumn = nullptr;
+    QVBoxLayout *statusLayout = nullptr;
     QLabel *identLabel = nullptr;
     QPushButton *identButton = nullptr;
     QPushButton *resetButton = nullptr;

@@ -120,10 +120,16 @@ const char *errorText(int code)
     case -151: return "Invalid string data";
     case -160: return "Block data error";
     case -161: return "Invalid block data";
+    case -200: return "Execution error";
     case -221: return "Settings conflict";
     case -222: return "Data out of range";
+    case -223: return "Too much data";
     case -224: return "Illegal parameter value";
+    case -240: return "Hardware error";
     case -241: return "Hardware missing";
+    case -250: return "Mass storage error";
+    case -256: return "File name not found";
+    case -257: return "File name error";
     case -350: return "Queue overflow";
     case -363: return "Input buffer overrun";
     }
@@ -295,9 +301,9 @@ bool Call::numberOf(const Parameter &p, Unit unit, const Range &range, double *v
     }
     if (v < range.minimum || v > range.maximum) {
         v = v < range.minimum ? range.minimum : range.maximum;
-        // Taken at the nearest end, yet an error that stops the line.
+        // Taken at the nearest end, as the window's boxes take it, and said;
+        // the rest of the line goes on.
         m_parser.m_status.error(-222, "value clipped to " + QByteArray::number(v, 'g', 15));
-        m_failed = true;
     }
     *value = v;
     return true;
@@ -373,6 +379,14 @@ bool Call::boolean(int index, bool *value)
     default:
         return error(-104);
     }
+}
+
+bool Call::isMnemonic(int index, const char *mnemonic) const
+{
+    if (index < 0 || index >= m_count)
+        return false;
+    const Parameter &p = m_parameters[index];
+    return p.type == Parameter::Character && matchesForm(m_line + p.begin, p.length, mnemonic);
 }
 
 bool Call::choice(int index, std::initializer_list<const char *> mnemonics, int *which)

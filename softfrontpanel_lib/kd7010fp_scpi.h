@@ -161,7 +161,8 @@ public:
     bool expect(int least, int most);
 
     // A number, in the base unit of `unit`; beyond `range` it becomes the
-    // nearest end and is taken, -222 queued and the rest of the line dropped.
+    // nearest end and is taken, as the window's boxes take it, -222 queued,
+    // and the rest of the line goes on.
     bool number(int index, Unit unit, const Range &range, double *value);
     // The numbers from `from` to the last parameter (at least one), without
     // a call per number: a shape's samples.
@@ -170,6 +171,9 @@ public:
     bool integer(int index, const Range &range, int *value);
     // ON, OFF or a number (nonzero is true).
     bool boolean(int index, bool *value);
+    // Whether parameter `index` is the character data `mnemonic` ("INFinity"),
+    // without a word to the error queue.
+    bool isMnemonic(int index, const char *mnemonic) const;
     // Character data matching one of `mnemonics` (written as in a pattern,
     // "SINusoid"): `which` is its index.
     bool choice(int index, std::initializer_list<const char *> mnemonics, int *which);

@@ -104,8 +104,8 @@ void tst_Scpi::execute_data()
         << QByteArray("f1=1 f1=1000000 f1=1000 ") << QByteArray() << QByteArray("-104");
     QTest::newRow("units, MHZ is mega") << QByteArrayList { "FREQ 1.5KHZ", "FREQ 0.5 mhz", "VOLT 100 mV", "BURS:TIME 20MS", "BURS:TIME 7 us", "FREQ 5 V", "BURS:NCYC 5 HZ" }
         << QByteArray("f1=1500 f1=500000 v1=0.1 t0=0.02 t0=7e-06 ") << QByteArray() << QByteArray("-131 -138");
-    QTest::newRow("clipped, reported without commas, stops the line") << QByteArrayList { "FREQ 2E7;VOLT 1", "SYST:ERR?;:SYST:ERR:NEXT?" }
-        << QByteArray("f1=1000000 ") << QByteArray("-222,\"Data out of range; value clipped to 1000000\";+0,\"No error\"\n") << QByteArray();
+    QTest::newRow("clipped, reported without commas, the line goes on") << QByteArrayList { "FREQ 2E7;VOLT 1", "SYST:ERR?;:SYST:ERR:NEXT?" }
+        << QByteArray("f1=1000000 v1=1 ") << QByteArray("-222,\"Data out of range; value clipped to 1000000\";+0,\"No error\"\n") << QByteArray();
     QTest::newRow("phase wraps") << QByteArrayList { "PHAS 450", "PHAS -90 DEG", "PHAS 359.995" }
         << QByteArray("p1=90 p1=270 p1=359.99 ") << QByteArray() << QByteArray("-222");
     QTest::newRow("numbers") << QByteArrayList { "FREQ +2e3", "FREQ .5e1", "FREQ #HFF", "FREQ #q17", "FREQ #B101", "FREQ 1.2.3", "FREQ ABC", "FREQ 'abc'", "FREQ 1e999", "FREQ #HFG", "FREQ -", "FREQ #H" }
