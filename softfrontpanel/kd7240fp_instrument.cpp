@@ -24,10 +24,11 @@ constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
 // What a generating card cannot take: SCPI's settings conflict.
 const char *const stopFirst = "stop generation first";
 
-// The waveform types in the order FUNCtion names them; DC last.
+// The waveform types in the order FUNCtion names them; DC last, a function
+// of no waveform type.
 constexpr int waveTypes[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
     kd7240fp::waveArbitrary };
-constexpr int dcFunction = 5;
+constexpr int dcFunction = -1;
 const char *const functionNames[] = { "SIN", "SQU", "RAMP", "TRI", "ARB", "DC" };
 
 // SCPI's own numbers: plain C digits, whatever the operator's locale.
@@ -245,7 +246,7 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
     const double full = dacUnits ? 32767 : 1;
     std::vector<double> values;
     QByteArrayView block;
-    if (call.count() == 2 && call.block(1, &block)) {
+    if (call.count() == 2 && call.isBlock(1) && call.block(1, &block)) {
         // IEEE 488.2 block: float32 (-1 to 1) or int16 (DAC units), in the
         // byte order FORMat:BORDer names, big-endian (NORMal) by default.
         const int width = dacUnits ? 2 : 4;
@@ -326,7 +327,7 @@ std::vector<Row> kd7240fp_instrument::rows()
             [this](Call &c) {
                 int which;
                 if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "RAMP", "TRIangle", "ARBitrary", "DC" }, &which))
-                    setFunction(c, channelOf(c), which == dcFunction ? dcFunction : waveTypes[which]);
+                    setFunction(c, channelOf(c), which == 5 ? dcFunction : waveTypes[which]);
             } },
         { "[SOURce#]:FUNCtion?",
             [this](Call &c) {

@@ -381,6 +381,8 @@ bool Call::boolean(int index, bool *value)
     }
 }
 
+bool Call::isBlock(int index) const { return index >= 0 && index < m_count && m_parameters[index].type == Parameter::Block; }
+
 bool Call::isMnemonic(int index, const char *mnemonic) const
 {
     if (index < 0 || index >= m_count)

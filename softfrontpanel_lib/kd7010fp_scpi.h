@@ -172,8 +172,9 @@ public:
     // ON, OFF or a number (nonzero is true).
     bool boolean(int index, bool *value);
     // Whether parameter `index` is the character data `mnemonic` ("INFinity"),
-    // without a word to the error queue.
+    // or a block, without a word to the error queue.
     bool isMnemonic(int index, const char *mnemonic) const;
+    bool isBlock(int index) const;
     // Character data matching one of `mnemonics` (written as in a pattern,
     // "SINusoid"): `which` is its index.
     bool choice(int index, std::initializer_list<const char *> mnemonics, int *which);

@@ -1,0 +1,207 @@
+// The panel as a SCPI instrument: what a client's lines do to the model, the
+// window and the card, and what comes back (replies and the error queue).
+// No socket here: the lines go straight to the instrument.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+#include <cstring>
+#include <functional>
+
+#include "kd7240_fc.h"
+#include "kd7240fp_chset.h"
+#include "kd7240fp_comset.h"
+#include "kd7240fp_instrument.h"
+#include "modalscript.h"
+#include "panelfixture.h"
+
+namespace {
+
+const ViStatus driverError = ViStatus(0xBFFC0803);
+
+// A definite-length block of float32 values in the given byte order.
+QByteArray floatBlock(const QList<float> &values, bool littleEndian)
+{
+    QByteArray bytes(values.size() * 4, '\0');
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        quint32 raw;
+        std::memcpy(&raw, &values[i], 4);
+        if (littleEndian)
+            qToLittleEndian(raw, bytes.data() + 4 * i);
+        else
+            qToBigEndian(raw, bytes.data() + 4 * i);
+    }
+    const QByteArray length = QByteArray::number(bytes.size());
+    return "#" + QByteArray::number(length.size()) + length + bytes;
+}
+
+// What the window shows, as "name=value" words.
+QString shown(PanelPeek *panel)
+{
+    return QStringLiteral("frequency=%1 amplitude1=%2 offset1=%3 wave1=%4 stop=%5 dac1=%6 generating=%7")
+        .arg(panel->commonSettings->frequencyBox->value())
+        .arg(panel->chan1->amplitudeBox->value())
+        .arg(panel->chan1->offsetBox->value())
+        .arg(panel->chan1->waveType)
+        .arg(panel->commonSettings->stopBox->currentIndex())
+        .arg(panel->dac1Box->value())
+        .arg(panel->startButton->isChecked());
+}
+
+} // namespace
+
+class tst_instrument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { kdsim::reset(); }
+    void lines_data();
+    void lines();
+    void remoteAndLocalAgree();
+
+private:
+    kd7240_fc card;
+};
+
+void tst_instrument::lines_data()
+{
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<QString>("fault"); // a driver call that fails once
+    QTest::addColumn<QByteArray>("replies"); // every reply, in order (a prefix of them)
+    QTest::addColumn<QStringList>("calls"); // of the driver, the polls and message lookups left out
+    QTest::addColumn<double>("peak"); // of the last samples generated; NaN: none
+    QTest::addColumn<QString>("shown"); // words of what the window then shows; empty: not looked at
+    const double none = qQNaN();
+    const QStringList start { "kd7240_setITRI", "kd7240_generateWaveform" };
+    // clang-format off
+    // The card of panel_vxi.json plays -5 to 8 V.
+    QTest::newRow("set, read back, shown; a channel off keeps its function for later")
+        << QByteArrayList { "FREQ 1234;VOLT 2;VOLT:OFFS 0.5;:FUNC SQU", "FREQ?;VOLT?;VOLT:OFFS?;:FUNC?;:OUTP1?" } << ""
+        << QByteArray("+1.23400000000000E+03;+2.00000000000000E+00;+5.00000000000000E-01;SQU;0\n") << QStringList() << none
+        << "frequency=1234 amplitude1=1 offset1=0.5 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("the first output on starts, the last off stops")
+        << QByteArrayList { "FUNC SQU;VOLT 2;:OUTP1 ON", "OUTP1?", "OUTP1 OFF", "OUTP1?" } << ""
+        << QByteArray("1\n0\n") << start + QStringList { "kd7240_stopBurst" } << 2.5
+        << "frequency=1000 amplitude1=1 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("beyond the card: clipped, amplitude beside offset")
+        << QByteArrayList { "VOLT:OFFS 3;:VOLT 20", "SYST:ERR?;:VOLT?" } << ""
+        << QByteArray("-222,\"Data out of range; value clipped to 10\";+1.00000000000000E+01\n") << QStringList() << none
+        << "frequency=1000 amplitude1=5 offset1=3 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("a live change, whatever the box says")
+        << QByteArrayList { "FUNC SIN;VOLT 1;:OUTP ON", "FREQ 2000" } << "" << QByteArray()
+        << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveform" } << 2.0
+        << "frequency=2000 amplitude1=0.5 offset1=1.5 wave1=1 stop=0 dac1=0 generating=1";
+    QTest::newRow("what live changes never touch: -221, nothing taken")
+        << QByteArrayList { "FUNC SIN;VOLT 1;:OUTP ON", "BURS:STAT ON", "SYST:ERR?" } << ""
+        << QByteArray("-221,\"Settings conflict; stop generation first\"\n") << start << 2.0
+        << "frequency=1000 amplitude1=0.5 offset1=1.5 wave1=1 stop=0 dac1=0 generating=1";
+    QTest::newRow("a burst of 5 cycles")
+        << QByteArrayList { "BURS:STAT ON;NCYC 5;:FUNC SIN;:VOLT 1;:OUTP ON" } << "" << QByteArray() << start << 2.0
+        << "frequency=1000 amplitude1=0.5 offset1=1.5 wave1=1 stop=1 dac1=0 generating=1";
+    // -1 to 1 is the amplitude either way: a shape of ±0.5 plays half of it.
+    QTest::newRow("an ASCII shape plays as given")
+        << QByteArrayList { "DATA:ARB half, -0.5, 0.5, 0.5, -0.5", "FUNC:ARB half;:FUNC ARB;:VOLT 4;:OUTP ON" } << ""
+        << QByteArray() << start << 2.5 << QString();
+    QTest::newRow("a binary shape, little-endian")
+        << QByteArrayList { "FORM:BORD SWAP", "DATA:ARB bin, " + floatBlock({ 0.25f, -1, 0.75f, 0 }, true),
+               "FUNC:ARB bin;:FUNC ARB;:VOLT 2;:OUTP ON" } << ""
+        << QByteArray() << start << 2.25 << QString();
+    QTest::newRow("shapes refused: too short, all zero")
+        << QByteArrayList { "DATA:ARB one, 1", "DATA:ARB zero, 0, 0", "SYST:ERR?;ERR?;ERR?" } << ""
+        << QByteArray("-224,\"Illegal parameter value; a shape holds at least 2 samples\";"
+                      "-224,\"Illegal parameter value; every value is 0: there is nothing to play\";+0,\"No error\"\n")
+        << QStringList() << none << QString();
+    QTest::newRow("DC holds the offset on the DAC")
+        << QByteArrayList { "FUNC DC", "VOLT:OFFS 1.5", "FUNC?" } << "" << QByteArray("DC\n")
+        << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=1.5 generating=0";
+    QTest::newRow("*RST: stopped, the defaults, outputs off")
+        << QByteArrayList { "FREQ 500;FUNC SIN;VOLT 1;:OUTP ON", "*RST", "OUTP?;:FREQ?" } << ""
+        << QByteArray("0;+1.00000000000000E+03\n") << start + QStringList { "kd7240_stopBurst" } << 2.0
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("a driver's failure goes to the queue, not to a box")
+        << QByteArrayList { "FUNC SIN;VOLT 1;:OUTP ON", "SYST:ERR?" } << "kd7240_generateWaveform"
+        << QByteArray("-240,\"Hardware error; kd7240_generateWaveform (d_vi; kd7240_CH1;") << start << 2.0 << QString();
+    QTest::newRow("setups by name, never by path")
+        << QByteArrayList { "FREQ 777;:MMEM:STOR:STAT \"bench\"", "FREQ 1000", "MMEM:LOAD:STAT \"bench\"", "FREQ?",
+               "MMEM:STOR:STAT \"../x\"", "SYST:ERR?" } << ""
+        << QByteArray("+7.77000000000000E+02\n-257,\"File name error; a setup's name holds no folder\"\n")
+        << QStringList() << none << QString();
+    QTest::newRow("undefined header, channel 3")
+        << QByteArrayList { "FREQUENCE 5", "SOUR3:FREQ 5", "SYST:ERR?;ERR?" } << ""
+        << QByteArray("-113,\"Undefined header\";-114,\"Header suffix out of range\"\n") << QStringList() << none
+        << QString();
+    // clang-format on
+}
+
+void tst_instrument::lines()
+{
+    QFETCH(QByteArrayList, lines);
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, replies);
+    QFETCH(QStringList, calls);
+    QFETCH(double, peak);
+    QFETCH(QString, shown);
+    QTemporaryDir home;
+    qputenv("ALLUSERSPROFILE", home.path().toLocal8Bit());
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    kdsim::keepSamples(true);
+    kdsim::useManualClock(); // a burst goes on while the test looks
+    kd7240fp_instrument instrument(panel->model, [] { return QByteArray("Keldor Instruments,7240-AA,1,1"); });
+    // A client's troubles never open a box.
+    bool boxed = false;
+    ModalScript script;
+    script.act([&](QWidget *w) {
+        boxed = true;
+        w->close();
+    });
+    if (!fault.isEmpty())
+        kdsim::addFault(fault.toStdString(), driverError, 1);
+    kdsim::clearCalls();
+
+    QByteArray heard;
+    for (const QByteArray &line : lines)
+        heard += instrument.execute(line);
+    QVERIFY2(heard.startsWith(replies), heard.constData());
+    QVERIFY(!boxed);
+    QTEST(driverCalls().filter(QRegularExpression(QStringLiteral("^(?!kd7240_(getBurstStatus|error_message))"))),
+        "calls");
+    const std::vector<kdsim::Call> generated = kdsim::calls("kd7240_generateWaveform");
+    if (!std::isnan(peak)) {
+        QVERIFY(!generated.empty());
+        QCOMPARE(*std::max_element(generated.back().data1.begin(), generated.back().data1.end()), peak);
+    }
+    if (!shown.isEmpty())
+        QCOMPARE(::shown(panel.get()), shown);
+}
+
+// The operator and a client change settings in the same moment: the last
+// change wins, and the boxes and the card end agreeing.
+void tst_instrument::remoteAndLocalAgree()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    kdsim::keepSamples(true);
+    kd7240fp_instrument instrument(panel->model, [] { return QByteArray(); });
+    panel->liveBox->setChecked(true);
+    instrument.execute("FUNC SIN;VOLT 2;:OUTP ON");
+    panel->chan1->amplitudeBox->setValue(1.5); // paced: sent within 100 ms
+    instrument.execute("FREQ 2000"); // sent at once, the operator's change with it
+    QTest::qWait(150);
+    const std::vector<kdsim::Call> generated = kdsim::calls("kd7240_generateWaveform");
+    QVERIFY(!generated.empty());
+    const kdsim::Call &last = generated.back();
+    QCOMPARE(callArgs(last).value(QLatin1String("nSam")).toInt(), 500);
+    QCOMPARE(*std::max_element(last.data1.begin(), last.data1.end()), 1.5 + 1.5); // the card's middle is 1.5 V
+    QCOMPARE(panel->commonSettings->frequencyBox->value(), 2000);
+    QCOMPARE(panel->chan1->amplitudeBox->value(), 1.5);
+    panel->startButton->click();
+}
+
+QTEST_MAIN(tst_instrument)
+#include "tst_instrument.moc"
