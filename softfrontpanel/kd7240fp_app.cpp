@@ -34,8 +34,6 @@
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remote.h"
-#include "kd7010fp_livelabel.h"
-#include "kd7010fp_scpiserver.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
@@ -46,7 +44,6 @@ namespace {
 
 constexpr int dacTab = 1;
 const QString liveKey = QStringLiteral("7240/LiveChanges");
-const QString remoteKey = QStringLiteral("7240/RemoteControl");
 
 QString dacWhatsThis(int channel)
 {
@@ -218,12 +215,12 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
                 showCallReport(status, callText, message);
         });
     connect(model, &kd7240fp_model::refused, this, [this](const QString &why, kd7240fp_model::Origin origin) {
-        tellUnattended(why);
+        notices.echo(why);
         if (origin == kd7240fp_model::Window)
             warningMessage(why);
     });
     connect(model, &kd7240fp_model::cautioned, this, [this](const QString &what, kd7240fp_model::Origin origin) {
-        tellUnattended(what);
+        notices.echo(what);
         if (origin == kd7240fp_model::Window)
             warningMessage(what);
     });
@@ -262,11 +259,6 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         model->setLiveChanges(on);
         showState(model->state());
     });
-    // The operator's choice is remembered; a run started with --remote is not.
-    connect(remoteBox, &QCheckBox::clicked, this, [this](bool on) {
-        kd7240fp::remember(remoteKey, on);
-        switchRemote(on);
-    });
     connect(saveSetupButton, &QPushButton::clicked, this, &kd7240fp_App::saveSetup);
     connect(openSetupButton, &QPushButton::clicked, this, &kd7240fp_App::openSetup);
     connect(changeCardButton, &QPushButton::clicked, this, &kd7240fp_App::changeCardAsked);
@@ -277,10 +269,7 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     bufferSize = 0;
     showIdentity();
     showState(model->state());
-    if (kd7240fp::remembered(remoteKey).toBool()) {
-        remoteBox->setChecked(true);
-        switchRemote(true);
-    }
+    remote = new kd7240fp_remote(model, [this] { return identityText(); }, remoteBox, remoteLabel, this);
 }
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }
@@ -419,7 +408,7 @@ int kd7240fp_App::pause(bool checked)
 
 void kd7240fp_App::showCallReport(ViStatus status, const QString &callText, const QString &driverMessage)
 {
-    tellUnattended(status < 0 ? QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage)
+    notices.echo(status < 0 ? QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage)
                               : QStringLiteral("Warning: [%1]").arg(driverMessage));
     if (status < 0)
         errorMessage(QStringLiteral("%1 failed due to [%2]").arg(callText, driverMessage));
@@ -625,11 +614,11 @@ bool kd7240fp_App::takeUpSetup(const QString &path)
     if (!opened.settings) {
         // Named by its whole path: the short name says little on a command line.
         const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-        queueNotice(tr("The setup \"%1\" was not taken up: %2").arg(full, opened.problem), true);
+        notices.queue(tr("The setup \"%1\" was not taken up: %2").arg(full, opened.problem), true);
         return false;
     }
     applySettings(*opened.settings);
-    queueNotice(opened.changes, false);
+    notices.queue(opened.changes, false);
     return true;
 }
 
@@ -639,39 +628,14 @@ void kd7240fp_App::restoreLastSetup()
     if (last.settings)
         applySettings(*last.settings);
     if (!last.problem.isEmpty())
-        queueNotice(tr("The settings of the last run were not restored: %1").arg(last.problem), true);
+        notices.queue(tr("The settings of the last run were not restored: %1").arg(last.problem), true);
     else
-        queueNotice(last.changes, true);
+        notices.queue(last.changes, true);
 }
 
-void kd7240fp_App::setUnattended(bool on) { unattended = on; }
+void kd7240fp_App::setUnattended(bool on) { notices.setUnattended(on); }
 
-void kd7240fp_App::tellUnattended(const QString &text) const
-{
-    if (unattended && !text.isEmpty())
-        std::fprintf(stderr, "kd7240fp: %s\n", qPrintable(text));
-}
-
-void kd7240fp_App::queueNotice(const QString &text, bool warning)
-{
-    if (text.isEmpty())
-        return;
-    tellUnattended(text);
-    notices.append({ text, warning });
-}
-
-void kd7240fp_App::showNotices()
-{
-    // Told once the window is up: started from the desktop's menu, nobody
-    // reads standard error.
-    const QList<Notice> told = std::exchange(notices, {});
-    for (const Notice &notice : told) {
-        if (notice.warning)
-            warningMessage(notice.text);
-        else
-            infoMessage(notice.text);
-    }
-}
+void kd7240fp_App::showNotices() { notices.show(); }
 
 QString kd7240fp_App::saveLastSetup() { return kd7240fp_setupLoader::saveLast(settings()); }
 
@@ -757,54 +721,10 @@ QByteArray kd7240fp_App::identityText() const
 
 bool kd7240fp_App::startRemote(quint16 port, const QList<QHostAddress> &addresses, QString *error)
 {
-    remotePort = port;
-    remoteAddresses = addresses;
-    remoteBox->setChecked(true);
-    switchRemote(true);
-    if (remote->isOn())
+    if (remote->start(port, addresses))
         return true;
     *error = remote->errorString();
     return false;
-}
-
-void kd7240fp_App::switchRemote(bool on)
-{
-    if (!remote) {
-        if (!on)
-            return;
-        remote = new kd7240fp_remote(model, [this] { return identityText(); }, this);
-        connect(remote, &kd7240fp_remote::clientChanged, this, &kd7240fp_App::showRemoteClient);
-        connect(remote, &kd7240fp_remote::failed, this, [this](const QString &what) {
-            remoteFailure = what;
-            showRemoteClient(remote->server->clientAddress());
-        });
-    }
-    if (!on) {
-        remote->stop();
-        showRemoteClient(QString());
-        return;
-    }
-    if (!remote->start(remotePort, remoteAddresses)) {
-        // The box says what is true: off, and why.
-        remoteBox->setChecked(false);
-        kd7010fp_showLiveText(remoteLabel, tr("Remote control is off: %1").arg(remote->errorString()));
-        remoteLabel->show();
-    }
-}
-
-void kd7240fp_App::showRemoteClient(const QString &address)
-{
-    if (address.isEmpty()) {
-        remoteFailure.clear();
-        remoteLabel->hide();
-        return;
-    }
-    const QString failure = remoteFailure.isEmpty()
-        ? QString()
-        : QLatin1Char('\n') + remoteLabel->fontMetrics().elidedText(remoteFailure, Qt::ElideRight, 180);
-    remoteLabel->setToolTip(remoteFailure);
-    kd7010fp_showLiveText(remoteLabel, tr("Remote: %1").arg(address) + failure, remoteFailure);
-    remoteLabel->show();
 }
 
 QString kd7240fp_App::boxTitle() { return QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"); }

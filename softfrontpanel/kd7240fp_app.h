@@ -12,6 +12,7 @@
 #include "kd7010fp_appfc.h"
 #include "kd7240fp_generator.h"
 #include "kd7240fp_model.h"
+#include "kd7240fp_notices.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_setuploader.h"
 
@@ -110,10 +111,10 @@ public:
     // Remote control (off by default): the box under Reset Device, which is
     // remembered, turns on a SCPI server on this computer's port 5025; the
     // status line says "Remote" with the client's address while one is
-    // connected. Made when first turned on.
+    // connected.
     QCheckBox *remoteBox;
     QLabel *remoteLabel;
-    kd7240fp_remote *remote = nullptr;
+    kd7240fp_remote *remote;
     // Turns remote control on for this run (--remote): `port`, and
     // `addresses` to listen at (none: this computer only). False, with the
     // reason in `error`, when the port cannot be opened.
@@ -177,27 +178,10 @@ private:
     void askSweep(kd7240fp_chSet *group);
     static QString boxTitle();
 
-    // Remote control on or off as the box says; the port and addresses of
-    // the last startRemote, or this computer's port 5025.
-    void switchRemote(bool on);
-    void showRemoteClient(const QString &address);
+    // *IDN?: the card as About shows it.
     QByteArray identityText() const;
-
-    quint16 remotePort = 5025;
-    QList<QHostAddress> remoteAddresses;
-    QString remoteFailure; // what a client's last command could not do
     kd7240fp_generator::Identity identity;
-
-    void queueNotice(const QString &text, bool warning);
-    void tellUnattended(const QString &text) const;
-
-    struct Notice
-    {
-        QString text;
-        bool warning = false;
-    };
-    QList<Notice> notices;
-    bool unattended = false;
+    kd7240fp_notices notices;
     QTimer *previewTimer;
     // Whether the preview shows what the card plays, and the room to plan
     // it again for it.
