@@ -163,6 +163,9 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     sweepButton = new QPushButton(tr("Sweep…"), this);
     sweepButton->setToolTip(tr("Makes one period of an arbitrary waveform a frequency sweep"));
     sweepButton->setAccessibleName(title + tr(" arbitrary waveform from a sweep"));
+    modulationButton = new QPushButton(tr("Modulation…"), this);
+    modulationButton->setToolTip(tr("Modulates the channel's standard waveform: AM, FM, PM, FSK or PWM"));
+    modulationButton->setAccessibleName(title + tr(" modulation"));
     phaseBox = new kd7010fp_clampDoubleSpinBox(this);
     phaseBox->setRange(0, kd7240fp::maxPhase);
     phaseBox->setDecimals(kd7240fp::phaseDecimals);
@@ -211,6 +214,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     fileRow->addWidget(loadButton);
     fileRow->addWidget(formulaButton);
     fileRow->addWidget(sweepButton);
+    fileRow->addWidget(modulationButton);
     grid->addLayout(fileRow, 4, 2, 1, 2);
     // The shape's name under its buttons, where a sweep's or a formula's
     // reads whole without widening the group.
@@ -234,7 +238,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     // Tab follows what the eye follows: the waveforms top down, then the
     // values, then the shape's buttons, then phase and duty.
     const QList<QWidget *> order = { sineButton, squareButton, sawButton, triangleButton, arbitraryButton, amplitudeBox,
-        offsetBox, filterBox, loadButton, formulaButton, sweepButton, phaseBox, dutyBox };
+        offsetBox, filterBox, loadButton, formulaButton, sweepButton, modulationButton, phaseBox, dutyBox };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -244,6 +248,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     connect(loadButton, &QPushButton::clicked, this, &kd7240fp_chSet::loadRequested);
     connect(formulaButton, &QPushButton::clicked, this, &kd7240fp_chSet::formulaRequested);
     connect(sweepButton, &QPushButton::clicked, this, &kd7240fp_chSet::sweepRequested);
+    connect(modulationButton, &QPushButton::clicked, this, &kd7240fp_chSet::modulationRequested);
     connect(phaseBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(dutyBox, &QDoubleSpinBox::valueChanged, this, &kd7240fp_chSet::settingsChanged);
     connect(filterBox, &QComboBox::activated, this, &kd7240fp_chSet::activated);
@@ -300,6 +305,11 @@ void kd7240fp_chSet::setWave()
         if (type != chosen)
             buttons[type - 1]->setChecked(false);
     waveType = chosen;
+    // A shape and a modulation exclude each other.
+    if (waveType == kd7240fp::waveArbitrary && modulation.active()) {
+        modulation = kd7240fp::Modulation();
+        showShapeSource();
+    }
     dutyBox->setEnabled(waveType == kd7240fp::waveSquare);
     dutyLabel->setEnabled(waveType == kd7240fp::waveSquare);
     emit settingsChanged();
@@ -339,6 +349,8 @@ void kd7240fp_chSet::setShape(
     shapePath = source;
     formula = fromFormula;
     sweep = made;
+    // A shape and a modulation exclude each other.
+    modulation = kd7240fp::Modulation();
     showShapeSource();
     if (waveType != kd7240fp::waveArbitrary) {
         arbitraryButton->setChecked(true);
@@ -348,8 +360,32 @@ void kd7240fp_chSet::setShape(
     }
 }
 
+void kd7240fp_chSet::setModulation(int carrier, const kd7240fp::Modulation &chosen)
+{
+    {
+        // One change, told once: the carrier's button and the modulation.
+        const QSignalBlocker quiet(this);
+        modulation = chosen;
+        if (chosen.active() && waveType != carrier) {
+            waveButtons()[size_t(carrier - 1)]->setChecked(true);
+            setWave();
+        }
+        showShapeSource();
+    }
+    emit settingsChanged();
+}
+
 void kd7240fp_chSet::showShapeSource()
 {
+    if (modulation.active()) {
+        // Where a sweep's label stands: what the waveform is modulated with.
+        const QString name = kd7240fp::modulationLabel(modulation);
+        shapeLabel->setEnabled(true);
+        shapeLabel->setToolTip(tr("%1, on this channel's waveform at the common frequency").arg(name));
+        kd7010fp_showLiveText(shapeLabel, shapeLabel->fontMetrics().elidedText(name, Qt::ElideRight, shapeLabelWidth),
+            shapeLabel->toolTip());
+        return;
+    }
     if (shape.empty()) {
         shapeLabel->setEnabled(false);
         kd7010fp_showLiveText(shapeLabel, tr("no file"));
@@ -384,6 +420,7 @@ kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
     s.shapeName = shapePath;
     s.formula = formula;
     s.sweep = sweep;
+    s.modulation = modulation;
     s.phase = phaseBox->value();
     s.duty = dutyBox->value();
     return s;
@@ -454,6 +491,7 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
         shapePath = s.shapeName;
         formula = s.formula;
         sweep = s.sweep;
+        modulation = s.modulation;
         showShapeSource();
         phaseBox->setValue(s.phase);
         dutyBox->setValue(s.duty);
@@ -468,6 +506,8 @@ void kd7240fp_chSet::resetToDefaults()
     for (QPushButton *button : waveButtons())
         button->setChecked(false);
     waveType = 0;
+    modulation = kd7240fp::Modulation();
+    showShapeSource();
     amplitudeBox->setValue(0);
     filterBox->setCurrentIndex(1);
     lastFilter = 0;

@@ -76,6 +76,10 @@ public:
     // The shape from a formula, and from a sweep: the buttons that ask for one.
     QPushButton *formulaButton;
     QPushButton *sweepButton;
+    // The modulation of the standard waveform (none by default), and the
+    // button that asks for it.
+    kd7240fp::Modulation modulation;
+    QPushButton *modulationButton;
 
     // The common frequency, which a sweep's label follows.
     void showCommonFrequency(int frequency);
@@ -94,6 +98,9 @@ public:
     void setFormulaShape(std::vector<double> samples, const QString &formula);
     // Takes a shape made from `sweep` and chooses it.
     void setSweepShape(std::vector<double> samples, const kd7240fp::Sweep &sweep);
+    // Modulates the standard waveform `carrier` (1 to 4), which it chooses;
+    // an inactive modulation takes the modulation off.
+    void setModulation(int carrier, const kd7240fp::Modulation &modulation);
 
 signals:
     void activated(int indx);
@@ -106,6 +113,8 @@ signals:
     void formulaRequested();
     // The operator asked for a shape from a sweep.
     void sweepRequested();
+    // The operator asked for a modulation.
+    void modulationRequested();
 
 private slots:
     void setWave();

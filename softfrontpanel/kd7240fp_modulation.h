@@ -70,6 +70,8 @@
 #ifndef KD7240FP_MODULATION_H
 #define KD7240FP_MODULATION_H
 
+#include <tuple>
+
 #include "kd7240fp_synthesis.h"
 
 namespace kd7240fp {
@@ -92,22 +94,18 @@ struct Modulation
     double dutyDeviation = 10; // PWM
 
     bool active() const { return type != None; }
-    bool operator==(const Modulation &o) const
+    // Every field, named by a structured binding: a field added and not
+    // named here stops the build, so the comparison never passes over one.
+    auto fields() const
     {
-        return type == o.type && shape == o.shape && frequency == o.frequency && depth == o.depth
-            && deviation == o.deviation && phaseDeviation == o.phaseDeviation && hop == o.hop && rate == o.rate
-            && dutyDeviation == o.dutyDeviation;
+        const auto &[type_, shape_, frequency_, depth_, deviation_, phaseDeviation_, hop_, rate_, dutyDeviation_]
+            = *this;
+        return std::tie(
+            type_, shape_, frequency_, depth_, deviation_, phaseDeviation_, hop_, rate_, dutyDeviation_);
     }
+    bool operator==(const Modulation &o) const { return fields() == o.fields(); }
     bool operator!=(const Modulation &o) const { return !(*this == o); }
 };
-
-// A field added to Modulation stops the build here until operator== and
-// this count know it.
-inline void compareEveryModulationField()
-{
-    [[maybe_unused]] auto [type, shape, frequency, depth, deviation, phaseDeviation, hop, rate, dutyDeviation]
-        = Modulation();
-}
 
 // The ranges the fields may take; the timing refuses values outside them.
 // FM further needs fc - deviation > 0 and fc + deviation <= the card's

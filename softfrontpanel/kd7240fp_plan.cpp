@@ -25,11 +25,18 @@ bool exactPhase(const ChannelSettings &c) { return c.waveType == waveSine; }
 constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
 
 // The buffer of one channel: `periods` periods in n samples, started at the
-// channel's phase (by `shift` samples where it is not exact); measured on
-// the way (a rotation changes no range and no sum).
-SampleStats fillChannel(const ChannelSettings &c, int n, int periods, int shift, double *out)
+// channel's phase (by `shift` samples where it is not exact), or its
+// modulated buffer; measured on the way (a rotation changes no range and no
+// sum).
+SampleStats fillChannel(const ChannelSettings &c, int k, const Plan &plan, int shift, double *out)
 {
+    const int n = plan.timing.nSam;
+    const int periods = plan.periods;
     SampleStats stats;
+    if (plan.modulated && c.modulated()) {
+        synthesizeModulated(plan.modulation, k + 1, c.waveType, c.duty, c.amplitude, c.offset, c.phase, out);
+        return sampleStats(out, n, c.offset);
+    }
     if (c.waveType == waveArbitrary) {
         stats = playShape(c.shape.data(), n, c.amplitude, c.offset, out);
     } else {
@@ -76,6 +83,37 @@ void fitExactly(Plan &plan, const Settings &settings)
     plan.exactMissed = !fit.withinTolerance;
     if (cycles > 0)
         plan.length = cycles / fit.periods;
+}
+
+// A modulated channel: the buffer holds whole periods of the carrier and of
+// each modulation, at the rate the modulation timing chose.
+void fitModulation(Plan &plan, const Settings &settings)
+{
+    ModulatedChannel channels[2];
+    for (int k = 0; k < 2; ++k) {
+        const ChannelSettings &c = settings.channel[k];
+        channels[k] = { c.waveType, c.duty, c.modulated() ? c.modulation : Modulation() };
+    }
+    plan.modulated = true;
+    plan.modulation = modulationTiming(settings.common.frequency, channels[0], channels[1]);
+    plan.exactBesideModulation = settings.common.exactFrequency;
+    const ModulationTiming &m = plan.modulation;
+    if (!m.ok) {
+        plan.timing = Timing();
+        plan.problemChannel = m.problemChannel;
+        return;
+    }
+    Timing &t = plan.timing;
+    t.ok = true;
+    t.problem = Timing::None;
+    t.fromShape = false;
+    t.nSam = m.samples;
+    t.rate = m.rate;
+    t.uTime = 1.0 / m.rate;
+    t.played = m.frequency;
+    plan.periods = m.carrierPeriods;
+    // A limited burst plays the whole buffer as often as asked.
+    plan.length = settings.common.length();
 }
 
 // Marks the channels whose samples leave the range; samples within the
@@ -132,15 +170,22 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     plan.problemChannel = plan.timing.channel;
     // Shapes keep their own timing: one period is the shape's samples.
     plan.exactBesideShape = plan.timing.fromShape && settings.common.exactFrequency;
-    if (plan.timing.ok && !plan.timing.fromShape && settings.common.exactFrequency)
+    if (settings.channel[0].modulated() || settings.channel[1].modulated())
+        fitModulation(plan, settings);
+    else if (plan.timing.ok && !plan.timing.fromShape && settings.common.exactFrequency)
         fitExactly(plan, settings);
     const int n = plan.timing.nSam;
     plan.periodSamples = plan.periods == 1 ? n : std::min(n, int(std::ceil(double(n) / plan.periods)));
+    // A modulated buffer is shown whole: its period is the modulation's.
+    if (plan.modulated)
+        plan.periodSamples = n;
     int shift[2] = {};
     for (int k = 0; k < 2 && plan.timing.ok; ++k) {
         const ChannelSettings &c = settings.channel[k];
         const double perPeriod = double(n) / plan.periods;
-        plan.phaseExact[k] = exactPhase(c);
+        // A modulated carrier is drawn at its phase exactly (PWM in whole samples).
+        plan.phaseExact[k] = exactPhase(c)
+            || (plan.modulated && c.modulated() && c.modulation.type != Modulation::PWM);
         shift[k] = plan.phaseExact[k] ? 0 : phaseShift(c.phase, perPeriod) % n;
         plan.phasePlayed[k] = plan.phaseExact[k] ? c.phase : shift[k] * 360.0 / perPeriod;
         // The square's high part is whole samples of the buffer.
@@ -151,7 +196,8 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
             = plan.timing.fromShape && c.active() && c.waveType != waveArbitrary && n < exactMinSamplesPerPeriod;
     }
     plan.off = !plan.timing.ok || plan.exactMissed || plan.fewSamples[0] || plan.fewSamples[1]
-        || (!plan.exact && std::fabs(plan.timing.played - plan.frequency) > offTolerance * plan.frequency);
+        || (!plan.exact && std::fabs(plan.timing.played - plan.frequency) > offTolerance * plan.frequency)
+        || (plan.modulated && plan.modulation.moved);
 
     auto refuse = [&plan](Plan::Problem problem) {
         plan.problem = problem;
@@ -164,6 +210,8 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
             plan.problemChannel = k + 1;
             return refuse(Plan::NoShape);
         }
+    if (plan.modulated && !plan.modulation.ok)
+        return refuse(Plan::Unmodulable);
     if (!plan.timing.ok)
         return refuse(plan.timing.problem == Timing::TooFast   ? Plan::TooFast
                 : plan.timing.problem == Timing::LengthsDiffer ? Plan::LengthsDiffer
@@ -187,7 +235,7 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
         if (!plan.active[k])
             continue;
         channels[k] = out;
-        measured[k] = fillChannel(settings.channel[k], n, plan.periods, shift[k], out);
+        measured[k] = fillChannel(settings.channel[k], k, plan, shift[k], out);
         out += n;
         plan.peakToPeak[k] = measured[k].highest - measured[k].lowest;
         plan.rms[k] = std::sqrt(measured[k].squares / n);

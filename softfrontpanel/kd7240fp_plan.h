@@ -24,7 +24,7 @@ using SampleRoom = std::function<double *(int count)>;
 struct Plan
 {
     // What stands in the way of playing, in the order Start checks them.
-    enum Problem { None, NoWaveform, NoShape, NoPeriod, TooFast, LengthsDiffer, NoMemory, BeyondLimits };
+    enum Problem { None, NoWaveform, NoShape, NoPeriod, TooFast, LengthsDiffer, Unmodulable, NoMemory, BeyondLimits };
 
     Problem problem = None;
     int problemChannel = 0; // NoShape, TooFast: the channel (1 or 2)
@@ -42,6 +42,12 @@ struct Plan
     double errorPpm = 0; // exact: how far the played frequency is from the asked one
     bool exactMissed = false; // exact with cycles: no divisor of them comes within 0.1 %
     bool exactBesideShape = false; // Exact frequency is ticked, but a shape keeps its own timing
+    // A channel is modulated: the buffer holds whole periods of the carrier
+    // (`periods` of it) and of each modulation, as `modulation` says, with
+    // the values it plays; its problem code when it cannot (Unmodulable).
+    bool modulated = false;
+    ModulationTiming modulation;
+    bool exactBesideModulation = false; // Exact frequency is ticked: the buffer is exact anyway
     int cycles = 0; // as set, for the words about exactMissed
     int shapeSamples[2] = {}; // each channel's shape, when it plays one
     // A standard waveform drawn with a shape's few samples: said before

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace kd7240fp {
@@ -40,6 +41,64 @@ QString timingProblem(const Plan &plan)
     default:
         return QStringLiteral("Wrong output signal frequency has been choosen");
     }
+}
+
+QString hertz(double value) { return decimalText(value, 'f', 2); }
+
+// What one channel's modulation plays, short: "AM 50 % at 100.00 Hz".
+QString modulationWords(const ModulationTiming &m, int k)
+{
+    const Modulation &p = m.channels[k].played;
+    switch (p.type) {
+    case Modulation::AM:
+        return tr("AM %1 % at %2 Hz").arg(decimalText(p.depth, 'f', 0), hertz(p.frequency));
+    case Modulation::FM:
+        return tr("FM ±%1 Hz at %2 Hz").arg(hertz(p.deviation), hertz(p.frequency));
+    case Modulation::PM:
+        return tr("PM %1° at %2 Hz").arg(decimalText(p.phaseDeviation, 'f', 1), hertz(p.frequency));
+    case Modulation::FSK:
+        return tr("FSK to %1 Hz at %2 Hz").arg(hertz(p.hop), hertz(p.rate));
+    case Modulation::PWM:
+        return tr("PWM ±%1 % at %2 Hz").arg(decimalText(p.dutyDeviation, 'f', 1), hertz(p.frequency));
+    case Modulation::None:
+        break;
+    }
+    return QString();
+}
+
+QString modulationProblem(const Plan &plan)
+{
+    const ModulationTiming &m = plan.modulation;
+    const int k = std::max(m.problemChannel, 1);
+    switch (m.problem) {
+    case ModulationTiming::NoFrequency:
+        return tr("A modulated carrier plays 1 Hz to 100 kHz.");
+    case ModulationTiming::OutOfRange:
+        return tr("Channel %1's modulation holds a value beyond its range.").arg(k);
+    case ModulationTiming::NoStandardWave:
+        return tr("Channel %1 plays a shape: beside a modulation both channels play standard waveforms.").arg(k);
+    case ModulationTiming::NotSquare:
+        return tr("Channel %1: pulse-width modulation needs a square carrier.").arg(k);
+    case ModulationTiming::DeviationTooWide:
+        return tr("Channel %1: the deviation takes the carrier to 0 Hz or beyond 100 kHz.").arg(k);
+    case ModulationTiming::TooFast:
+        return tr("Channel %1: the modulation swings the frequency beyond 100 kHz.").arg(k);
+    case ModulationTiming::NoBuffer:
+        return tr("Channel %1: not one carrier period fits with ten samples at the highest frequency.").arg(k);
+    case ModulationTiming::HopOutOfRange:
+        return tr("Channel %1: the hop would have to leave its range for every hop to end on a whole cycle.").arg(k);
+    case ModulationTiming::DutyTooWide:
+        return tr("Channel %1: the duty's deviation leaves a pulse without a sample; the duty moves in steps of %2 %.")
+            .arg(k)
+            .arg(decimalText(m.channels[k - 1].pwmStep, 'f', 1));
+    case ModulationTiming::NoCommonBuffer:
+        return tr("Channel 2's modulation does not fit channel 1's buffer: no buffer of the card holds whole periods "
+                  "of both.");
+    case ModulationTiming::NotModulated:
+    case ModulationTiming::None:
+        break;
+    }
+    return tr("The modulation cannot be played.");
 }
 
 } // namespace
@@ -81,6 +140,14 @@ QString clockText(double rate)
 
 QString readoutText(const Plan &plan)
 {
+    if (plan.modulated && !plan.modulation.ok)
+        return tr("no modulated buffer fits");
+    if (plan.modulated) {
+        // What the first modulated channel plays (the tip tells both).
+        const ModulationTiming &m = plan.modulation;
+        const int k = m.channels[0].modulated ? 0 : 1;
+        return tr("%1 on %2 Hz,\n%3 samples").arg(modulationWords(m, k), hertz(m.frequency)).arg(m.samples);
+    }
     if (!plan.timing.ok) {
         switch (plan.timing.problem) {
         case Timing::TooFast:
@@ -105,6 +172,37 @@ QString readoutText(const Plan &plan)
 
 QString readoutTip(const Plan &plan)
 {
+    if (plan.modulated && !plan.modulation.ok)
+        return modulationProblem(plan);
+    if (plan.modulated) {
+        const ModulationTiming &m = plan.modulation;
+        QStringList tip;
+        tip << tr("The buffer holds %1 carrier periods in %2 samples played at %3: the carrier plays %4 Hz exactly.")
+                   .arg(m.carrierPeriods)
+                   .arg(m.samples)
+                   .arg(clockText(m.rate), hertz(m.frequency));
+        for (int k = 0; k < 2; ++k) {
+            const ModulationTiming::Channel &c = m.channels[k];
+            if (!c.modulated)
+                continue;
+            tip << tr("Channel %1: %2, %3 modulation periods in the buffer.")
+                       .arg(k + 1)
+                       .arg(modulationWords(m, k))
+                       .arg(c.periods);
+            if (c.moved)
+                tip << tr("No buffer of the card holds whole periods of both the carrier and the modulation as set, "
+                          "so channel %1 plays the closest that one holds (%2 % off).")
+                           .arg(k + 1)
+                           .arg(decimalText(c.error * 100, 'g', 3));
+            if (c.played.type == Modulation::PWM)
+                tip << tr("The duty moves in steps of %1 %: a carrier period holds %2 samples.")
+                           .arg(decimalText(c.pwmStep, 'f', 1))
+                           .arg(decimalText(m.samplesPerPeriod, 'f', 0));
+        }
+        if (plan.exactBesideModulation)
+            tip << tr("Exact frequency does not apply beside a modulation: its buffer is exact already.");
+        return sentences(tip);
+    }
     if (!plan.timing.ok)
         return timingProblem(plan);
     const Timing &timing = plan.timing;
@@ -160,6 +258,8 @@ QString problemText(const Plan &plan)
     case Plan::TooFast:
     case Plan::LengthsDiffer:
         return timingProblem(plan);
+    case Plan::Unmodulable:
+        return modulationProblem(plan);
     case Plan::NoMemory:
         return tr("Not enough memory for %1 samples; the waveform cannot be generated.").arg(plan.neededSamples);
     case Plan::BeyondLimits: {
@@ -188,6 +288,8 @@ QString refusedReadout(const Plan &plan)
     case Plan::LengthsDiffer:
     case Plan::NoPeriod:
         return tr("not sent: %1").arg(readoutText(plan));
+    case Plan::Unmodulable:
+        return tr("not sent: the modulation cannot be played");
     case Plan::NoMemory:
         return tr("not sent: not enough memory");
     case Plan::None:
@@ -219,13 +321,38 @@ QString sweepLabel(const Sweep &sweep, int frequency)
     return label;
 }
 
+QString modulationLabel(const Modulation &m)
+{
+    const QString shapes[] = { QString(), tr("sine"), tr("square"), tr("ramp"), tr("triangle") };
+    const QString shape = shapes[std::clamp(m.shape, 1, 4)];
+    const QString at = decimalText(m.frequency, 'g', 8);
+    switch (m.type) {
+    case Modulation::AM:
+        return tr("AM %1 % at %2 Hz, %3").arg(decimalText(m.depth, 'g', 6), at, shape);
+    case Modulation::FM:
+        return tr("FM ±%1 Hz at %2 Hz, %3").arg(decimalText(m.deviation, 'g', 8), at, shape);
+    case Modulation::PM:
+        return tr("PM %1° at %2 Hz, %3").arg(decimalText(m.phaseDeviation, 'g', 6), at, shape);
+    case Modulation::FSK:
+        return tr("FSK to %1 Hz at %2 Hz").arg(decimalText(m.hop, 'g', 8), decimalText(m.rate, 'g', 8));
+    case Modulation::PWM:
+        return tr("PWM ±%1 % at %2 Hz, %3").arg(decimalText(m.dutyDeviation, 'g', 6), at, shape);
+    case Modulation::None:
+        break;
+    }
+    return QString();
+}
+
 QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts)
 {
     if (!plan.timing.ok)
         return timingProblem(plan);
     if (!plan.samples[0] && !plan.samples[1])
         return tr("No waveform chosen");
-    QString title = tr("One period: %1 at %2").arg(readoutText(plan), clockText(plan.timing.rate));
+    QString title = plan.modulated
+        ? tr("The whole buffer: %1 at %2").arg(readoutText(plan).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+            clockText(plan.timing.rate))
+        : tr("One period: %1 at %2").arg(readoutText(plan), clockText(plan.timing.rate));
     QStringList seams;
     const QString names[2] = { channel1Name, channel2Name };
     for (int k = 0; k < 2; ++k)

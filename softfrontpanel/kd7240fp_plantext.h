@@ -35,6 +35,10 @@ QString cautionText(const Plan &plan);
 // its frequencies scaled alike, and says so: "... (made at 10 Hz)".
 QString sweepLabel(const Sweep &sweep, int frequency);
 
+// A modulation as its channel's label reads it, as set: "AM 50 % at 100 Hz,
+// sine".
+QString modulationLabel(const Modulation &modulation);
+
 // The preview's title for the period the plan plays (its seams named).
 QString periodTitle(const Plan &plan, const QString &channel1Name, const QString &channel2Name, bool volts = true);
 

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "kd7240fp_modulation.h"
+
 namespace kd7240fp {
 
 // The decimals the boxes show, and so the finest values the operator can set:
@@ -111,8 +113,13 @@ struct ChannelSettings
     Sweep sweep; // the sweep the shape was made from, if it was
     double phase = 0; // degrees, 0 to 359.99: where in the period the buffer starts
     double duty = 50; // percent, 1 to 99: the square's high part
+    // The standard waveform modulated (AM, FM, ...); none by default. A
+    // shape and a modulation exclude each other.
+    Modulation modulation;
 
     bool active() const { return waveType != 0; }
+    // A standard waveform with a modulation chosen.
+    bool modulated() const { return waveType >= waveSine && waveType <= waveTriangle && modulation.active(); }
     // The driver's filter code 0..3 and termination code (2: grounded).
     int filterCode() const { return kd7240fp::filterCode(filterIndex, lastFilter); }
     int termCode() const { return filterIndex == 0 ? 2 : 0; }
@@ -121,10 +128,10 @@ struct ChannelSettings
     auto fields() const
     {
         const auto &[waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
-            phase_, duty_]
+            phase_, duty_, modulation_]
             = *this;
         return std::tie(waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
-            phase_, duty_);
+            phase_, duty_, modulation_);
     }
     bool operator==(const ChannelSettings &o) const { return fields() == o.fields(); }
 };

@@ -29,6 +29,8 @@ const QStringList filterNames = { "Ground", "Bypass", "1KHz", "10KHz", "100KHz" 
 const QStringList startNames = { "Immediate", "By Trigger" };
 const QStringList stopNames = { "Unlimited", "Limited by" };
 const QStringList scaleNames = { "Linear", "Logarithmic" };
+const QStringList modulationNames = { "None", "AM", "FM", "PM", "FSK", "PWM" };
+const QStringList modulatingNames = { "None", "Sine", "Square", "Ramp", "Triangle" };
 // Far more than 2 x 262143 samples written as text ever take.
 constexpr qint64 maxSetupBytes = 64 * 1024 * 1024;
 
@@ -42,6 +44,21 @@ QJsonObject channelObject(const ChannelSettings &c)
     o[QLatin1String("filterWhenGrounded")] = filterNames.value(c.lastFilter + 1);
     o[QLatin1String("phase")] = c.phase;
     o[QLatin1String("duty")] = c.duty;
+    // Only where there is one: a setup without modulation reads as before.
+    if (c.modulation.active()) {
+        const Modulation &m = c.modulation;
+        QJsonObject modulation;
+        modulation[QLatin1String("type")] = modulationNames.value(m.type);
+        modulation[QLatin1String("shape")] = modulatingNames.value(m.shape);
+        modulation[QLatin1String("frequency")] = m.frequency;
+        modulation[QLatin1String("depth")] = m.depth;
+        modulation[QLatin1String("deviation")] = m.deviation;
+        modulation[QLatin1String("phaseDeviation")] = m.phaseDeviation;
+        modulation[QLatin1String("hop")] = m.hop;
+        modulation[QLatin1String("rate")] = m.rate;
+        modulation[QLatin1String("dutyDeviation")] = m.dutyDeviation;
+        o[QLatin1String("modulation")] = modulation;
+    }
     if (c.shape.empty()) {
         o[QLatin1String("shape")] = QJsonValue::Null;
     } else {
@@ -222,6 +239,30 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
     c.shape = std::move(read);
 }
 
+// A modulation's parameters; setups saved before modulation have none.
+void readModulation(Reader &r, const QJsonObject &o, const QString &path, ChannelSettings &c)
+{
+    const QJsonValue v = o.value(QLatin1String("modulation"));
+    if (r.failed() || v.isUndefined() || v.isNull())
+        return;
+    const QString at = Reader::join(path, "modulation");
+    if (!v.isObject())
+        return r.fail(at, tr("must be an object or null."));
+    const QJsonObject m = v.toObject();
+    Modulation &read = c.modulation;
+    read.type = Modulation::Type(r.choice(m, at, "type", modulationNames, 1));
+    read.shape = r.choice(m, at, "shape", modulatingNames, 1);
+    read.frequency = r.number(m, at, "frequency", minModulationFrequency, maxModulationFrequency);
+    read.depth = r.number(m, at, "depth", 0, maxDepth);
+    read.deviation = r.number(m, at, "deviation", 0, maxDeviation);
+    read.phaseDeviation = r.number(m, at, "phaseDeviation", 0, maxPhaseDeviation);
+    read.hop = r.number(m, at, "hop", minHop, maxHop);
+    read.rate = r.number(m, at, "rate", minModulationFrequency, maxModulationFrequency);
+    read.dutyDeviation = r.number(m, at, "dutyDeviation", 0, maxDutyDeviation);
+    if (r.failed())
+        read = Modulation();
+}
+
 ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path)
 {
     ChannelSettings c;
@@ -233,6 +274,7 @@ ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path
     c.phase = r.number(o, path, "phase", 0, maxPhase);
     c.duty = r.number(o, path, "duty", minDuty, maxDuty);
     readShape(r, o, path, c);
+    readModulation(r, o, path, c);
     if (!r.failed() && c.waveType == waveArbitrary && c.shape.empty())
         r.fail(Reader::join(path, "shape"), tr("is missing: the channel plays a shape."));
     return c;
@@ -343,7 +385,10 @@ QByteArray writeSetup(const Settings &s)
 {
     QJsonObject o;
     o[QLatin1String("setup")] = setupTag;
-    o[QLatin1String("version")] = setupVersion;
+    // Version 2 only when it holds what version 1 cannot: an older panel
+    // then refuses it by name instead of playing it without its modulation.
+    const bool modulated = s.channel[0].modulation.active() || s.channel[1].modulation.active();
+    o[QLatin1String("version")] = modulated ? setupVersion : 1;
     o[QLatin1String("model")] = modelText;
     o[QLatin1String("frequency")] = s.common.frequency;
     o[QLatin1String("start")] = startNames.value(s.common.startIndex);

@@ -12,7 +12,9 @@
 //
 // A sweep's shape also holds "sweep": { "start": 1000, "stop": 10000,
 // "scale": "Linear", "frequency": 10 }; older files without the key read as
-// shapes that are no sweep.
+// shapes that are no sweep. A modulated channel holds "modulation": { "type":
+// "AM", "shape": "Sine", "frequency": 100, "depth": 50, ... } (its samples
+// follow from it), and makes the file version 2.
 //
 // Names are the panel's own texts. Reading is all or nothing: the first
 // problem is named and nothing is taken; a key given twice is a problem.
@@ -29,7 +31,9 @@
 
 namespace kd7240fp {
 
-constexpr int setupVersion = 1;
+// The newest version this panel reads and writes; a setup with a modulation
+// is version 2, one without is written as version 1, as before.
+constexpr int setupVersion = 2;
 
 QByteArray writeSetup(const Settings &settings);
 // Writes atomically: an existing file is replaced only by a complete one.

@@ -635,8 +635,8 @@ void tst_frontpanel::keyboardReachesEveryControl()
     QList<QWidget *> visited;
     kd7240fp_chSet *c = panel->chan1;
     const QList<QWidget *> expected = { c->squareButton, c->sawButton, c->triangleButton, c->arbitraryButton,
-        c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->sweepButton, c->phaseBox,
-        c->dutyBox };
+        c->amplitudeBox, c->offsetBox, c->filterBox, c->loadButton, c->formulaButton, c->sweepButton,
+        c->modulationButton, c->phaseBox, c->dutyBox };
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget();

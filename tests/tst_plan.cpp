@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kd7240fp_modulation.h"
 #include "kd7240fp_plan.h"
 #include "kd7240fp_plantext.h"
 
@@ -24,6 +25,7 @@ struct Case
     double amplitude1 = 2, offset1 = 0.5;
     double limit = 10; // the card's range is -limit to limit
     const char *locale = "C"; // the words' locale
+    Modulation modulation1 = {};
 };
 
 } // namespace
@@ -71,6 +73,12 @@ void tst_plan::plan_data()
     QTest::newRow("a peak on the limit but for rounding") << Case { 2, 0, 1000, 0, false, 0, 50, 0.06, 3.24, 3.3 }
                                                           << 1 << 1000 << 0 << "plays 1000.00 Hz, 1000 samples"
                                                           << false;
+    // A modulated buffer holds whole periods of carrier and modulation; the
+    // other channel plays its periods beside.
+    QTest::newRow("AM beside a square")
+        << Case { 1, 2, 10000, 0, false, 0, 50, 2, 0.5, 10, "C", { Modulation::AM, waveSine, 100, 50 } }
+                                          << 100 << 10000 << 0 << "AM 50 % at 100.00 Hz on 10000.00 Hz,\n10000 samples"
+                                          << false;
     // The readout writes numbers as the boxes do: the locale's decimal mark.
     QTest::newRow("in German") << Case { 1, 0, 1000, 0, false, 0, 50, 2, 0.5, 10, "de_DE" } << 1 << 1000 << 0
                                << "plays 1000,00 Hz, 1000 samples" << false;
@@ -89,6 +97,7 @@ void tst_plan::plan()
     s.channel[1].amplitude = 2;
     s.channel[0].offset = c.offset1;
     s.channel[0].duty = c.duty1;
+    s.channel[0].modulation = c.modulation1;
     s.channel[1].phase = c.phase2;
     s.common.frequency = c.frequency;
     s.common.stopIndex = c.cycles > 0;
@@ -113,6 +122,13 @@ void tst_plan::plan()
         const ChannelSettings &ch = s.channel[k];
         if (!ch.active())
             continue;
+        if (ch.modulated()) {
+            std::vector<double> modulated(static_cast<size_t>(n));
+            synthesizeModulated(plan.modulation, k + 1, ch.waveType, ch.duty, ch.amplitude, ch.offset, ch.phase,
+                modulated.data());
+            QVERIFY(std::equal(modulated.begin(), modulated.end(), plan.samples[k]));
+            continue;
+        }
         std::vector<double> period(size_t(n) * 2);
         const int perPeriod = n / plan.periods;
         const bool whole = perPeriod * plan.periods == n;

@@ -104,12 +104,21 @@ void tst_setup::roundTrip_data()
     s.channel[1].shape = kd7240fp::sweepShape(10000, 10000, false, 100, 1000);
     s.channel[1].sweep = { 10000, 10000, false, 1000 };
     QTest::newRow("a sweep's samples as played") << s;
+    // A modulation makes the file version 2: an older panel refuses it by name.
+    Settings am;
+    am.channel[0].waveType = 2;
+    am.channel[0].modulation.type = kd7240fp::Modulation::FSK;
+    am.channel[0].modulation.hop = 1234.5;
+    QTest::newRow("a modulated channel") << am;
 }
 
 void tst_setup::roundTrip()
 {
     QFETCH(Settings, settings);
-    const kd7240fp::SetupRead read = kd7240fp::readSetup(kd7240fp::writeSetup(settings), QStringLiteral("s.kd7240"));
+    const QByteArray written = kd7240fp::writeSetup(settings);
+    QCOMPARE(QJsonDocument::fromJson(written).object().value(QLatin1String("version")).toInt(),
+        settings.channel[0].modulation.active() ? 2 : 1);
+    const kd7240fp::SetupRead read = kd7240fp::readSetup(written, QStringLiteral("s.kd7240"));
     QVERIFY2(read.ok, qPrintable(read.error));
     QVERIFY(read.settings == settings);
 }
@@ -123,9 +132,9 @@ void tst_setup::brokenFilesChangeNothing_data()
                              << "\"s.kd7240\" is not a setup: missing value separator at character 19.";
     QTest::newRow("other JSON") << QByteArray("\"setup\"") << QByteArray("\"set-up\"")
                                 << "\"s.kd7240\" is not a setup of this panel.";
-    QTest::newRow("newer version") << QByteArray("\"version\": 1") << QByteArray("\"version\": 2")
-                                   << "\"s.kd7240\" was saved by a newer panel (setup version 2); this panel reads "
-                                      "version 1.";
+    QTest::newRow("newer version") << QByteArray("\"version\": 1") << QByteArray("\"version\": 3")
+                                   << "\"s.kd7240\" was saved by a newer panel (setup version 3); this panel reads "
+                                      "version 2.";
     QTest::newRow("another card") << QByteArray("\"7240\"") << QByteArray("\"6208\"")
                                   << "\"s.kd7240\": model is \"6208\": this panel plays setups of the 7240.";
     QTest::newRow("missing key") << QByteArray("\"cycles\"") << QByteArray("\"cycle\"")
@@ -152,9 +161,9 @@ void tst_setup::brokenFilesChangeNothing_data()
                                           << QByteArray("\"frequency\": 100000.00000000001")
                                           << "\"s.kd7240\": frequency is 100000.00000000001, out of its range 1 to "
                                              "100000.";
-    QTest::newRow("version just above") << QByteArray("\"version\": 1") << QByteArray("\"version\": 1.0000000000000002")
+    QTest::newRow("version just above") << QByteArray("\"version\": 1") << QByteArray("\"version\": 2.0000000000000004")
                                         << "\"s.kd7240\" was saved by a newer panel (setup version "
-                                           "1.0000000000000002); this panel reads version 1.";
+                                           "2.0000000000000004); this panel reads version 2.";
     QTest::newRow("amplitude far above") << QByteArray("\"amplitude\": 0,") << QByteArray("\"amplitude\": 1000001,")
                                          << "\"s.kd7240\": channels[0].amplitude is 1000001, out of its range 0 to "
                                             "1000000.";
