@@ -31,6 +31,7 @@
 #include "kd7240fp_comset.h"
 #include "kd7240fp_formuladialog.h"
 #include "kd7240fp_model.h"
+#include "kd7240fp_modulationdialog.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remote.h"
@@ -250,6 +251,12 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         });
         connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
         connect(group, &kd7240fp_chSet::sweepRequested, this, [this, group] { askSweep(group); });
+        connect(group, &kd7240fp_chSet::modulationRequested, this, [this, group] {
+            const int k = group == chan1 ? 0 : 1;
+            if (auto result = kd7240fp_modulationDialog::ask(
+                    this, group->title(), model->settings(), k, model->generator()->limits()))
+                group->setModulation(result->carrier, result->modulation);
+        });
     }
     connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::takeFromGroups);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);

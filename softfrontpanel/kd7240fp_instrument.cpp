@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,7 @@
 #include "kd7240fp_synthesis.h"
 
 using namespace kd7010fp_scpi;
+using kd7240fp::Modulation;
 using kd7240fp::Settings;
 
 namespace {
@@ -56,6 +58,10 @@ kd7240fp_instrument::kd7240fp_instrument(
 {
     parser.add(commonRows());
     parser.add(rows());
+    for (const auto &[type, name] : { std::pair { Modulation::AM, "AM" }, { Modulation::FM, "FM" },
+             { Modulation::PM, "PM" }, { Modulation::FSK, "FSKey" }, { Modulation::PWM, "PWM" } })
+        parser.add(modulationRows(type, name));
+    patterns.clear();
     // What went wrong in a client's command goes to its error queue, and
     // to the window's status; the operator's own troubles stay in boxes.
     connect(model, &kd7240fp_model::callReported, this,
@@ -147,6 +153,9 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int waveType)
         return call.error(-221, "no shape chosen; send one with DATA:ARBitrary and choose it with FUNCtion:ARBitrary");
     channel[k].dc = false;
     channel[k].sweep = channel[k].sweep && waveType == kd7240fp::waveArbitrary;
+    // A shape and a modulation exclude each other.
+    if (waveType == kd7240fp::waveArbitrary)
+        c.modulation.type = Modulation::None;
     if (c.active())
         c.waveType = waveType;
     else
@@ -225,6 +234,7 @@ bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
                 + " Hz: lower FREQuency:STOP or raise the frequency");
     kd7240fp::ChannelSettings &c = s.channel[k];
     c.shape = kd7240fp::sweepShape(sweep.sweepStart, sweep.sweepStop, sweep.sweepLog, samples, frequency);
+    c.modulation.type = Modulation::None;
     c.sweep = { sweep.sweepStart, sweep.sweepStop, sweep.sweepLog, frequency };
     c.shapeName.clear();
     c.formula.clear();
@@ -287,6 +297,105 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
         return call.error(-224, "every value is 0: there is nothing to play");
     shapes[name] = std::move(values);
     return true;
+}
+
+bool kd7240fp_instrument::changeModulation(Call &call, const std::function<void(Modulation &)> &edit)
+{
+    Settings s = model->settings();
+    edit(s.channel[channelOf(call)].modulation);
+    return apply(call, s);
+}
+
+std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, const QByteArray &name)
+{
+    const QByteArray head = "[SOURce#]:" + name;
+    const auto modulation = [this](Call &c) { return model->settings().channel[channelOf(c)].modulation; };
+    // A value of this kind of modulation, in `unit` within `range`, rounded
+    // to the 0.01 the dialog's boxes take.
+    const auto value = [this](double Modulation::*field, Unit unit, Range range) {
+        return [this, field, unit, range](Call &c) {
+            double v;
+            if (c.expect(1) && c.number(0, unit, range, &v))
+                changeModulation(c, [&](Modulation &m) {
+                    m.*field = kd7010fp_typedNumber::fitToBox(v, kd7240fp::modulationDecimals, range.minimum, range.maximum);
+                });
+        };
+    };
+    const auto query = [modulation](double Modulation::*field) {
+        return [modulation, field](Call &c) {
+            if (c.expect(0))
+                c.reply(modulation(c).*field);
+        };
+    };
+    std::vector<Row> rows = {
+        { pattern(head + ":STATe"),
+            [this, type](Call &c) {
+                bool on;
+                if (!c.expect(1) || !c.boolean(0, &on))
+                    return;
+                if (on && model->settings().channel[channelOf(c)].waveType == kd7240fp::waveArbitrary)
+                    return void(c.error(-221, "a shape is not modulated; choose a standard function first"));
+                changeModulation(c, [&](Modulation &m) {
+                    if (on)
+                        m.type = type;
+                    else if (m.type == type)
+                        m.type = Modulation::None;
+                });
+            } },
+        { pattern(head + ":STATe?"), [modulation, type](Call &c) { if (c.expect(0)) c.replyBool(modulation(c).type == type); } },
+        { pattern(head + ":SOURce"),
+            [](Call &c) {
+                int which;
+                if (c.expect(1) && c.choice(0, { "INTernal", "EXTernal" }, &which) && which == 1)
+                    c.error(-241, "this card has no modulation input");
+            } },
+        { pattern(head + ":SOURce?"), [](Call &c) { if (c.expect(0)) c.replyText("INT"); } },
+        { pattern(head + ":INTernal:FUNCtion"),
+            [this](Call &c) {
+                int which;
+                if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "TRIangle", "RAMP" }, &which))
+                    changeModulation(c, [&](Modulation &m) {
+                        m.shape = std::array { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveTriangle, kd7240fp::waveSaw }[size_t(which)];
+                    });
+            } },
+        { pattern(head + ":INTernal:FUNCtion?"),
+            [modulation](Call &c) {
+                if (c.expect(0))
+                    c.replyText(std::array { "", "SIN", "SQU", "RAMP", "TRI" }[size_t(std::clamp(modulation(c).shape, 1, 4))]);
+            } },
+    };
+    if (type == Modulation::FSK) {
+        rows.push_back({ pattern(head + ":FREQuency"), value(&Modulation::hop, Unit::Hertz, { kd7240fp::minHop, kd7240fp::maxHop, 100 }) });
+        rows.push_back({ pattern(head + ":FREQuency?"), query(&Modulation::hop) });
+        rows.push_back({ pattern(head + ":INTernal:RATE"),
+            value(&Modulation::rate, Unit::Hertz, { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 10 }) });
+        rows.push_back({ pattern(head + ":INTernal:RATE?"), query(&Modulation::rate) });
+        return rows;
+    }
+    rows.push_back({ pattern(head + ":INTernal:FREQuency"),
+        value(&Modulation::frequency, Unit::Hertz, { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 }) });
+    rows.push_back({ pattern(head + ":INTernal:FREQuency?"), query(&Modulation::frequency) });
+    switch (type) {
+    case Modulation::AM:
+        rows.push_back({ pattern(head + ":DEPTh"), value(&Modulation::depth, Unit::Percent, { 0, kd7240fp::maxDepth, 100 }) });
+        rows.push_back({ pattern(head + ":DEPTh?"), query(&Modulation::depth) });
+        break;
+    case Modulation::FM:
+        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::deviation, Unit::Hertz, { 0, kd7240fp::maxDeviation, 100 }) });
+        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::deviation) });
+        break;
+    case Modulation::PM:
+        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::phaseDeviation, Unit::Degree, { 0, kd7240fp::maxPhaseDeviation, 180 }) });
+        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::phaseDeviation) });
+        break;
+    case Modulation::PWM:
+        rows.push_back({ pattern(head + ":DEViation:DCYCle"), value(&Modulation::dutyDeviation, Unit::Percent, { 0, kd7240fp::maxDutyDeviation, 10 }) });
+        rows.push_back({ pattern(head + ":DEViation:DCYCle?"), query(&Modulation::dutyDeviation) });
+        break;
+    default:
+        break;
+    }
+    return rows;
 }
 
 void kd7240fp_instrument::reset()

@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <map>
 #include <vector>
@@ -57,6 +58,12 @@ private:
     };
 
     std::vector<kd7010fp_scpi::Row> rows();
+    // The rows of one kind of modulation, headed `name` (AM, FSKey...).
+    std::vector<kd7010fp_scpi::Row> modulationRows(kd7240fp::Modulation::Type type, const QByteArray &name);
+    // A pattern made from parts, kept for as long as the parser takes it in.
+    const char *pattern(const QByteArray &text) { return patterns.emplace_back(text).constData(); }
+    // Changes channel `k`'s modulation by `edit`; a client's change as any.
+    bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit);
     // Takes `settings` as a client's change: a conflict with the card's
     // generation is -221 and nothing is taken; what the card cannot play
     // is said. True when taken.
@@ -81,6 +88,7 @@ private:
     Channel channel[2];
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
+    std::deque<QByteArray> patterns;
 };
 
 #endif

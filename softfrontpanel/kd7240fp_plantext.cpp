@@ -146,7 +146,7 @@ QString readoutText(const Plan &plan)
         // What the first modulated channel plays (the tip tells both).
         const ModulationTiming &m = plan.modulation;
         const int k = m.channels[0].modulated ? 0 : 1;
-        return tr("%1 on %2 Hz,\n%3 samples").arg(modulationWords(m, k), hertz(m.frequency)).arg(m.samples);
+        return tr("%1\non %2 Hz, %3 samples").arg(modulationWords(m, k), hertz(m.frequency)).arg(m.samples);
     }
     if (!plan.timing.ok) {
         switch (plan.timing.problem) {
@@ -185,10 +185,11 @@ QString readoutTip(const Plan &plan)
             const ModulationTiming::Channel &c = m.channels[k];
             if (!c.modulated)
                 continue;
-            tip << tr("Channel %1: %2, %3 modulation periods in the buffer.")
-                       .arg(k + 1)
-                       .arg(modulationWords(m, k))
-                       .arg(c.periods);
+            tip << (c.periods == 1 ? tr("Channel %1: %2, 1 modulation period in the buffer.").arg(k + 1).arg(modulationWords(m, k))
+                                   : tr("Channel %1: %2, %3 modulation periods in the buffer.")
+                                         .arg(k + 1)
+                                         .arg(modulationWords(m, k))
+                                         .arg(c.periods));
             if (c.moved)
                 tip << tr("No buffer of the card holds whole periods of both the carrier and the modulation as set, "
                           "so channel %1 plays the closest that one holds (%2 % off).")

@@ -115,6 +115,10 @@ void kd7240fp_spectrumView::showPlan(const kd7240fp::Plan &plan)
     n = plan.timing.nSam;
     rate = plan.timing.rate;
     periods = std::max(plan.periods, 1);
+    // A modulated channel's sidebands lie a modulation's line apart around
+    // the carrier's.
+    for (int k = 0; k < 2; ++k)
+        sidebandStep[k] = plan.modulated && plan.modulation.channels[k].modulated ? plan.modulation.channels[k].periods : 0;
     const bool now = chart && isVisible();
     for (int k = 0; k < 2; ++k) {
         active[k] = plan.samples[k] && n > 0;
@@ -126,7 +130,7 @@ void kd7240fp_spectrumView::showPlan(const kd7240fp::Plan &plan)
         else
             compute(k, nullptr);
     }
-    title = tr("Spectrum of the samples: %1 samples at %2").arg(QLocale().toString(n), frequencyText(rate));
+    title = tr("Spectrum of the samples: %1 samples at %2").arg(n).arg(frequencyText(rate));
     stale = !now;
     if (now)
         refresh();

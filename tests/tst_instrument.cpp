@@ -131,6 +131,12 @@ void tst_instrument::lines_data()
                "MMEM:STOR:STAT \"../x\"", "SYST:ERR?" } << ""
         << QByteArray("+7.77000000000000E+02\n-257,\"File name error; a setup's name holds no folder\"\n")
         << QStringList() << none << QString();
+    // AM of 50 % by a square on a 1 V sine: the peak is 1.5 x 1 V / 2 above the card's middle.
+    QTest::newRow("AM, exact in one buffer")
+        << QByteArrayList { "FREQ 10000;:FUNC SIN;:VOLT 2;:AM:STAT ON;DEPT 50;INT:FREQ 100;FUNC SQU;:OUTP ON", "AM:SOUR EXT",
+               "SYST:ERR?;:AM:STAT?" } << ""
+        << QByteArray("-241,\"Hardware missing; this card has no modulation input\";1\n") << start << 2.25
+        << "frequency=10000 amplitude1=1 offset1=1.5 wave1=1 stop=0 dac1=0 generating=1";
     QTest::newRow("undefined header, channel 3")
         << QByteArrayList { "FREQUENCE 5", "SOUR3:FREQ 5", "SYST:ERR?;ERR?" } << ""
         << QByteArray("-113,\"Undefined header\";-114,\"Header suffix out of range\"\n") << QStringList() << none

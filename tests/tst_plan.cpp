@@ -77,7 +77,7 @@ void tst_plan::plan_data()
     // other channel plays its periods beside.
     QTest::newRow("AM beside a square")
         << Case { 1, 2, 10000, 0, false, 0, 50, 2, 0.5, 10, "C", { Modulation::AM, waveSine, 100, 50 } }
-                                          << 100 << 10000 << 0 << "AM 50 % at 100.00 Hz on 10000.00 Hz,\n10000 samples"
+                                          << 100 << 10000 << 0 << "AM 50 % at 100.00 Hz\non 10000.00 Hz, 10000 samples"
                                           << false;
     // The readout writes numbers as the boxes do: the locale's decimal mark.
     QTest::newRow("in German") << Case { 1, 0, 1000, 0, false, 0, 50, 2, 0.5, 10, "de_DE" } << 1 << 1000 << 0

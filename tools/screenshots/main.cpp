@@ -25,5 +25,6 @@ int main(int argc, char *argv[])
     shotsPanel(dir);
     shotsFormula(dir);
     shotsSweep(dir);
+    shotsModulation(dir);
     return 0;
 }

@@ -12,6 +12,7 @@ void shotsPanel(const QString &dir);
 // The Formula dialog of a channel.
 void shotsFormula(const QString &dir);
 void shotsSweep(const QString &dir);
+void shotsModulation(const QString &dir);
 // The panel at twice the pixel density (run with QT_SCALE_FACTOR=2).
 void shotsPanelDoubleDensity(const QString &dir);
 

@@ -1,11 +1,12 @@
 // The dialogs that make shapes: the Formula dialog with a band-limited
 // square on channel 1 (the line, the samples, the live plot and what the card
-// is sent), and the Sweep dialog with a linear sweep.
+// is sent), the Sweep dialog with a linear sweep, and the Modulation dialog.
 #include <QApplication>
 #include <QDir>
 
 #include "kd7010fp_app.h"
 #include "kd7240fp_formuladialog.h"
+#include "kd7240fp_modulationdialog.h"
 #include "kd7240fp_sweepdialog.h"
 #include "shots.h"
 
@@ -36,6 +37,26 @@ void shotsSweep(const QString &dir)
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
     const QString path = QDir(dir).filePath(QStringLiteral("sweep-dialog.png"));
+    if (!dialog.grab().save(path))
+        qWarning("could not write %s", qPrintable(path));
+}
+
+void shotsModulation(const QString &dir)
+{
+    // AM of 50 % at 100 Hz on a 10 kHz sine: one buffer of 10000 samples
+    // holds a whole period of the modulation.
+    kd7240fp::Settings settings;
+    settings.common.frequency = 10000;
+    settings.channel[0].waveType = kd7240fp::waveSine;
+    settings.channel[0].amplitude = 4;
+    settings.channel[0].modulation = { kd7240fp::Modulation::AM, kd7240fp::waveSine, 100, 50 };
+    kd7240fp_modulationDialog dialog(nullptr, QStringLiteral("Channel 1"), settings, 0, { -10, 10 });
+    dialog.resize(760, 640);
+    centerOnScreen(&dialog);
+    dialog.show();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QString path = QDir(dir).filePath(QStringLiteral("modulation-dialog.png"));
     if (!dialog.grab().save(path))
         qWarning("could not write %s", qPrintable(path));
 }

@@ -27,10 +27,14 @@
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_remote.h"
 #include "kd7240fp_setup.h"
 #include "shots.h"
 #include <QChartView>
 #include <QCheckBox>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QToolButton>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -205,6 +209,38 @@ void shotsPanel(const QString &dir)
         panel.preview->resetZoom();
     }
     panel.tabs->setCurrentIndex(0);
+
+    // Modulation and the spectrum: AM of 50 % at 1 kHz on a 10 kHz sine on
+    // channel 1, its sidebands beside the carrier; a triangle on channel 2
+    // with its odd harmonics.
+    panel.commonSettings->frequencyBox->setValue(10000);
+    panel.chan1->setModulation(kd7240fp::waveSine, { kd7240fp::Modulation::AM, kd7240fp::waveSine, 1000, 50 });
+    panel.chan2->phaseBox->setValue(0);
+    panel.chan2->triangleButton->click();
+    saveWidget(&panel, dir, QStringLiteral("panel-modulated.png"));
+    panel.tabs->setCurrentWidget(panel.preview);
+    if (panel.preview->spectrumButton) {
+        panel.preview->spectrumButton->click();
+        saveWidget(&panel, dir, QStringLiteral("panel-spectrum.png"));
+        panel.preview->timeButton->click();
+    }
+    panel.tabs->setCurrentIndex(0);
+    panel.chan1->setModulation(kd7240fp::waveSine, kd7240fp::Modulation());
+    panel.commonSettings->frequencyBox->setValue(1000);
+
+    // Remote control on, a client connected: the box under Reset Device and
+    // the status line with the client's address.
+    QString problem;
+    if (panel.startRemote(0, {}, &problem)) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, panel.remote->port());
+        client.waitForConnected(3000);
+        for (int i = 0; i < 20 && panel.remoteLabel->isHidden(); ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        saveWidget(&panel, dir, QStringLiteral("panel-remote.png"));
+        client.disconnectFromHost();
+        panel.remoteBox->click();
+    }
 
     // A setup saved on a card with a wider range: what was brought within this one's.
     kd7240fp::Settings wide = panel.settings();
