@@ -5,7 +5,13 @@
 #include <cmath>
 #include <vector>
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+
 #include "kd7240fp_modulation.h"
+#include "kd7240fp_modulationdialog.h"
 
 using namespace kd7240fp;
 
@@ -58,6 +64,8 @@ private slots:
     void samples();
     void pwm_data();
     void pwm();
+    void dialog_data();
+    void dialog();
 };
 
 void tst_modulation::timing_data()
@@ -286,6 +294,45 @@ void tst_modulation::pwm()
         for (int j = 0; j < S; ++j)
             QVERIFY2(out[size_t(p * S + j)] == (j < high ? 1 : -1), qPrintable(QStringLiteral("period %1").arg(p)));
     }
+}
+
+// The dialog says what the card is sent and refuses OK, with the reason,
+// while no buffer holds the modulation.
+void tst_modulation::dialog_data()
+{
+    QTest::addColumn<int>("carrier"); // the carrier box's entry: sine, square, saw, triangle
+    QTest::addColumn<int>("type"); // AM, FM, PM, FSK, PWM
+    QTest::addColumn<double>("value"); // depth, deviation, ... of the type
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("said"); // in the sent line, or the problem
+    QTest::newRow("AM on 10 kHz") << 0 << 0 << 50.0 << true << "100 carrier periods in 10000 samples played at 1 MHz";
+    QTest::newRow("PWM of a sine") << 0 << 4 << 10.0 << false << "pulse-width modulation needs a square carrier";
+    QTest::newRow("FM beyond the card") << 0 << 1 << 95000.0 << false
+                                        << "the deviation takes the carrier to 0 Hz or beyond 100 kHz";
+    QTest::newRow("PWM of a square") << 1 << 4 << 10.0 << true << "The duty moves in steps of 1.0 %";
+}
+
+void tst_modulation::dialog()
+{
+    QFETCH(int, carrier);
+    QFETCH(int, type);
+    QFETCH(double, value);
+    QFETCH(bool, ok);
+    QFETCH(QString, said);
+    kd7240fp::Settings settings;
+    settings.common.frequency = 10000;
+    settings.channel[0].waveType = kd7240fp::waveSine;
+    settings.channel[0].amplitude = 1;
+    kd7240fp_modulationDialog dialog(nullptr, QStringLiteral("Channel 1"), settings, 0, { -10, 10 });
+    dialog.carrierBox->setCurrentIndex(carrier);
+    dialog.typeBox->setCurrentIndex(type);
+    QDoubleSpinBox *const boxes[] = { dialog.depthBox, dialog.deviationBox, dialog.phaseDeviationBox, dialog.hopBox,
+        dialog.dutyDeviationBox };
+    boxes[type]->setValue(value);
+    QCoreApplication::processEvents();
+    QCOMPARE(dialog.okButton->isEnabled(), ok);
+    const QString heard = dialog.sentLabel->text() + dialog.problemLabel->text();
+    QVERIFY2(heard.contains(said), qPrintable(heard));
 }
 
 QTEST_MAIN(tst_modulation)
