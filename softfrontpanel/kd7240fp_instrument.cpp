@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_typednumber.h"
@@ -24,10 +25,11 @@ constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
 // What a generating card cannot take: SCPI's settings conflict.
 const char *const stopFirst = "stop generation first";
 
-// The waveform types in the order FUNCtion names them; DC last.
+// The waveform types in the order FUNCtion names them; DC last, a number
+// beyond every waveform type, since no waveform plays it.
 constexpr int waveTypes[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
     kd7240fp::waveArbitrary };
-constexpr int dcFunction = 5;
+constexpr int dcFunction = kd7240fp::waveArbitrary + 1;
 const char *const functionNames[] = { "SIN", "SQU", "RAMP", "TRI", "ARB", "DC" };
 
 // SCPI's own numbers: plain C digits, whatever the operator's locale.
@@ -245,7 +247,11 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
     const double full = dacUnits ? 32767 : 1;
     std::vector<double> values;
     QByteArrayView block;
-    if (call.count() == 2 && call.block(1, &block)) {
+    // One value after the name is a block: no shape has a single sample, and
+    // a lone number is answered once (-104), not again for its length.
+    if (call.count() == 2) {
+        if (!call.block(1, &block))
+            return false;
         // IEEE 488.2 block: float32 (-1 to 1) or int16 (DAC units), in the
         // byte order FORMat:BORDer names, big-endian (NORMal) by default.
         const int width = dacUnits ? 2 : 4;
@@ -326,7 +332,7 @@ std::vector<Row> kd7240fp_instrument::rows()
             [this](Call &c) {
                 int which;
                 if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "RAMP", "TRIangle", "ARBitrary", "DC" }, &which))
-                    setFunction(c, channelOf(c), which == dcFunction ? dcFunction : waveTypes[which]);
+                    setFunction(c, channelOf(c), which < int(std::size(waveTypes)) ? waveTypes[which] : dcFunction);
             } },
         { "[SOURce#]:FUNCtion?",
             [this](Call &c) {
