@@ -81,6 +81,7 @@ private:
     Channel channel[2];
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
+    std::vector<double> room; // what the last shape replaced, for the next one
 };
 
 #endif
