@@ -21,6 +21,7 @@ all_packages=(
     "${run_packages[@]}"
     build-essential
     xdotool imagemagick
+    python3-pyvisa-py
 )
 
 fuzz_packages=(

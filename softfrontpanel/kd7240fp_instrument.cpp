@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "kd7010fp_fcenteraddress.h"
 #include "kd7010fp_typednumber.h"
@@ -45,6 +46,21 @@ bool validShapeName(const QByteArray &name)
     return std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
+}
+
+// The values of a block, in its byte order, as they are: whether all lie
+// within +-full.
+template <typename T> bool decode(const char *bytes, bool littleEndian, std::vector<double> *values, double full)
+{
+    bool inRange = true;
+    double *out = values->data();
+    const size_t count = values->size();
+    for (size_t i = 0; i < count; ++i, bytes += sizeof(T)) {
+        const double v = littleEndian ? qFromLittleEndian<T>(bytes) : qFromBigEndian<T>(bytes);
+        out[i] = v;
+        inRange &= std::fabs(v) <= full; // false for a NaN too
+    }
+    return inRange;
 }
 
 } // namespace
@@ -254,48 +270,51 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
     if (!validShapeName(name))
         return call.error(-224, "a shape's name is 1 to 40 letters; digits or _");
     const double full = dacUnits ? 32767 : 1;
-    std::vector<double> values;
+    // Read into the room the last shape replaced: a client sending its
+    // shape again and again costs no allocation.
+    std::vector<double> &values = room;
     QByteArrayView block;
-    if (call.count() == 2 && call.isBlock(1) && call.block(1, &block)) {
+    // One value after the name is a block: no shape has a single sample, and
+    // a lone number is answered once (-104), not again for its length.
+    if (call.count() == 2) {
+        if (!call.block(1, &block))
+            return false;
         // IEEE 488.2 block: float32 (-1 to 1) or int16 (DAC units), in the
         // byte order FORMat:BORDer names, big-endian (NORMal) by default.
         const int width = dacUnits ? 2 : 4;
         if (block.size() % width != 0)
             return call.error(-161, "the block holds no whole number of values");
         values.resize(size_t(block.size() / width));
-        const char *bytes = block.data();
-        for (size_t i = 0; i < values.size(); ++i, bytes += width) {
-            double v;
-            if (dacUnits) {
-                const qint16 raw = swapped ? qFromLittleEndian<qint16>(bytes) : qFromBigEndian<qint16>(bytes);
-                v = raw;
-            } else {
-                const quint32 raw = swapped ? qFromLittleEndian<quint32>(bytes) : qFromBigEndian<quint32>(bytes);
-                float f;
-                std::memcpy(&f, &raw, sizeof f);
-                v = f;
-            }
-            if (!std::isfinite(v))
-                return call.error(-224, "value " + QByteArray::number(qulonglong(i)) + " is not finite");
-            if (std::fabs(v) > full) {
-                call.status().error(-222, "a value beyond the full scale was clipped");
+        // Read in a loop of its own, which the compiler keeps free of
+        // branches; what is beyond the full scale, or no number at all, is
+        // looked for only when the loop saw some.
+        const bool inRange = dacUnits ? decode<qint16>(block.data(), swapped, &values, full)
+                                      : decode<float>(block.data(), swapped, &values, full);
+        if (!inRange) {
+            bool clipped = false;
+            for (size_t i = 0; i < values.size(); ++i) {
+                double &v = values[i];
+                if (!std::isfinite(v))
+                    return call.error(-224, "value " + QByteArray::number(qulonglong(i)) + " is not finite");
+                clipped = clipped || std::fabs(v) > full;
                 v = std::clamp(v, -full, full);
             }
-            values[i] = v / full;
+            if (clipped)
+                call.status().error(-222, "values beyond the full scale were clipped");
         }
     } else if (!call.numbers(1, Unit::None, Range { -full, full, 0 }, &values)) {
         return false;
-    } else if (dacUnits) {
+    }
+    if (dacUnits)
         for (double &v : values)
             v /= full;
-    }
     if (int(values.size()) > kd7240fp::maxShapeSamples)
         return call.error(-223, "a shape holds at most " + QByteArray::number(kd7240fp::maxShapeSamples) + " samples");
     if (int(values.size()) < kd7240fp::minShapeSamples)
         return call.error(-224, "a shape holds at least " + QByteArray::number(kd7240fp::minShapeSamples) + " samples");
     if (kd7240fp::playsNothing(values))
         return call.error(-224, "every value is 0: there is nothing to play");
-    shapes[name] = std::move(values);
+    std::swap(shapes[name], values);
     return true;
 }
 
@@ -701,7 +720,13 @@ std::vector<Row> kd7240fp_instrument::rows()
         // --- Shapes of one's own ---
         { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { storeShape(c, false); } },
         { "[SOURce#]:DATA:ARBitrary:DAC", [this](Call &c) { storeShape(c, true); } },
-        { "[SOURce#]:DATA:VOLatile:CLEar", [this](Call &c) { if (c.expect(0)) shapes.clear(); } },
+        { "[SOURce#]:DATA:VOLatile:CLEar",
+            [this](Call &c) {
+                if (!c.expect(0))
+                    return;
+                shapes.clear();
+                room = {};
+            } },
         { "[SOURce#]:DATA:VOLatile:CATalog?",
             [this](Call &c) {
                 if (!c.expect(0))

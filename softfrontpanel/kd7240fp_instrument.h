@@ -89,6 +89,7 @@ private:
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
     std::deque<QByteArray> patterns;
+    std::vector<double> room; // what the last shape replaced, for the next one
 };
 
 #endif

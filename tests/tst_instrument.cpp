@@ -110,9 +110,10 @@ void tst_instrument::lines_data()
         << QByteArrayList { "FORM:BORD SWAP", "DATA:ARB bin, " + floatBlock({ 0.25f, -1, 0.75f, 0 }, true),
                "FUNC:ARB bin;:FUNC ARB;:VOLT 2;:OUTP ON" } << ""
         << QByteArray() << start << 2.25 << QString();
-    QTest::newRow("shapes refused: too short, all zero")
+    // One value after the name can only be a block: no shape has one sample.
+    QTest::newRow("shapes refused: one value, all zero")
         << QByteArrayList { "DATA:ARB one, 1", "DATA:ARB zero, 0, 0", "SYST:ERR?;ERR?;ERR?" } << ""
-        << QByteArray("-224,\"Illegal parameter value; a shape holds at least 2 samples\";"
+        << QByteArray("-104,\"Data type error\";"
                       "-224,\"Illegal parameter value; every value is 0: there is nothing to play\";+0,\"No error\"\n")
         << QStringList() << none << QString();
     QTest::newRow("DC holds the offset on the DAC")
