@@ -1,6 +1,8 @@
 #include "kd7240fp_model.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
+#include <utility>
 #include <algorithm>
 
 #include "kd7240fp_plantext.h"
@@ -99,16 +101,23 @@ kd7240fp_model::Outcome kd7240fp_model::change(const kd7240fp::Settings &setting
         filtersStale_ = true;
     settings_ = settings;
     replan();
-    emit settingsChanged(origin);
-    if (!running())
-        return Applied;
-    if (origin == Remote) {
-        // The client asked for it: sent now, or, while paused, at Resume.
+    if (origin == Remote && running()) {
+        // The client asked for it: sent now (or, while paused, at Resume),
+        // before the window redraws, so its next command finds the card
+        // playing it; what was not sent is said once the window shows it.
         remoteWaiting_ = true;
         const Asking asking(origin_, Remote);
-        return sendLive(true);
+        const QScopedValueRollback<bool> holding(holdNotSent_, true);
+        const Outcome outcome = sendLive(true);
+        emit settingsChanged(origin);
+        if (notSent_) {
+            const auto [readout, why] = *std::exchange(notSent_, std::nullopt);
+            emit liveNotSent(readout, why);
+        }
+        return outcome;
     }
-    if (liveNow())
+    emit settingsChanged(origin);
+    if (running() && liveNow())
         scheduleLive();
     return Applied;
 }
@@ -156,7 +165,7 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
     if (samplesOnly == sent_ || (refusedLive_ && samplesOnly == *refusedLive_))
         return Applied;
     if (!plan_.playable()) {
-        emit liveNotSent(kd7240fp::refusedReadout(plan_),
+        tellNotSent(kd7240fp::refusedReadout(plan_),
             kd7240fp::sentences({ kd7240fp::problemText(plan_), tr("The card goes on playing what it played.") }));
         return NotSent;
     }
@@ -168,7 +177,7 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
         return Applied;
     case kd7240fp_generator::NotStopped:
         refusedLive_ = samplesOnly;
-        emit liveNotSent(tr("not sent: the card did not stop"),
+        tellNotSent(tr("not sent: the card did not stop"),
             tr("The card refused to stop, so the new samples were not sent; it goes on playing what it played."));
         return NotStopped;
     case kd7240fp_generator::NotGenerated:
@@ -177,6 +186,14 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
         break;
     }
     return NotSent;
+}
+
+void kd7240fp_model::tellNotSent(const QString &readout, const QString &why)
+{
+    if (holdNotSent_)
+        notSent_ = { readout, why };
+    else
+        emit liveNotSent(readout, why);
 }
 
 void kd7240fp_model::followState(kd7240fp_generator::State state)

@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "kd7240fp_generator.h"
@@ -134,6 +135,9 @@ private:
     // it plays; what became of it.
     Outcome sendLive(bool asked);
     void followState(kd7240fp_generator::State state);
+    // A live change not sent, said now or, while a remote change is under
+    // way, once the window shows the settings.
+    void tellNotSent(const QString &readout, const QString &why);
     // The filters the settings give, as the card's front ends take them.
     static std::array<int, 4> filtersOf(const kd7240fp::Settings &settings);
 
@@ -151,6 +155,8 @@ private:
     QElapsedTimer lastLiveSend_;
     // A remote client's change waits to be sent (the card was paused).
     bool remoteWaiting_ = false;
+    bool holdNotSent_ = false;
+    std::optional<std::pair<QString, QString>> notSent_;
     Origin origin_ = Window; // who asked for the call under way
     // The card's front ends were last told other filters than the settings give.
     bool filtersStale_ = false;

@@ -301,9 +301,12 @@ bool Call::numberOf(const Parameter &p, Unit unit, const Range &range, double *v
     }
     if (v < range.minimum || v > range.maximum) {
         v = v < range.minimum ? range.minimum : range.maximum;
-        // Taken at the nearest end, as the window's boxes take it, and said;
-        // the rest of the line goes on.
-        m_parser.m_status.error(-222, "value clipped to " + QByteArray::number(v, 'g', 15));
+        // Taken at the nearest end, as the window's boxes take it, and said
+        // once for the command (a shape's values are many); the rest of the
+        // line goes on.
+        if (!m_clipped)
+            m_parser.m_status.error(-222, "value clipped to " + QByteArray::number(v, 'g', 15));
+        m_clipped = true;
     }
     *value = v;
     return true;

@@ -214,6 +214,7 @@ private:
     bool m_query;
     bool m_failed = false;
     bool m_replied = false;
+    bool m_clipped = false; // a value was brought within its range: said once
     int m_suffixes[4] = { 1, 1, 1, 1 };
 };
 
