@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 
+#include "benchsupport.h"
 #include "kd7240fp_modulation.h"
 
 using namespace kd7240fp;
@@ -21,17 +22,6 @@ namespace {
 
 volatile double sink;
 
-double bestMs(const std::function<void()> &fn, int rounds = 30)
-{
-    double best = 1e300;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        fn();
-        const auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-    }
-    return best;
-}
 
 constexpr double twoPi = 6.283185307179586;
 constexpr int fc = 1000;

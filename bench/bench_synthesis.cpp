@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QLabel>
 
+#include "benchsupport.h"
 #include "kd7240fp_synthesis.h"
 
 using namespace kd7240fp;
@@ -26,17 +27,6 @@ namespace {
 // Keeps the compiler from dropping a loop whose result is never read.
 volatile double sink;
 
-double bestMs(const std::function<void()> &fn, int rounds = 30)
-{
-    double best = 1e300;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        fn();
-        const auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-    }
-    return best;
-}
 
 __attribute__((noinline)) void bareSine(double *out, int n)
 {

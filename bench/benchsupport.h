@@ -3,6 +3,8 @@
 #define BENCHSUPPORT_H
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -13,6 +15,20 @@ inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// The fastest of `rounds` runs of `fn`, in milliseconds: the run the
+// machine's other work disturbed least.
+inline double bestMs(const std::function<void()> &fn, int rounds = 30)
+{
+    double best = 1e300;
+    for (int r = 0; r < rounds; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        fn();
+        const auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    return best;
 }
 
 // This process's resident memory in MB.

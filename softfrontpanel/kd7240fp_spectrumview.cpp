@@ -106,6 +106,15 @@ void kd7240fp_spectrumView::levelRange(double strongest, double *bottom, double 
     *top = 10 * std::ceil((strongest + 5) / 10);
 }
 
+std::pair<double, double> kd7240fp_spectrumView::frequencyRange() const
+{
+    if (auto *axis = qobject_cast<QValueAxis *>(frequencyAxis))
+        return { axis->min(), axis->max() };
+    if (auto *axis = qobject_cast<QLogValueAxis *>(frequencyAxis))
+        return { axis->min(), axis->max() };
+    return { 0, 1 };
+}
+
 void kd7240fp_spectrumView::showPlan(const kd7240fp::Plan &plan)
 {
     if (!plan.timing.ok) {
@@ -420,14 +429,7 @@ void kd7240fp_spectrumView::plotVisible()
     const int columns = std::max(int(plot.width()), 400);
     const double unit = unitScale();
     const bool linear = scale == Linear;
-    double from = 0, to = 1;
-    if (auto *axis = qobject_cast<QValueAxis *>(frequencyAxis)) {
-        from = axis->min();
-        to = axis->max();
-    } else if (auto *axis = qobject_cast<QLogValueAxis *>(frequencyAxis)) {
-        from = axis->min();
-        to = axis->max();
-    }
+    const auto [from, to] = frequencyRange();
     const double low = levelAxis->min(), high = levelAxis->max();
     // The foot of every stem, out of sight below the axis: the steps between
     // stems run along it unseen.
@@ -559,14 +561,7 @@ void kd7240fp_spectrumView::pointAt(const QPointF &viewPosition)
     }
     // Axis values and pixels, both ways, along either scale.
     const bool linear = scale == Linear;
-    double from = 0, to = 1;
-    if (auto *axis = qobject_cast<QValueAxis *>(frequencyAxis)) {
-        from = axis->min();
-        to = axis->max();
-    } else if (auto *axis = qobject_cast<QLogValueAxis *>(frequencyAxis)) {
-        from = axis->min();
-        to = axis->max();
-    }
+    const auto [from, to] = frequencyRange();
     const auto toValue = [&](double px) {
         const double share = (px - plot.left()) / plot.width();
         return linear ? from + share * (to - from) : from * std::pow(to / from, share);

@@ -14,6 +14,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <utility>
 #include <vector>
 
 #include "kd7240fp_plan.h"
@@ -95,6 +96,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The frequency axis's span now, in its unit (linear or logarithmic).
+    std::pair<double, double> frequencyRange() const;
     void build();
     // Computes what is stale, then draws it all.
     void refresh();
