@@ -23,6 +23,7 @@
 #include "kd7240.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
+#include "kd7240fp_model.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
 #include "kdsim.h"
@@ -88,6 +89,12 @@ int main(int argc, char *argv[])
     const std::vector<double> one = shape(1), three = shape(3);
     const ViSession session = panel.session;
     for (int round = 0; round < rounds + 3; ++round) {
+        // A single change after a quiet spell goes out at once; a quick series
+        // is paced, so each measured change waits out the last one's spacing.
+        const Clock::time_point quiet = Clock::now();
+        while (std::chrono::duration<double, std::milli>(Clock::now() - quiet).count()
+            < kd7240fp_model::liveSpacingMs + 10)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
         kdsim::clearCalls();
         generateReturned = {};
         Clock::time_point t0 = Clock::now();

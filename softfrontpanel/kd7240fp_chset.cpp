@@ -465,13 +465,10 @@ void kd7240fp_chSet::showDutyPlayed(int high, int samples)
 
 void kd7240fp_chSet::setLockNote(const QString &note)
 {
-    for (QWidget *control : { static_cast<QWidget *>(amplitudeBox), static_cast<QWidget *>(offsetBox),
-             static_cast<QWidget *>(filterBox), static_cast<QWidget *>(phaseBox), static_cast<QWidget *>(dutyBox),
-             static_cast<QWidget *>(loadButton), static_cast<QWidget *>(formulaButton),
-             static_cast<QWidget *>(sweepButton) })
-        kd7010fp_setLockNote(control, note);
-    for (QPushButton *button : waveButtons())
-        kd7010fp_setLockNote(button, note);
+    // The boxes, where the operator tries a value first.
+    for (QWidget *box : { static_cast<QWidget *>(amplitudeBox), static_cast<QWidget *>(offsetBox),
+             static_cast<QWidget *>(filterBox), static_cast<QWidget *>(phaseBox), static_cast<QWidget *>(dutyBox) })
+        kd7010fp_setLockNote(box, note);
 }
 
 void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)

@@ -67,11 +67,11 @@ kd7240fp_generator::Resent kd7240fp_generator::resend(const kd7240fp::Plan &plan
 {
     if (state_ != Generating || !plan.playable())
         return NotSent;
-    // A copy that owns its samples: a report below may show a box, under
-    // which the window plans its settings again into the room `plan`'s
-    // samples live in.
+    // A copy that keeps its samples: a report below may show a box, under
+    // which the settings are planned again. A plan that shares its room
+    // keeps it alive in the copy; any other is copied whole.
     std::vector<double> owned;
-    const kd7240fp::Plan sending = kd7240fp::withOwnSamples(plan, owned);
+    const kd7240fp::Plan sending = plan.keep ? plan : kd7240fp::withOwnSamples(plan, owned);
     // The card takes new samples only from a new generate call, so the
     // burst is stopped and started again with them. The poll waits
     // meanwhile: run under a report's box it would find the burst stopped

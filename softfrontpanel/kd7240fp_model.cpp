@@ -55,10 +55,17 @@ kd7240fp_model::kd7240fp_model(QTimer *pollTimer, kd7240fp::SampleRoom room, con
 
 void kd7240fp_model::replan()
 {
-    plan_ = kd7240fp::planFor(settings_, generator_->limits(), [this](int count) {
-        planSamples_.resize(size_t(count));
-        return planSamples_.data();
+    // The room is shared with the plan: a live change under way keeps the
+    // one it plays from, and the new plan then takes a room of its own.
+    plan_ = kd7240fp::Plan();
+    if (!planRoom_ || planRoom_.use_count() > 1)
+        planRoom_ = std::make_shared<std::vector<double>>();
+    std::vector<double> *room = planRoom_.get();
+    plan_ = kd7240fp::planFor(settings_, generator_->limits(), [room](int count) {
+        room->resize(size_t(count));
+        return room->data();
     });
+    plan_.keep = planRoom_;
 }
 
 void kd7240fp_model::setRange(const kd7240fp::CardRange &range)

@@ -14,6 +14,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -149,7 +150,7 @@ private:
     std::optional<kd7240fp::Settings> refusedLive_;
     kd7240fp::CardRange range_ = kd7240fp::cardRange(-10, 10);
     kd7240fp::Plan plan_;
-    std::vector<double> planSamples_;
+    std::shared_ptr<std::vector<double>> planRoom_; // the plan's samples
     bool live_ = false;
     QTimer *liveTimer_;
     QElapsedTimer lastLiveSend_;

@@ -8,6 +8,7 @@
 #define KD7240FP_PLAN_H
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -76,6 +77,9 @@ struct Plan
     // timing.nSam samples, within the room; null for a silent channel.
     const double *samples[2] = {};
     int sampleCount = 0; // doubles used in the room
+    // What keeps the room alive, when whoever planned shares it: a copy of
+    // the plan then plays from the same samples for as long as it lives.
+    std::shared_ptr<const void> keep;
     // Measured on the samples: peak to peak and root mean square about the
     // offset, volts (0 for a silent channel, and without samples).
     double peakToPeak[2] = {};
@@ -116,7 +120,8 @@ struct Plan
 double sweepSeamDegrees(const Sweep &sweep);
 
 // A copy of `plan` whose samples live in `storage` (replaced), so it
-// outlives the room the plan was computed into.
+// outlives the room the plan was computed into (a plan that keeps its room
+// alive needs none).
 Plan withOwnSamples(const Plan &plan, std::vector<double> &storage);
 
 // The plan for `settings` on a card whose boxes offer `limits`. Without room
