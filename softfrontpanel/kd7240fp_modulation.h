@@ -122,7 +122,7 @@ constexpr double maxDutyDeviation = 49;
 // The highest frequency the card plays (ten samples a period at 1 MHz).
 constexpr double maxCarrierFrequency = 100000;
 // Channel 2 may be moved this share off beside channel 1 (see above).
-constexpr double modulationTolerance = 1e-3;
+constexpr double modulationTolerance = offTolerance;
 
 // What the timing needs of a channel: its waveform (waveNone: silent), the
 // square's duty (percent) and the modulation.
