@@ -15,9 +15,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <dlfcn.h>
 #include <vector>
 
+#include "benchgenerate.h"
 #include "benchpanel.h"
 #include "benchsupport.h"
 #include "kd7240.h"
@@ -34,7 +34,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int n = 262143;
 constexpr int rounds = 25;
 
-Clock::time_point generateReturned;
 
 
 std::vector<double> shape(int harmonic)
@@ -47,16 +46,6 @@ std::vector<double> shape(int harmonic)
 
 } // namespace
 
-extern "C" ViStatus kd7240_generateWaveforms(ViSession session, ViInt32 nSam, ViInt32 cycles, ViReal64 rate,
-    ViInt16 filter1, ViInt16 filter2, ViReal64 *data1, ViReal64 *data2)
-{
-    using Generate = ViStatus (*)(ViSession, ViInt32, ViInt32, ViReal64, ViInt16, ViInt16, ViReal64 *, ViReal64 *);
-    static const auto driver = reinterpret_cast<Generate>(dlsym(RTLD_NEXT, "kd7240_generateWaveforms"));
-    const ViStatus status = driver ? driver(session, nSam, cycles, rate, filter1, filter2, data1, data2)
-                                   : VI_ERROR_RSRC_NFOUND;
-    generateReturned = Clock::now();
-    return status;
-}
 
 int main(int argc, char *argv[])
 {

@@ -80,11 +80,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLabel window(QStringLiteral("the GUI has started"));
-    window.show();
-    for (int k = 0; k < 5; ++k)
-        QApplication::processEvents();
-    window.grab();
+    drawAWindow();
 
     bool same = true;
     for (int k = 0; k < 2; ++k) {

@@ -24,9 +24,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <dlfcn.h>
 #include <vector>
 
+#include "benchgenerate.h"
 #include "benchpanel.h"
 #include "benchsupport.h"
 #include "kd7240.h"
@@ -42,7 +42,7 @@ constexpr int queries = 1000;
 constexpr int samples = 262143;
 constexpr int rounds = 7;
 
-Clock::time_point generateReturned, generateCalled, settingsShown;
+Clock::time_point settingsShown;
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
@@ -78,31 +78,9 @@ bool connectClient(QTcpSocket &client, quint16 port)
     return waitFor([&client] { return client.state() == QAbstractSocket::ConnectedState; });
 }
 
-ViStatus noDriver() { return VI_ERROR_RSRC_NFOUND; }
-
 } // namespace
 
-extern "C" ViStatus kd7240_generateWaveform(
-    ViSession session, ViInt16 channel, ViInt32 nSam, ViInt32 cycles, ViReal64 rate, ViInt16 filter, ViReal64 *data)
-{
-    using Generate = ViStatus (*)(ViSession, ViInt16, ViInt32, ViInt32, ViReal64, ViInt16, ViReal64 *);
-    static const auto driver = reinterpret_cast<Generate>(dlsym(RTLD_NEXT, "kd7240_generateWaveform"));
-    generateCalled = Clock::now();
-    const ViStatus status = driver ? driver(session, channel, nSam, cycles, rate, filter, data) : noDriver();
-    generateReturned = Clock::now();
-    return status;
-}
 
-extern "C" ViStatus kd7240_generateWaveforms(ViSession session, ViInt32 nSam, ViInt32 cycles, ViReal64 rate,
-    ViInt16 filter1, ViInt16 filter2, ViReal64 *data1, ViReal64 *data2)
-{
-    using Generate = ViStatus (*)(ViSession, ViInt32, ViInt32, ViReal64, ViInt16, ViInt16, ViReal64 *, ViReal64 *);
-    static const auto driver = reinterpret_cast<Generate>(dlsym(RTLD_NEXT, "kd7240_generateWaveforms"));
-    generateCalled = Clock::now();
-    const ViStatus status = driver ? driver(session, nSam, cycles, rate, filter1, filter2, data1, data2) : noDriver();
-    generateReturned = Clock::now();
-    return status;
-}
 
 int main(int argc, char *argv[])
 {
