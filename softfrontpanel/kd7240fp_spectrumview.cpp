@@ -169,24 +169,6 @@ void kd7240fp_spectrumView::setChannelName(int channel, const QString &name)
         table->setHorizontalHeaderItem(channel, new QTableWidgetItem(name));
 }
 
-void kd7240fp_spectrumView::setFundamental(int channel, int bin)
-{
-    fundamentalBin[channel] = std::max(bin, 0);
-    if (chart && !stale) {
-        analyse();
-        fillTable();
-    }
-}
-
-void kd7240fp_spectrumView::setSidebands(int channel, int stepBin)
-{
-    sidebandStep[channel] = std::max(stepBin, 0);
-    if (chart && !stale) {
-        analyse();
-        fillTable();
-    }
-}
-
 void kd7240fp_spectrumView::setFrequencyScale(FrequencyScale chosen)
 {
     scale = chosen;
@@ -346,7 +328,7 @@ void kd7240fp_spectrumView::analyse()
 {
     for (int k = 0; k < 2; ++k)
         analyses[k] = active[k]
-            ? kd7240fp::analyse(spectra[k], fundamentalBin[k] > 0 ? fundamentalBin[k] : periods, sidebandStep[k])
+            ? kd7240fp::analyse(spectra[k], periods, sidebandStep[k])
             : kd7240fp::Analysis();
 }
 

@@ -44,13 +44,6 @@ public:
     // No buffer to show, for the reason given.
     void showProblem(const QString &reason);
     void setChannelName(int channel, const QString &name);
-    // The line of a channel's fundamental: the carrier's for a modulated
-    // buffer. 0: the plan's whole periods, right for a standard waveform
-    // and a shape.
-    void setFundamental(int channel, int bin);
-    // The sidebands about a channel's fundamental, `stepBin` lines apart (a
-    // modulation's line); 0: none.
-    void setSidebands(int channel, int stepBin);
 
     enum FrequencyScale { Linear, Logarithmic };
     void setFrequencyScale(FrequencyScale scale);
@@ -126,7 +119,6 @@ private:
     int n = 0;
     double rate = 0;
     int periods = 1;
-    int fundamentalBin[2] = {};
     int sidebandStep[2] = {};
     QString names[2];
     QString title;
