@@ -304,6 +304,9 @@ void kd7240fp_chSet::setWave()
     for (int type = 1; type <= 5; ++type)
         if (type != chosen)
             buttons[type - 1]->setChecked(false);
+    // A waveform turned off is the one the channel comes back with.
+    if (chosen == 0 && waveType != 0)
+        unshown.parked = waveType;
     waveType = chosen;
     // A shape and a modulation exclude each other.
     if (waveType == kd7240fp::waveArbitrary && modulation.active()) {
@@ -409,7 +412,7 @@ void kd7240fp_chSet::showShapeSource()
 
 kd7240fp::ChannelSettings kd7240fp_chSet::settings() const
 {
-    kd7240fp::ChannelSettings s;
+    kd7240fp::ChannelSettings s = unshown;
     s.waveType = waveType;
     s.amplitude = amplitudeBox->value();
     s.offset = offsetBox->value();
@@ -480,6 +483,8 @@ void kd7240fp_chSet::setSettings(const kd7240fp::ChannelSettings &s)
         for (int type = 1; type <= 5; ++type)
             buttons[type - 1]->setChecked(type == s.waveType);
         waveType = s.waveType;
+        unshown = s;
+        unshown.shape = kd7240fp::ShapeSamples(); // held in `shape`
         amplitudeBox->setValue(s.amplitude);
         offsetBox->setValue(s.offset);
         filterBox->setCurrentIndex(s.filterIndex);
@@ -503,6 +508,7 @@ void kd7240fp_chSet::resetToDefaults()
     for (QPushButton *button : waveButtons())
         button->setChecked(false);
     waveType = 0;
+    unshown = kd7240fp::ChannelSettings();
     modulation = kd7240fp::Modulation();
     showShapeSource();
     amplitudeBox->setValue(0);

@@ -80,6 +80,9 @@ public:
     // button that asks for it.
     kd7240fp::Modulation modulation;
     QPushButton *modulationButton;
+    // What the group holds but shows in no box (the function remote control
+    // turns an output back on with, its sweep), kept for settings().
+    kd7240fp::ChannelSettings unshown;
 
     // The common frequency, which a sweep's label follows.
     void showCommonFrequency(int frequency);

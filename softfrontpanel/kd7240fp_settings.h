@@ -33,6 +33,10 @@ constexpr int maxCycles = 1024;
 // (the highest is the card's rate).
 constexpr int sweepDecimals = 2;
 constexpr double minSweepFrequency = 0.01;
+// A function beyond the window's waveforms, for remote control: a constant
+// level, the channel's offset held on its DAC. Never a channel's waveType;
+// only what an output turned off comes back with.
+constexpr int waveDc = 6;
 
 // The driver's filter code (0 bypass .. 3 100 kHz) of the filter box's entry
 // `filterIndex`. "Ground" (0) has none of its own: a grounded channel keeps
@@ -116,8 +120,17 @@ struct ChannelSettings
     // The standard waveform modulated (AM, FM, ...); none by default. A
     // shape and a modulation exclude each other.
     Modulation modulation;
+    // What remote control keeps beside the boxes. The function the channel
+    // comes back with when its output is turned on (a waveform, or waveDc);
+    // while it plays, its waveType is what counts.
+    int parked = waveSine;
+    // The sweep SWEep:STATe ON makes: start, stop and spacing; its frequency
+    // is the common one it lasts a period of (SWEep:TIME), 0 for the one set.
+    Sweep sweepWhenOn { 100, 1000, false, 0 };
 
     bool active() const { return waveType != 0; }
+    // The channel's function: its waveform, or the one it comes back with.
+    int function() const { return active() ? waveType : parked; }
     // A standard waveform with a modulation chosen.
     bool modulated() const { return waveType >= waveSine && waveType <= waveTriangle && modulation.active(); }
     // The driver's filter code 0..3 and termination code (2: grounded).
@@ -128,10 +141,10 @@ struct ChannelSettings
     auto fields() const
     {
         const auto &[waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
-            phase_, duty_, modulation_]
+            phase_, duty_, modulation_, parked_, sweepWhenOn_]
             = *this;
         return std::tie(waveType_, amplitude_, offset_, filterIndex_, lastFilter_, shape_, shapeName_, formula_, sweep_,
-            phase_, duty_, modulation_);
+            phase_, duty_, modulation_, parked_, sweepWhenOn_);
     }
     bool operator==(const ChannelSettings &o) const { return fields() == o.fields(); }
 };

@@ -25,6 +25,8 @@ QString tr(const char *text) { return QCoreApplication::translate("kd7240fp_setu
 const QString setupTag = QStringLiteral("Vantix 7240 soft front panel");
 const QString modelText = QStringLiteral("7240");
 const QStringList waveNames = { "None", "Sine", "Square", "Saw", "Triangle", "Arbitrary" };
+// The functions an output turned off comes back with: the waveforms and the DC level.
+const QStringList functionNames = waveNames + QStringList { "DC" };
 const QStringList filterNames = { "Ground", "Bypass", "1KHz", "10KHz", "100KHz" };
 const QStringList startNames = { "Immediate", "By Trigger" };
 const QStringList stopNames = { "Unlimited", "Limited by" };
@@ -33,6 +35,16 @@ const QStringList modulationNames = { "None", "AM", "FM", "PM", "FSK", "PWM" };
 const QStringList modulatingNames = { "None", "Sine", "Square", "Ramp", "Triangle" };
 // Far more than 2 x 262143 samples written as text ever take.
 constexpr qint64 maxSetupBytes = 64 * 1024 * 1024;
+
+QJsonObject sweepObject(const Sweep &sweep)
+{
+    QJsonObject o;
+    o[QLatin1String("start")] = sweep.start;
+    o[QLatin1String("stop")] = sweep.stop;
+    o[QLatin1String("scale")] = scaleNames.value(sweep.logarithmic ? 1 : 0);
+    o[QLatin1String("frequency")] = sweep.frequency;
+    return o;
+}
 
 QJsonObject channelObject(const ChannelSettings &c)
 {
@@ -44,6 +56,13 @@ QJsonObject channelObject(const ChannelSettings &c)
     o[QLatin1String("filterWhenGrounded")] = filterNames.value(c.lastFilter + 1);
     o[QLatin1String("phase")] = c.phase;
     o[QLatin1String("duty")] = c.duty;
+    // Only where they are not the defaults: a setup of an older panel reads
+    // as before, and is written as it was.
+    const ChannelSettings plain;
+    if (c.parked != plain.parked)
+        o[QLatin1String("waveformWhenOn")] = functionNames.value(c.parked);
+    if (!(c.sweepWhenOn == plain.sweepWhenOn))
+        o[QLatin1String("sweepWhenOn")] = sweepObject(c.sweepWhenOn);
     // Only where there is one: a setup without modulation reads as before.
     if (c.modulation.active()) {
         const Modulation &m = c.modulation;
@@ -68,16 +87,7 @@ QJsonObject channelObject(const ChannelSettings &c)
         QJsonObject shape;
         shape[QLatin1String("name")] = c.shapeName;
         shape[QLatin1String("formula")] = c.formula;
-        if (c.sweep.isSweep()) {
-            QJsonObject sweep;
-            sweep[QLatin1String("start")] = c.sweep.start;
-            sweep[QLatin1String("stop")] = c.sweep.stop;
-            sweep[QLatin1String("scale")] = scaleNames.value(c.sweep.logarithmic ? 1 : 0);
-            sweep[QLatin1String("frequency")] = c.sweep.frequency;
-            shape[QLatin1String("sweep")] = sweep;
-        } else {
-            shape[QLatin1String("sweep")] = QJsonValue::Null;
-        }
+        shape[QLatin1String("sweep")] = c.sweep.isSweep() ? QJsonValue(sweepObject(c.sweep)) : QJsonValue::Null;
         shape[QLatin1String("samples")] = samples;
         o[QLatin1String("shape")] = shape;
     }
@@ -182,6 +192,23 @@ private:
     QString *error;
 };
 
+// A sweep's object: its frequency is the common one it lasts a period of,
+// `lowestFrequency` upwards.
+Sweep readSweep(Reader &r, const QJsonValue &v, const QString &at, int lowestFrequency)
+{
+    if (!v.isObject()) {
+        r.fail(at, tr("must be an object or null."));
+        return Sweep();
+    }
+    const QJsonObject o = v.toObject();
+    Sweep sweep;
+    sweep.start = r.number(o, at, "start", minSweepFrequency, maxRate);
+    sweep.stop = r.number(o, at, "stop", minSweepFrequency, maxRate);
+    sweep.logarithmic = r.choice(o, at, "scale", scaleNames) == 1;
+    sweep.frequency = r.whole(o, at, "frequency", lowestFrequency, maxFrequency);
+    return sweep;
+}
+
 void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSettings &c)
 {
     const QJsonValue v = r.value(o, path, "shape");
@@ -196,14 +223,7 @@ void readShape(Reader &r, const QJsonObject &o, const QString &path, ChannelSett
     // A sweep's parameters; setups saved before sweeps existed have none.
     const QJsonValue sweep = shape.value(QLatin1String("sweep"));
     if (!r.failed() && !sweep.isUndefined() && !sweep.isNull()) {
-        const QString at = Reader::join(where, "sweep");
-        if (!sweep.isObject())
-            return r.fail(at, tr("must be an object or null."));
-        const QJsonObject o = sweep.toObject();
-        c.sweep.start = r.number(o, at, "start", minSweepFrequency, maxRate);
-        c.sweep.stop = r.number(o, at, "stop", minSweepFrequency, maxRate);
-        c.sweep.logarithmic = r.choice(o, at, "scale", scaleNames) == 1;
-        c.sweep.frequency = r.whole(o, at, "frequency", minFrequency, maxFrequency);
+        c.sweep = readSweep(r, sweep, Reader::join(where, "sweep"), minFrequency);
         if (r.failed())
             c.sweep = Sweep();
     }
@@ -273,6 +293,11 @@ ChannelSettings readChannel(Reader &r, const QJsonObject &o, const QString &path
     c.lastFilter = r.choice(o, path, "filterWhenGrounded", filterNames, 1) - 1;
     c.phase = r.number(o, path, "phase", 0, maxPhase);
     c.duty = r.number(o, path, "duty", minDuty, maxDuty);
+    // Setups of older panels hold neither: the defaults.
+    if (o.contains(QLatin1String("waveformWhenOn")))
+        c.parked = r.choice(o, path, "waveformWhenOn", functionNames, 1);
+    if (o.contains(QLatin1String("sweepWhenOn")))
+        c.sweepWhenOn = readSweep(r, o.value(QLatin1String("sweepWhenOn")), Reader::join(path, "sweepWhenOn"), 0);
     readShape(r, o, path, c);
     readModulation(r, o, path, c);
     if (!r.failed() && c.waveType == waveArbitrary && c.shape.empty())

@@ -14,7 +14,11 @@
 // "scale": "Linear", "frequency": 10 }; older files without the key read as
 // shapes that are no sweep. A modulated channel holds "modulation": { "type":
 // "AM", "shape": "Sine", "frequency": 100, "depth": 50, ... } (its samples
-// follow from it), and makes the file version 2.
+// follow from it), and makes the file version 2. A channel whose output
+// remote control turned off keeps the function it comes back with,
+// "waveformWhenOn": "Square" (or "DC"), and the sweep SWEep:STATe ON makes,
+// "sweepWhenOn": { "start": 100, ... }; each is written only when it is not
+// the default (a sine; 100 Hz to 1 kHz, linear), so older files read as before.
 //
 // Names are the panel's own texts. Reading is all or nothing: the first
 // problem is named and nothing is taken; a key given twice is a problem.

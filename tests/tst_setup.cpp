@@ -110,6 +110,12 @@ void tst_setup::roundTrip_data()
     am.channel[0].modulation.type = kd7240fp::Modulation::FSK;
     am.channel[0].modulation.hop = 1234.5;
     QTest::newRow("a modulated channel") << am;
+    // Outputs turned off remotely keep the functions they come back with.
+    Settings off;
+    off.channel[0].parked = kd7240fp::waveSquare;
+    off.channel[1].parked = kd7240fp::waveDc;
+    off.channel[1].sweepWhenOn = { 20, 2000.5, true, 50 };
+    QTest::newRow("outputs off, their functions kept") << off;
 }
 
 void tst_setup::roundTrip()
@@ -121,6 +127,11 @@ void tst_setup::roundTrip()
     const kd7240fp::SetupRead read = kd7240fp::readSetup(written, QStringLiteral("s.kd7240"));
     QVERIFY2(read.ok, qPrintable(read.error));
     QVERIFY(read.settings == settings);
+    // What a setup of an older panel holds is written as it was.
+    const kd7240fp::ChannelSettings plain;
+    const bool beyondOld = std::any_of(std::begin(settings.channel), std::end(settings.channel),
+        [&](const kd7240fp::ChannelSettings &c) { return c.parked != plain.parked || !(c.sweepWhenOn == plain.sweepWhenOn); });
+    QCOMPARE(written.contains("WhenOn\""), beyondOld);
 }
 
 void tst_setup::brokenFilesChangeNothing_data()
