@@ -235,9 +235,9 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
         [this](const QString &readout, const QString &why) { commonSettings->showReadout(readout, why, true); });
     // The groups show the model; what the operator does in them goes to it.
     connect(model, &kd7240fp_model::settingsChanged, this, &kd7240fp_App::showModel);
-    connect(model, &kd7240fp_model::dacsChanged, this, [this](kd7240fp_model::Origin origin) {
-        if (origin == kd7240fp_model::Window)
-            return;
+    // The DAC boxes show what the card holds: a client's values, and the
+    // operator's own put back when the card did not take them.
+    connect(model, &kd7240fp_model::dacsChanged, this, [this] {
         const QSignalBlocker quiet1(dac1Box), quiet2(dac2Box);
         dac1Box->setValue(model->dac(0));
         dac2Box->setValue(model->dac(1));

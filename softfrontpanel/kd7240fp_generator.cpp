@@ -226,11 +226,12 @@ void kd7240fp_generator::setFilters(int filter1, int term1, int filter2, int ter
         "kd7240_setFEConfig(d_vi, kd7240_CH2, chan2->getFilt(), chan2->getTerm())");
 }
 
-void kd7240fp_generator::writeDacs(double dac1, double dac2)
+bool kd7240fp_generator::writeDacs(double dac1, double dac2)
 {
+    // Demo mode takes any value and calls nothing; a lost card takes none.
     if (!withCard())
-        return;
-    report(kd7240_writeChannels(session(), dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)");
+        return connection->link() == kd7010fp_connection::Demo;
+    return report(kd7240_writeChannels(session(), dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)") >= 0;
 }
 
 void kd7240fp_generator::calibrate()

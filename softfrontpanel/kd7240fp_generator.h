@@ -90,7 +90,8 @@ public:
     // The other operations of the panel.
     void trigger();
     void setFilters(int filter1, int term1, int filter2, int term2);
-    void writeDacs(double dac1, double dac2);
+    // False when the card did not take them, or was lost.
+    bool writeDacs(double dac1, double dac2);
     // Emits `calibrated` unless the call failed.
     void calibrate();
     // The card's output limits; false (and nothing written) when the read failed.

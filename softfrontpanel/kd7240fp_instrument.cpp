@@ -27,12 +27,13 @@ constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
 // What a generating card cannot take: SCPI's settings conflict.
 const char *const stopFirst = "stop generation first";
 
-// The waveform types in the order FUNCtion names them; DC last, a function
-// of no waveform type.
-constexpr int waveTypes[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
-    kd7240fp::waveArbitrary };
-constexpr int dcFunction = -1;
+// The functions in the order FUNCtion names them.
+constexpr int functions[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
+    kd7240fp::waveArbitrary, kd7240fp::waveDc };
 const char *const functionNames[] = { "SIN", "SQU", "RAMP", "TRI", "ARB", "DC" };
+
+// Whether the channel plays a sweep: its function is its shape, made from one.
+bool sweeping(const kd7240fp::ChannelSettings &c) { return c.function() == kd7240fp::waveArbitrary && c.sweep.isSweep(); }
 
 // SCPI's own numbers: plain C digits, whatever the operator's locale.
 QByteArray plain(double value) { return QByteArray::number(value, 'g', 12); }
@@ -106,15 +107,13 @@ QString kd7240fp_instrument::setupsFolder()
 
 bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
 {
-    if (!model->lockedReason(settings, remote).isEmpty())
-        return call.error(-221, stopFirst);
     switch (model->change(settings, remote)) {
     case kd7240fp_model::Applied:
         return true;
     case kd7240fp_model::Locked:
         return call.error(-221, stopFirst);
     case kd7240fp_model::NotSent:
-        return call.error(-221, "not sent: " + kd7240fp::problemText(model->plan()).toUtf8());
+        return call.error(-221, "not sent: " + kd7240fp::problemText(model->notTaken()).toUtf8());
     case kd7240fp_model::NotStopped:
     case kd7240fp_model::Stopped:
         break; // the driver's failure is queued already
@@ -122,12 +121,9 @@ bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
     return false;
 }
 
-int kd7240fp_instrument::function(int k) const
+bool kd7240fp_instrument::outputOn(int k) const
 {
-    if (channel[k].dc)
-        return dcFunction;
-    const int type = model->settings().channel[k].waveType;
-    return type != kd7240fp::waveNone ? type : channel[k].parked;
+    return model->generator()->channelActive(k) || model->levelHeld(k);
 }
 
 double kd7240fp_instrument::rmsPerVolt(int k) const
@@ -136,7 +132,7 @@ double kd7240fp_instrument::rmsPerVolt(int k) const
     // samples falls short of its nominal RMS, a shape has its own.
     Settings one = model->settings();
     kd7240fp::ChannelSettings &c = one.channel[k];
-    c.waveType = function(k) == dcFunction ? kd7240fp::waveSine : function(k);
+    c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveSine : c.function();
     c.amplitude = 1;
     c.offset = 0;
     std::vector<double> room;
@@ -147,47 +143,51 @@ double kd7240fp_instrument::rmsPerVolt(int k) const
     return plan.samples[k] && plan.rms[k] > 0 ? plan.rms[k] : 1 / std::sqrt(2.0);
 }
 
-bool kd7240fp_instrument::setFunction(Call &call, int k, int waveType)
+bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
 {
     Settings s = model->settings();
     kd7240fp::ChannelSettings &c = s.channel[k];
-    if (waveType == dcFunction) {
-        // A constant value on the card's DACs: the Write Channel path, which
-        // a generating card does not take.
-        if (model->running())
-            return call.error(-221, stopFirst);
-        if (c.active())
-            channel[k].parked = c.waveType;
-        c.waveType = kd7240fp::waveNone;
-        if (!apply(call, s))
-            return false;
-        channel[k].dc = true;
-        model->setDacs(k == 0 ? c.offset : model->dac(0), k == 1 ? c.offset : model->dac(1), remote);
+    if (function == c.function())
         return true;
+    if (function == kd7240fp::waveDc) {
+        // A constant value on the card's DACs: the Write Channel path, which
+        // a generating card does not take. It is put there when the output
+        // is turned on.
+        if (model->generator()->channelActive(k))
+            return call.error(-221, stopFirst);
+        c.waveType = kd7240fp::waveNone;
+        c.parked = kd7240fp::waveDc;
+        return apply(call, s);
     }
-    if (waveType == kd7240fp::waveArbitrary && c.shape.empty())
+    if (function == kd7240fp::waveArbitrary && c.shape.empty())
         return call.error(-221, "no shape chosen; send one with DATA:ARBitrary and choose it with FUNCtion:ARBitrary");
-    channel[k].dc = false;
-    channel[k].sweep = channel[k].sweep && waveType == kd7240fp::waveArbitrary;
     // A shape and a modulation exclude each other.
-    if (waveType == kd7240fp::waveArbitrary)
+    if (function == kd7240fp::waveArbitrary)
         c.modulation.type = Modulation::None;
+    // A level that was on is off now: the waveform plays once the output is
+    // turned on again.
+    if (model->levelHeld(k) && !model->holdLevel(k, false, remote))
+        return false;
     if (c.active())
-        c.waveType = waveType;
+        c.waveType = function;
     else
-        channel[k].parked = waveType;
+        c.parked = function;
     return apply(call, s);
 }
 
 bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
 {
-    if (channel[k].dc)
-        return call.error(-221, "the channel holds a DC value; choose a function first");
     Settings s = model->settings();
     kd7240fp::ChannelSettings &c = s.channel[k];
     if (on) {
-        if (!c.active())
-            c.waveType = channel[k].parked;
+        if (outputOn(k))
+            return true;
+        if (c.function() == kd7240fp::waveDc) {
+            if (model->running())
+                return call.error(-221, stopFirst);
+            return model->holdLevel(k, true, remote);
+        }
+        c.waveType = c.function();
         if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
             return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
         if (!apply(call, s))
@@ -196,8 +196,10 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
     }
     // A channel turned off is not generated, as when no waveform is chosen
     // in the window; it comes back with its function when turned on.
+    if (model->levelHeld(k))
+        return model->holdLevel(k, false, remote);
     if (c.active())
-        channel[k].parked = c.waveType;
+        c.parked = c.waveType;
     c.waveType = kd7240fp::waveNone;
     if (model->running() && !s.anyActive()) {
         model->stop(remote);
@@ -221,14 +223,6 @@ bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double
         call.status().error(-222, "amplitude brought down to " + plain(2 * most) + " Vpp to fit beside the offset");
         c.amplitude = most;
     }
-    if (channel[k].dc) {
-        if (model->running())
-            return call.error(-221, stopFirst);
-        if (!apply(call, s))
-            return false;
-        model->setDacs(k == 0 ? c.offset : model->dac(0), k == 1 ? c.offset : model->dac(1), remote);
-        return true;
-    }
     return apply(call, s);
 }
 
@@ -236,9 +230,13 @@ bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
 {
     // One sweep over one period of the common frequency, with samples
     // enough for ten a period at its top, as the Sweep dialog asks.
-    const int frequency = s.common.frequency;
-    const Channel &sweep = channel[k];
-    const double top = std::max(sweep.sweepStart, sweep.sweepStop);
+    kd7240fp::ChannelSettings &c = s.channel[k];
+    kd7240fp::Sweep sweep = c.sweepWhenOn;
+    if (sweep.frequency > 0)
+        s.common.frequency = sweep.frequency;
+    sweep.frequency = s.common.frequency;
+    const int frequency = sweep.frequency;
+    const double top = std::max(sweep.start, sweep.stop);
     const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
     const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
     const int needed = int(std::ceil(top * kd7240fp::exactMinSamplesPerPeriod / frequency));
@@ -248,17 +246,48 @@ bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
             "the sweep reaches " + plain(top) + " Hz; at " + QByteArray::number(frequency)
                 + " Hz it may reach " + plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
                 + " Hz: lower FREQuency:STOP or raise the frequency");
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    c.shape = kd7240fp::sweepShape(sweep.sweepStart, sweep.sweepStop, sweep.sweepLog, samples, frequency);
+    c.shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, samples, frequency);
     c.modulation.type = Modulation::None;
-    c.sweep = { sweep.sweepStart, sweep.sweepStop, sweep.sweepLog, frequency };
+    c.sweep = sweep;
+    c.sweepWhenOn.frequency = 0; // the sweep lasts a period of the frequency set from now on
     c.shapeName.clear();
     c.formula.clear();
     if (c.active())
         c.waveType = kd7240fp::waveArbitrary;
     else
-        channel[k].parked = kd7240fp::waveArbitrary;
+        c.parked = kd7240fp::waveArbitrary;
     return true;
+}
+
+bool kd7240fp_instrument::remakeSweep(Call &call, Settings &s, int k)
+{
+    // The sweep that plays, whoever made it, is the one made again.
+    kd7240fp::ChannelSettings &c = s.channel[k];
+    if (!sweeping(c))
+        return true;
+    c.sweepWhenOn = { c.sweep.start, c.sweep.stop, c.sweep.logarithmic, 0 };
+    return makeSweep(call, s, k);
+}
+
+kd7240fp::Sweep kd7240fp_instrument::sweepOf(int k) const
+{
+    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
+    kd7240fp::Sweep sweep = sweeping(c) ? c.sweep : c.sweepWhenOn;
+    if (sweeping(c) || sweep.frequency == 0)
+        sweep.frequency = model->settings().common.frequency;
+    return sweep;
+}
+
+void kd7240fp_instrument::changeSweep(Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit)
+{
+    Settings s = model->settings();
+    kd7240fp::ChannelSettings &c = s.channel[k];
+    const bool playing = sweeping(c);
+    if (playing)
+        c.sweepWhenOn = { c.sweep.start, c.sweep.stop, c.sweep.logarithmic, 0 };
+    edit(c.sweepWhenOn);
+    if (!playing || makeSweep(call, s, k))
+        apply(call, s);
 }
 
 bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
@@ -429,7 +458,8 @@ void kd7240fp_instrument::reset()
         c.offset = kd7010fp_typedNumber::fitToBox(
             (range.card.low + range.card.high) * 0.5, kd7240fp::voltDecimals, range.offsets.low, range.offsets.high);
     model->change(defaults, remote);
-    channel[0] = channel[1] = Channel();
+    rms[0] = rms[1] = false;
+    triggerSource = "IMM";
     swapped = false;
 }
 
@@ -455,14 +485,14 @@ std::vector<Row> kd7240fp_instrument::rows()
             [this](Call &c) {
                 int which;
                 if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "RAMP", "TRIangle", "ARBitrary", "DC" }, &which))
-                    setFunction(c, channelOf(c), which == 5 ? dcFunction : waveTypes[which]);
+                    setFunction(c, channelOf(c), functions[which]);
             } },
         { "[SOURce#]:FUNCtion?",
-            [this](Call &c) {
+            [settings](Call &c) {
                 if (!c.expect(0))
                     return;
-                const int type = function(channelOf(c));
-                c.replyText(functionNames[type == dcFunction ? 5 : int(std::find(std::begin(waveTypes), std::end(waveTypes), type) - std::begin(waveTypes))]);
+                const int function = settings().channel[c.suffix(0) - 1].function();
+                c.replyText(functionNames[std::find(std::begin(functions), std::end(functions), function) - std::begin(functions)]);
             } },
         { "[SOURce#]:FREQuency",
             [this, settings](Call &c) {
@@ -473,7 +503,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 Settings s = settings();
                 s.common.frequency = int(std::lround(hz));
                 for (int k = 0; k < 2; ++k)
-                    if (channel[k].sweep && !makeSweep(c, s, k))
+                    if (sweeping(s.channel[k]) && !remakeSweep(c, s, k))
                         return;
                 apply(c, s);
             } },
@@ -493,7 +523,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const int k = channelOf(c);
                 const kd7240fp::ChannelSettings ch = settings().channel[k];
                 const double most = kd7240fp::mostAmplitude(ch.offset, model->range().offsets, model->range().maxAmplitude);
-                const double perVolt = channel[k].rms ? rmsPerVolt(k) : 2;
+                const double perVolt = rms[k] ? rmsPerVolt(k) : 2;
                 double value;
                 if (c.expect(1) && c.number(0, Unit::Volt, Range { 0, most * perVolt, 0 }, &value))
                     setVoltage(c, k, value / perVolt, ch.offset);
@@ -502,15 +532,15 @@ std::vector<Row> kd7240fp_instrument::rows()
             [this, settings](Call &c) {
                 const int k = channelOf(c);
                 if (c.expect(0))
-                    c.reply(settings().channel[k].amplitude * (channel[k].rms ? rmsPerVolt(k) : 2));
+                    c.reply(settings().channel[k].amplitude * (rms[k] ? rmsPerVolt(k) : 2));
             } },
         { "[SOURce#]:VOLTage:UNIT",
             [this](Call &c) {
                 int which;
                 if (c.expect(1) && c.choice(0, { "VPP", "VRMS" }, &which))
-                    channel[channelOf(c)].rms = which == 1;
+                    rms[channelOf(c)] = which == 1;
             } },
-        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { if (c.expect(0)) c.replyText(channel[channelOf(c)].rms ? "VRMS" : "VPP"); } },
+        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { if (c.expect(0)) c.replyText(rms[channelOf(c)] ? "VRMS" : "VPP"); } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet",
             [this, settings](Call &c) {
                 const kd7240fp::Limits &offsets = model->range().offsets;
@@ -580,7 +610,7 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "OUTPut#[:STATe]?",
             [this](Call &c) {
                 if (c.expect(0))
-                    c.replyBool(model->generator()->channelActive(channelOf(c)));
+                    c.replyBool(outputOn(channelOf(c)));
             } },
 
         // --- Bursts and the trigger ---
@@ -629,14 +659,14 @@ std::vector<Row> kd7240fp_instrument::rows()
                 Settings s = settings();
                 s.common.startIndex = which == 0 ? 0 : 1;
                 if (apply(c, s))
-                    channel[0].triggerSource = channel[1].triggerSource = QByteArray(which == 0 ? "IMM" : which == 1 ? "EXT" : "BUS");
+                    triggerSource = which == 0 ? "IMM" : which == 1 ? "EXT" : "BUS";
             } },
         { "TRIGger#:SOURce?",
             [this, settings](Call &c) {
                 if (c.expect(0))
                     c.replyText(!settings().common.byTrigger() ? QByteArray("IMM")
-                            : channel[0].triggerSource == "IMM" ? QByteArray("EXT")
-                                                               : channel[0].triggerSource);
+                            : triggerSource == "IMM" ? QByteArray("EXT")
+                                                     : triggerSource);
             } },
         { "TRIGger#[:IMMediate]", [this](Call &c) { if (c.expect(0)) model->trigger(remote); } },
 
@@ -648,33 +678,28 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return;
                 const int k = channelOf(c);
                 Settings s = settings();
+                kd7240fp::ChannelSettings &ch = s.channel[k];
+                if (on == sweeping(ch))
+                    return;
                 if (on) {
                     if (!makeSweep(c, s, k))
                         return;
-                } else if (channel[k].sweep) {
-                    kd7240fp::ChannelSettings &ch = s.channel[k];
+                } else {
+                    // The sweep is kept for the next SWEep:STATe ON; the channel plays a sine.
+                    ch.sweepWhenOn = { ch.sweep.start, ch.sweep.stop, ch.sweep.logarithmic, 0 };
                     ch.sweep = kd7240fp::Sweep();
-                    if (ch.waveType == kd7240fp::waveArbitrary)
-                        ch.waveType = kd7240fp::waveSine;
-                    else if (channel[k].parked == kd7240fp::waveArbitrary)
-                        channel[k].parked = kd7240fp::waveSine;
+                    (ch.active() ? ch.waveType : ch.parked) = kd7240fp::waveSine;
                 }
-                if (apply(c, s))
-                    channel[k].sweep = on;
+                apply(c, s);
             } },
-        { "[SOURce#]:SWEep:STATe?", [this](Call &c) { if (c.expect(0)) c.replyBool(channel[channelOf(c)].sweep); } },
+        { "[SOURce#]:SWEep:STATe?", [settings](Call &c) { if (c.expect(0)) c.replyBool(sweeping(settings().channel[c.suffix(0) - 1])); } },
         { "[SOURce#]:SWEep:SPACing",
-            [this, settings](Call &c) {
+            [this](Call &c) {
                 int which;
-                if (!c.expect(1) || !c.choice(0, { "LINear", "LOGarithmic" }, &which))
-                    return;
-                const int k = channelOf(c);
-                channel[k].sweepLog = which == 1;
-                Settings s = settings();
-                if (channel[k].sweep && makeSweep(c, s, k))
-                    apply(c, s);
+                if (c.expect(1) && c.choice(0, { "LINear", "LOGarithmic" }, &which))
+                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) { sweep.logarithmic = which == 1; });
             } },
-        { "[SOURce#]:SWEep:SPACing?", [this](Call &c) { if (c.expect(0)) c.replyText(channel[channelOf(c)].sweepLog ? "LOG" : "LIN"); } },
+        { "[SOURce#]:SWEep:SPACing?", [this](Call &c) { if (c.expect(0)) c.replyText(sweepOf(channelOf(c)).logarithmic ? "LOG" : "LIN"); } },
         { "[SOURce#]:SWEep:TIME",
             [this, settings](Call &c) {
                 double seconds;
@@ -684,38 +709,40 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const int frequency = std::clamp(int(std::lround(1 / seconds)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
                 if (std::fabs(1.0 / frequency - seconds) > 1e-9 * seconds)
                     c.status().error(-222, "value clipped to 1/" + QByteArray::number(frequency) + " s");
+                const int k = channelOf(c);
                 Settings s = settings();
+                // A channel that plays no sweep keeps it for SWEep:STATe ON;
+                // the frequency set stays.
+                if (!sweeping(s.channel[k])) {
+                    s.channel[k].sweepWhenOn.frequency = frequency;
+                    apply(c, s);
+                    return;
+                }
                 s.common.frequency = frequency;
-                for (int k = 0; k < 2; ++k)
-                    if (channel[k].sweep && !makeSweep(c, s, k))
+                for (int j = 0; j < 2; ++j)
+                    if (!remakeSweep(c, s, j))
                         return;
                 apply(c, s);
             } },
-        { "[SOURce#]:SWEep:TIME?", [settings](Call &c) { if (c.expect(0)) c.reply(1.0 / settings().common.frequency); } },
+        { "[SOURce#]:SWEep:TIME?", [this](Call &c) { if (c.expect(0)) c.reply(1.0 / sweepOf(channelOf(c)).frequency); } },
         { "[SOURce#]:FREQuency:STARt",
-            [this, settings](Call &c) {
+            [this](Call &c) {
                 double hz;
-                const int k = channelOf(c);
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 }, &hz))
-                    return;
-                channel[k].sweepStart = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
-                Settings s = settings();
-                if (channel[k].sweep && makeSweep(c, s, k))
-                    apply(c, s);
+                if (c.expect(1) && c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 }, &hz))
+                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
+                        sweep.start = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
+                    });
             } },
-        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { if (c.expect(0)) c.reply(channel[channelOf(c)].sweepStart); } },
+        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { if (c.expect(0)) c.reply(sweepOf(channelOf(c)).start); } },
         { "[SOURce#]:FREQuency:STOP",
-            [this, settings](Call &c) {
+            [this](Call &c) {
                 double hz;
-                const int k = channelOf(c);
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 }, &hz))
-                    return;
-                channel[k].sweepStop = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
-                Settings s = settings();
-                if (channel[k].sweep && makeSweep(c, s, k))
-                    apply(c, s);
+                if (c.expect(1) && c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 }, &hz))
+                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
+                        sweep.stop = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
+                    });
             } },
-        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expect(0)) c.reply(channel[channelOf(c)].sweepStop); } },
+        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expect(0)) c.reply(sweepOf(channelOf(c)).stop); } },
 
         // --- Shapes of one's own ---
         { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { storeShape(c, false); } },
@@ -753,12 +780,13 @@ std::vector<Row> kd7240fp_instrument::rows()
                 ch.shapeName = QString::fromLatin1(name);
                 ch.formula.clear();
                 ch.sweep = kd7240fp::Sweep();
-                if (apply(c, s)) {
-                    channel[k].arb = name;
-                    channel[k].sweep = false;
-                }
+                apply(c, s);
             } },
-        { "[SOURce#]:FUNCtion:ARBitrary?", [this](Call &c) { if (c.expect(0)) c.replyString(channel[channelOf(c)].arb); } },
+        { "[SOURce#]:FUNCtion:ARBitrary?",
+            [settings](Call &c) {
+                if (c.expect(0))
+                    c.replyString(settings().channel[c.suffix(0) - 1].shapeName.toUtf8());
+            } },
         { "[SOURce#]:FUNCtion:ARBitrary:SRATe",
             [this, settings](Call &c) {
                 const int k = channelOf(c);

@@ -4,9 +4,10 @@
 // of the model; the model sends what changes to the card by the one path
 // there is. What a command cannot do goes to the error queue, never to a box.
 //
-// Beside the model's settings it keeps what only a remote client has: the
-// function a channel turned off comes back with, the unit of VOLTage, the
-// trigger source as named, the sweep a channel's SWEep:STATe makes, the
+// What a channel plays, and what it comes back with, is read from the
+// model's settings when a command needs it, so whatever the window, a setup
+// or Reset Device changed in between counts. Beside them it keeps only what
+// is a client's own: the unit of VOLTage, the trigger source as named, the
 // shapes sent with DATA:ARBitrary, and the byte order of binary blocks.
 // No sockets and no widgets here: the server hands it program messages.
 #ifndef KD7240FP_INSTRUMENT_H
@@ -45,18 +46,6 @@ signals:
     void failed(const QString &what);
 
 private:
-    struct Channel
-    {
-        int parked = 1; // the waveform a channel turned off comes back with (sine)
-        bool dc = false; // FUNCtion DC: the channel holds its offset as a DAC value
-        bool rms = false; // VOLTage:UNIT VRMS
-        QByteArray arb; // the shape FUNCtion:ARBitrary chose
-        double sweepStart = 100, sweepStop = 1000;
-        bool sweepLog = false;
-        bool sweep = false; // SWEep:STATe
-        QByteArray triggerSource = "IMM";
-    };
-
     std::vector<kd7010fp_scpi::Row> rows();
     // The rows of one kind of modulation, headed `name` (AM, FSKey...).
     std::vector<kd7010fp_scpi::Row> modulationRows(kd7240fp::Modulation::Type type, const QByteArray &name);
@@ -70,12 +59,23 @@ private:
     bool apply(kd7010fp_scpi::Call &call, const kd7240fp::Settings &settings);
     // The channel a command names (SOURce1, OUTPut2...), 0 or 1.
     static int channelOf(kd7010fp_scpi::Call &call) { return call.suffix(0) - 1; }
-    // The channel's waveform, or the one it comes back with when it is off.
-    int function(int k) const;
+    // Whether channel k's output is on: it is generated, or holds its DC level.
+    bool outputOn(int k) const;
     // The RMS of one volt of amplitude as the channel plays its waveform.
     double rmsPerVolt(int k) const;
-    // The channel's shape made from its sweep at the common frequency.
+    // The channel's shape made from its sweepWhenOn at the common frequency
+    // (the sweep's own, when SWEep:TIME set one); its function becomes the
+    // shape.
     bool makeSweep(kd7010fp_scpi::Call &call, kd7240fp::Settings &settings, int k);
+    // The channel's sweep made again at the common frequency of `settings`,
+    // when it plays one.
+    bool remakeSweep(kd7010fp_scpi::Call &call, kd7240fp::Settings &settings, int k);
+    // The sweep channel `k` plays, or makes when its SWEep:STATe goes on,
+    // with the frequency it lasts a period of.
+    kd7240fp::Sweep sweepOf(int k) const;
+    // Changes the sweep channel `k` makes by `edit`, and plays it when the
+    // channel plays a sweep.
+    void changeSweep(kd7010fp_scpi::Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit);
     bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
     bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
@@ -85,7 +85,8 @@ private:
     kd7240fp_model *model;
     std::function<QByteArray()> identity;
     kd7010fp_scpi::Parser parser;
-    Channel channel[2];
+    bool rms[2] = {}; // VOLTage:UNIT VRMS
+    QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
     std::deque<QByteArray> patterns;

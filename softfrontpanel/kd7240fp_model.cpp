@@ -1,6 +1,5 @@
 #include "kd7240fp_model.h"
 
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <utility>
 #include <algorithm>
@@ -106,23 +105,34 @@ kd7240fp_model::Outcome kd7240fp_model::change(const kd7240fp::Settings &setting
     // one a client chose reaches it at the next start.
     if (origin == Remote && filtersOf(settings) != filtersOf(settings_))
         filtersStale_ = true;
-    settings_ = settings;
-    replan();
+    const kd7240fp::Settings before = std::exchange(settings_, settings);
     if (origin == Remote && running()) {
         // The client asked for it: sent now (or, while paused, at Resume),
         // before the window redraws, so its next command finds the card
-        // playing it; what was not sent is said once the window shows it.
+        // playing it. What the card cannot play, or did not take, is not
+        // taken: the plan before it (and its room) come back.
+        const kd7240fp::Plan planBefore = plan_;
+        const std::shared_ptr<std::vector<double>> roomBefore = planRoom_;
+        replan();
         remoteWaiting_ = true;
         const Asking asking(origin_, Remote);
-        const QScopedValueRollback<bool> holding(holdNotSent_, true);
-        const Outcome outcome = sendLive(true);
-        emit settingsChanged(origin);
-        if (notSent_) {
-            const auto [readout, why] = *std::exchange(notSent_, std::nullopt);
-            emit liveNotSent(readout, why);
+        const Outcome outcome = plan_.playable() ? sendLive(true) : NotSent;
+        if (outcome == NotSent || outcome == NotStopped) {
+            notTaken_ = plan_;
+            notTaken_.samples[0] = notTaken_.samples[1] = nullptr;
+            notTaken_.keep.reset();
+            settings_ = before;
+            plan_ = planBefore;
+            planRoom_ = roomBefore;
+            remoteWaiting_ = false;
+            return outcome;
         }
+        followLevels(before, origin);
+        emit settingsChanged(origin);
         return outcome;
     }
+    replan();
+    followLevels(before, origin);
     emit settingsChanged(origin);
     if (running() && liveNow())
         scheduleLive();
@@ -197,9 +207,9 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
 
 void kd7240fp_model::tellNotSent(const QString &readout, const QString &why)
 {
-    if (holdNotSent_)
-        notSent_ = { readout, why };
-    else
+    // A client's change that was not sent is not taken: the window has
+    // nothing to say about it.
+    if (origin_ != Remote)
         emit liveNotSent(readout, why);
 }
 
@@ -264,9 +274,12 @@ void kd7240fp_model::setFilters(int filter1, int term1, int filter2, int term2, 
 void kd7240fp_model::setDacs(double dac1, double dac2, Origin origin)
 {
     const Asking asking(origin_, origin);
-    dac_[0] = dac1;
-    dac_[1] = dac2;
-    generator_->writeDacs(dac1, dac2);
+    levelHeld_[0] = levelHeld_[1] = false;
+    // What the card did not take it does not hold.
+    if (generator_->writeDacs(dac1, dac2)) {
+        dac_[0] = dac1;
+        dac_[1] = dac2;
+    }
     emit dacsChanged(origin);
 }
 
@@ -274,4 +287,30 @@ void kd7240fp_model::takeDacs(double dac1, double dac2)
 {
     dac_[0] = dac1;
     dac_[1] = dac2;
+}
+
+bool kd7240fp_model::holdLevel(int channel, bool on, Origin origin)
+{
+    const Asking asking(origin_, origin);
+    double dacs[2] = { dac_[0], dac_[1] };
+    dacs[channel] = on ? settings_.channel[channel].offset : 0;
+    if (!generator_->writeDacs(dacs[0], dacs[1]))
+        return false;
+    dac_[channel] = dacs[channel];
+    levelHeld_[channel] = on;
+    emit dacsChanged(origin);
+    return true;
+}
+
+void kd7240fp_model::followLevels(const kd7240fp::Settings &before, Origin origin)
+{
+    for (int k = 0; k < 2; ++k) {
+        if (!levelHeld_[k])
+            continue;
+        const kd7240fp::ChannelSettings &c = settings_.channel[k];
+        if (c.function() != kd7240fp::waveDc)
+            levelHeld_[k] = false;
+        else if (c.offset != before.channel[k].offset)
+            holdLevel(k, true, origin);
+    }
 }

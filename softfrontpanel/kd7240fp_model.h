@@ -66,7 +66,9 @@ public:
     // Live changes is ticked, a remote client's always (it asked for it);
     // anything else is Locked and nothing is taken. The operator's changes
     // are paced (a quick series at most once per liveSpacingMs); a remote
-    // client's go out at once, so its next command finds the card playing it.
+    // client's go out at once, so its next command finds the card playing it,
+    // and one the card cannot play (NotSent) or did not take (NotStopped) is
+    // not taken either: the settings stay what the card plays.
     Outcome change(const kd7240fp::Settings &settings, Origin origin);
     // Whether a change to `settings` could be taken now, and why not: empty
     // when it can (the card idle, or a live change that may carry it).
@@ -76,6 +78,9 @@ public:
     // The plan of the settings: the readout, the tool tips, the preview and
     // the remote client's questions take it, and Start sends the same.
     const kd7240fp::Plan &plan() const { return plan_; }
+    // The plan of the last remote change that was not taken, without its
+    // samples: why, in its problem.
+    const kd7240fp::Plan &notTaken() const { return notTaken_; }
 
     // The card's output range; the plan checks against it.
     const kd7240fp::CardRange &range() const { return range_; }
@@ -105,11 +110,19 @@ public:
     // Settings taken from elsewhere (a setup) hold filters the card was not
     // told: the next start tells it first.
     void filtersNotTold() { filtersStale_ = true; }
-    // The constant DAC voltages: both channels written at once.
+    // The constant DAC voltages: both channels written at once; what the
+    // card did not take, it keeps (dacsChanged tells the boxes either way).
     double dac(int channel) const { return dac_[channel]; }
     void setDacs(double dac1, double dac2, Origin origin);
     // What the DAC boxes show after the card was read (no write).
     void takeDacs(double dac1, double dac2);
+    // A channel whose function is the DC level (kd7240fp::waveDc) plays it
+    // as its DAC's value while its output is on: on puts the offset there,
+    // off 0 V, the other DAC keeping its value; false when the card did not
+    // take it. While on, a change of the offset is written too; writing the
+    // DACs otherwise, or another function, ends it.
+    bool holdLevel(int channel, bool on, Origin origin);
+    bool levelHeld(int channel) const { return levelHeld_[channel]; }
 
 signals:
     // The settings changed (by `origin`); the plan follows them.
@@ -131,13 +144,14 @@ signals:
 
 private:
     void replan();
+    // The held levels after `origin` changed the settings from `before`.
+    void followLevels(const kd7240fp::Settings &before, Origin origin);
     void scheduleLive();
     // Sends the settings to the burst that runs, when they differ from what
     // it plays; what became of it.
     Outcome sendLive(bool asked);
     void followState(kd7240fp_generator::State state);
-    // A live change not sent, said now or, while a remote change is under
-    // way, once the window shows the settings.
+    // A live change of the operator's not sent, said in the readout.
     void tellNotSent(const QString &readout, const QString &why);
     // The filters the settings give, as the card's front ends take them.
     static std::array<int, 4> filtersOf(const kd7240fp::Settings &settings);
@@ -150,18 +164,18 @@ private:
     std::optional<kd7240fp::Settings> refusedLive_;
     kd7240fp::CardRange range_ = kd7240fp::cardRange(-10, 10);
     kd7240fp::Plan plan_;
+    kd7240fp::Plan notTaken_;
     std::shared_ptr<std::vector<double>> planRoom_; // the plan's samples
     bool live_ = false;
     QTimer *liveTimer_;
     QElapsedTimer lastLiveSend_;
     // A remote client's change waits to be sent (the card was paused).
     bool remoteWaiting_ = false;
-    bool holdNotSent_ = false;
-    std::optional<std::pair<QString, QString>> notSent_;
     Origin origin_ = Window; // who asked for the call under way
     // The card's front ends were last told other filters than the settings give.
     bool filtersStale_ = false;
     double dac_[2] = {};
+    bool levelHeld_[2] = {};
 };
 
 #endif

@@ -51,6 +51,26 @@ QString shown(PanelPeek *panel)
         .arg(panel->startButton->isChecked());
 }
 
+// What the operator does between a client's lines, named by a line that
+// starts with "@": a waveform clicked in channel 1's group, the manual clock
+// moved on by some milliseconds (the poll then runs), the card lost.
+void operatorStep(PanelPeek *panel, const QByteArray &step)
+{
+    const QList<QByteArray> words = step.mid(1).split(' ');
+    if (words[0] == "sine")
+        panel->chan1->sineButton->click();
+    else if (words[0] == "square")
+        panel->chan1->squareButton->click();
+    else if (words[0] == "wait") {
+        kdsim::advanceClock(words.value(1).toDouble());
+        panel->model->generator()->poll();
+    } else if (words[0] == "lose") {
+        kdsim::addFault("kd7240_init", driverError, 1);
+        panel->connection->reopen(false);
+    } else
+        QFAIL(step.constData());
+}
+
 } // namespace
 
 class tst_instrument : public QObject
@@ -69,7 +89,7 @@ private:
 
 void tst_instrument::lines_data()
 {
-    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<QByteArrayList>("lines"); // a client's; "@step": the operator's (operatorStep)
     QTest::addColumn<QString>("fault"); // a driver call that fails once
     QTest::addColumn<QByteArray>("replies"); // every reply, in order (a prefix of them)
     QTest::addColumn<QStringList>("calls"); // of the driver, the polls and message lookups left out
@@ -116,10 +136,14 @@ void tst_instrument::lines_data()
         << QByteArray("-104,\"Data type error\";"
                       "-224,\"Illegal parameter value; every value is 0: there is nothing to play\";+0,\"No error\"\n")
         << QStringList() << none << QString();
-    QTest::newRow("DC holds the offset on the DAC")
-        << QByteArrayList { "FUNC DC", "VOLT:OFFS 1.5", "FUNC?" } << "" << QByteArray("DC\n")
-        << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
+    QTest::newRow("DC holds the offset on the DAC while the output is on")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3", "OUTP ON", "VOLT:OFFS 1.5", "FUNC?;:OUTP?" } << ""
+        << QByteArray("DC;1\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=1.5 generating=0";
+    QTest::newRow("OUTP OFF puts a DC level's DAC at 0 V")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "OUTP OFF", "OUTP?;:SYST:ERR?" } << ""
+        << QByteArray("0;+0,\"No error\"\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" }
+        << none << "frequency=1000 amplitude1=0 offset1=3 wave1=0 stop=0 dac1=0 generating=0";
     QTest::newRow("*RST: stopped, the defaults, outputs off")
         << QByteArrayList { "FREQ 500;FUNC SIN;VOLT 1;:OUTP ON", "*RST", "OUTP?;:FREQ?" } << ""
         << QByteArray("0;+1.00000000000000E+03\n") << start + QStringList { "kd7240_stopBurst" } << 2.0
@@ -142,6 +166,30 @@ void tst_instrument::lines_data()
         << QByteArrayList { "FREQUENCE 5", "SOUR3:FREQ 5", "SYST:ERR?;ERR?" } << ""
         << QByteArray("-113,\"Undefined header\";-114,\"Header suffix out of range\"\n") << QStringList() << none
         << QString();
+    // The settings are the one owner: what the operator does in between counts.
+    QTest::newRow("the operator's Square ends a client's sweep")
+        << QByteArrayList { "SWE:STAT ON", "@square", "FREQ 2000", "SWE:STAT?;:FUNC?" } << ""
+        << QByteArray("0;SQU\n") << QStringList() << none
+        << "frequency=2000 amplitude1=0 offset1=1.5 wave1=2 stop=0 dac1=0 generating=0";
+    QTest::newRow("the operator's Sine after DC")
+        << QByteArrayList { "FUNC DC", "@sine", "FUNC?" } << "" << QByteArray("SIN\n") << QStringList() << none
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=1 stop=0 dac1=0 generating=0";
+    QTest::newRow("SWE:STAT OFF where no sweep plays changes nothing")
+        << QByteArrayList { "SWE:STAT ON", "@square", "SWE:STAT OFF", "FUNC ARB", "SWE:STAT?" } << ""
+        << QByteArray("1\n") << QStringList() << none << QString();
+    QTest::newRow("OUTP OFF parks the function that plays")
+        << QByteArrayList { "FUNC SQU;:VOLT 1;:OUTP ON", "FUNC TRI", "OUTP OFF", "FUNC?;:OUTP?" } << ""
+        << QByteArray("TRI;0\n")
+        << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveform", "kd7240_stopBurst" } << none
+        << QString();
+    QTest::newRow("a setup stored with outputs off recalls their functions")
+        << QByteArrayList { "FUNC SQU;:MMEM:STOR:STAT \"off\"", "*RST", "MMEM:LOAD:STAT \"off\"", "FUNC?" } << ""
+        << QByteArray("SQU\n") << QStringList() << none << QString();
+    QTest::newRow("a change the card cannot play is not taken")
+        << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON;:FM:STAT ON", "FM:DEV 20000", "FM:DEV?;:SYST:ERR?" } << ""
+        << QByteArray("+1.00000000000000E+02;-221,\"Settings conflict; not sent: Channel 1: the deviation takes the "
+                      "carrier to 0 Hz or beyond 100 kHz.\"\n")
+        << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveform" } << none << QString();
     // clang-format on
 }
 
@@ -172,8 +220,12 @@ void tst_instrument::lines()
     kdsim::clearCalls();
 
     QByteArray heard;
-    for (const QByteArray &line : lines)
-        heard += instrument.execute(line);
+    for (const QByteArray &line : lines) {
+        if (line.startsWith('@'))
+            operatorStep(panel.get(), line);
+        else
+            heard += instrument.execute(line);
+    }
     QVERIFY2(heard.startsWith(replies), heard.constData());
     QVERIFY(!boxed);
     QTEST(driverCalls().filter(QRegularExpression(QStringLiteral("^(?!kd7240_(getBurstStatus|error_message))"))),
