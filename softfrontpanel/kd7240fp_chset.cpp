@@ -263,7 +263,7 @@ void kd7240fp_chSet::setRange(const kd7240fp::CardRange &range)
 {
     offsetBox->setRange(range.offsets.low, range.offsets.high);
     offsetBox->setSingleStep(0.1);
-    offsetBox->setValue((range.card.low + range.card.high) * 0.5);
+    offsetBox->setValue(range.defaultOffset);
     amplitudeBox->setRange(0, range.maxAmplitude);
     amplitudeBox->setSingleStep(0.1);
 }

@@ -38,6 +38,45 @@ bool sweeping(const kd7240fp::ChannelSettings &c) { return c.function() == kd724
 // SCPI's own numbers: plain C digits, whatever the operator's locale.
 QByteArray plain(double value) { return QByteArray::number(value, 'g', 12); }
 
+// A value as the queue says it: C digits, at most `places` decimals.
+QByteArray decimals(double value, int places)
+{
+    QByteArray text = QByteArray::number(value, 'f', places);
+    if (text.contains('.')) {
+        while (text.endsWith('0'))
+            text.chop(1);
+        if (text.endsWith('.'))
+            text.chop(1);
+    }
+    return text == "-0" ? QByteArray("0") : text;
+}
+
+// A value taken, but not as it was sent: clipped to the card's range by the
+// parser, or brought to what the card can play. Either way -222, with what
+// plays.
+constexpr int adjusted = -222;
+
+// Says what plays in place of the value a client sent, unless it is that
+// value to `places` decimals: "<what> played <value> <unit>", and `more`.
+void sayPlayed(Call &call, const QByteArray &what, double sent, double played, int places, const QByteArray &unit,
+    const QByteArray &more = {})
+{
+    if (std::fabs(played - sent) < 0.5 * std::pow(10.0, -places))
+        return;
+    call.status().error(adjusted, what + " played " + decimals(played, places) + ' ' + unit + more);
+}
+
+// The frequency the readout shows: to the hundredth of a hertz.
+double hundredths(double hz) { return std::round(hz * 100) / 100; }
+
+const Range frequencyRange { kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000 };
+const Range phaseRange { 0, kd7240fp::maxPhase, 0, 360 };
+const Range dutyRange { kd7240fp::minDuty, kd7240fp::maxDuty, 50 };
+const Range cyclesRange { kd7240fp::minCycles, kd7240fp::maxCycles, 1 };
+const Range sweepTimeRange { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 };
+const Range sweepStartRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 };
+const Range sweepStopRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 };
+
 QByteArray shapeName(const QByteArray &typed) { return typed.trimmed().toUpper(); }
 
 bool validShapeName(const QByteArray &name)
@@ -215,14 +254,10 @@ bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double
     Settings s = model->settings();
     kd7240fp::ChannelSettings &c = s.channel[k];
     c.offset = kd7010fp_typedNumber::fitToBox(offset, kd7240fp::voltDecimals, range.offsets.low, range.offsets.high);
-    // Amplitude and offset are one pair, as the window fits them: what is
-    // taken plays.
+    // Amplitude and offset are one pair: what is taken plays, to the boxes'
+    // decimals (what that makes of them the caller says).
     const double most = kd7240fp::mostAmplitude(c.offset, range.offsets, range.maxAmplitude);
-    c.amplitude = kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude);
-    if (c.amplitude > most) {
-        call.status().error(-222, "amplitude brought down to " + plain(2 * most) + " Vpp to fit beside the offset");
-        c.amplitude = most;
-    }
+    c.amplitude = std::min(kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude), most);
     return apply(call, s);
 }
 
@@ -349,9 +384,28 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
 
 bool kd7240fp_instrument::changeModulation(Call &call, const std::function<void(Modulation &)> &edit)
 {
+    const int k = channelOf(call);
     Settings s = model->settings();
-    edit(s.channel[channelOf(call)].modulation);
-    return apply(call, s);
+    const Modulation before = s.channel[k].modulation;
+    Modulation &set = s.channel[k].modulation;
+    edit(set);
+    if (!apply(call, s))
+        return false;
+    // A value this command set that the buffer moved is said.
+    static const struct
+    {
+        double Modulation::*field;
+        const char *what;
+        const char *unit;
+    } values[] = { { &Modulation::frequency, "modulation frequency", "Hz" }, { &Modulation::depth, "depth", "%" },
+        { &Modulation::deviation, "deviation", "Hz" }, { &Modulation::phaseDeviation, "deviation", "deg" },
+        { &Modulation::hop, "hop frequency", "Hz" }, { &Modulation::rate, "rate", "Hz" },
+        { &Modulation::dutyDeviation, "duty deviation", "%" } };
+    const Modulation played = playedModulation(k);
+    for (const auto &v : values)
+        if (set.*v.field != before.*v.field)
+            sayPlayed(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
+    return true;
 }
 
 std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, const QByteArray &name)
@@ -369,12 +423,16 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
                 });
         };
     };
-    const auto query = [modulation](double Modulation::*field) {
-        return [modulation, field](Call &c) {
-            if (c.expect(0))
-                c.reply(modulation(c).*field);
+    // What plays: a frequency, rate or hop the buffer moved.
+    const auto query = [this](double Modulation::*field, Range range) {
+        return [this, field, range](Call &c) {
+            if (c.expectQuery(range))
+                c.reply(playedModulation(channelOf(c)).*field);
         };
     };
+    const Range frequencyRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 };
+    const Range rateRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 10 };
+    const Range hopRange { kd7240fp::minHop, kd7240fp::maxHop, 100 };
     std::vector<Row> rows = {
         { pattern(head + ":STATe"),
             [this, type](Call &c) {
@@ -413,32 +471,30 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
             } },
     };
     if (type == Modulation::FSK) {
-        rows.push_back({ pattern(head + ":FREQuency"), value(&Modulation::hop, Unit::Hertz, { kd7240fp::minHop, kd7240fp::maxHop, 100 }) });
-        rows.push_back({ pattern(head + ":FREQuency?"), query(&Modulation::hop) });
-        rows.push_back({ pattern(head + ":INTernal:RATE"),
-            value(&Modulation::rate, Unit::Hertz, { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 10 }) });
-        rows.push_back({ pattern(head + ":INTernal:RATE?"), query(&Modulation::rate) });
+        rows.push_back({ pattern(head + ":FREQuency"), value(&Modulation::hop, Unit::Hertz, hopRange) });
+        rows.push_back({ pattern(head + ":FREQuency?"), query(&Modulation::hop, hopRange) });
+        rows.push_back({ pattern(head + ":INTernal:RATE"), value(&Modulation::rate, Unit::Hertz, rateRange) });
+        rows.push_back({ pattern(head + ":INTernal:RATE?"), query(&Modulation::rate, rateRange) });
         return rows;
     }
-    rows.push_back({ pattern(head + ":INTernal:FREQuency"),
-        value(&Modulation::frequency, Unit::Hertz, { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 }) });
-    rows.push_back({ pattern(head + ":INTernal:FREQuency?"), query(&Modulation::frequency) });
+    rows.push_back({ pattern(head + ":INTernal:FREQuency"), value(&Modulation::frequency, Unit::Hertz, frequencyRange) });
+    rows.push_back({ pattern(head + ":INTernal:FREQuency?"), query(&Modulation::frequency, frequencyRange) });
     switch (type) {
     case Modulation::AM:
-        rows.push_back({ pattern(head + ":DEPTh"), value(&Modulation::depth, Unit::Percent, { 0, kd7240fp::maxDepth, 100 }) });
-        rows.push_back({ pattern(head + ":DEPTh?"), query(&Modulation::depth) });
+        rows.push_back({ pattern(head + ":DEPTh"), value(&Modulation::depth, Unit::Percent, Range { 0, kd7240fp::maxDepth, 100 }) });
+        rows.push_back({ pattern(head + ":DEPTh?"), query(&Modulation::depth, Range { 0, kd7240fp::maxDepth, 100 }) });
         break;
     case Modulation::FM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::deviation, Unit::Hertz, { 0, kd7240fp::maxDeviation, 100 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::deviation) });
+        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::deviation, Unit::Hertz, Range { 0, kd7240fp::maxDeviation, 100 }) });
+        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::deviation, Range { 0, kd7240fp::maxDeviation, 100 }) });
         break;
     case Modulation::PM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::phaseDeviation, Unit::Degree, { 0, kd7240fp::maxPhaseDeviation, 180 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::phaseDeviation) });
+        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::phaseDeviation, Unit::Degree, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
+        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::phaseDeviation, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
         break;
     case Modulation::PWM:
-        rows.push_back({ pattern(head + ":DEViation:DCYCle"), value(&Modulation::dutyDeviation, Unit::Percent, { 0, kd7240fp::maxDutyDeviation, 10 }) });
-        rows.push_back({ pattern(head + ":DEViation:DCYCle?"), query(&Modulation::dutyDeviation) });
+        rows.push_back({ pattern(head + ":DEViation:DCYCle"), value(&Modulation::dutyDeviation, Unit::Percent, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
+        rows.push_back({ pattern(head + ":DEViation:DCYCle?"), query(&Modulation::dutyDeviation, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
         break;
     default:
         break;
@@ -446,17 +502,104 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
     return rows;
 }
 
+double kd7240fp_instrument::perVolt(int k) const { return rms[k] ? rmsPerVolt(k) : 2; }
+
+Range kd7240fp_instrument::amplitudeRange(int k) const
+{
+    const kd7240fp::CardRange &range = model->range();
+    const double most = kd7240fp::mostAmplitude(model->settings().channel[k].offset, range.offsets, range.maxAmplitude);
+    return { 0, most * perVolt(k), 0 };
+}
+
+Range kd7240fp_instrument::rateRange(int k) const
+{
+    // The common frequency times the shape's samples, within the card's clock.
+    const double samples = double(model->settings().channel[k].shape.size());
+    const double lowest = kd7240fp::minFrequency * samples;
+    return { lowest, std::min(kd7240fp::maxRate, kd7240fp::maxFrequency * samples), lowest };
+}
+
+Range kd7240fp_instrument::offsetRange(int k) const
+{
+    // Beside the amplitude, as the amplitude is beside the offset: both
+    // peaks stay within the card. A DC level has the whole range.
+    const kd7240fp::CardRange &range = model->range();
+    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
+    const double room = c.function() == kd7240fp::waveDc ? 0 : c.amplitude;
+    const double low = range.offsets.low + room, high = range.offsets.high - room;
+    return { low, high, std::clamp(range.defaultOffset, low, high) };
+}
+
+double kd7240fp_instrument::playedFrequency() const
+{
+    const kd7240fp::Plan &plan = model->plan();
+    return plan.timing.ok ? hundredths(plan.timing.played) : model->settings().common.frequency;
+}
+
+double kd7240fp_instrument::playedPhase(int k) const
+{
+    // A sine's phase is exact; the others move by whole samples, as they
+    // would for a channel whose output is off once it is on.
+    const kd7240fp::Plan &plan = model->plan();
+    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
+    if (!plan.timing.ok || (!c.active() && c.function() == kd7240fp::waveSine))
+        return c.phase;
+    return plan.phasePlayed[k];
+}
+
+double kd7240fp_instrument::playedDuty(int k) const
+{
+    // A square's high part is whole samples of its period.
+    const kd7240fp::Plan &plan = model->plan();
+    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
+    if (c.function() != kd7240fp::waveSquare || c.modulated() || !plan.timing.ok)
+        return c.duty;
+    return 100.0 * plan.dutyHigh[k] / plan.timing.nSam;
+}
+
+Modulation kd7240fp_instrument::playedModulation(int k) const
+{
+    // A channel whose output is off, as it will play once it is on.
+    Settings s = model->settings();
+    kd7240fp::ChannelSettings &c = s.channel[k];
+    const bool on = c.active();
+    if (!on)
+        c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveNone : c.function();
+    if (!c.modulated())
+        return c.modulation;
+    const kd7240fp::Plan plan = on ? model->plan() : kd7240fp::planFor(s, model->generator()->limits());
+    const kd7240fp::ModulationTiming &timing = plan.modulation;
+    return plan.modulated && timing.ok && timing.channels[k].modulated ? timing.channels[k].played : c.modulation;
+}
+
+void kd7240fp_instrument::sayFrequency(Call &call, double sent)
+{
+    const kd7240fp::Plan &plan = model->plan();
+    if (!plan.timing.ok)
+        return;
+    // Where whole periods in a longer buffer would play what was asked, say so.
+    QByteArray exactly;
+    if (!plan.exact && !plan.timing.fromShape && !plan.modulated) {
+        Settings s = model->settings();
+        s.common.exactFrequency = true;
+        const kd7240fp::Plan exact = kd7240fp::planFor(s, model->generator()->limits());
+        if (exact.exact && hundredths(exact.timing.played) != hundredths(plan.timing.played))
+            exactly = "; FREQ:EXAC ON plays " + decimals(hundredths(exact.timing.played), 2) + " Hz";
+    }
+    sayPlayed(call, "frequency", sent, plan.timing.played, 2, "Hz", exactly);
+}
+
 void kd7240fp_instrument::reset()
 {
-    // Generation stopped, the panel's default settings, outputs off; the
-    // card is neither reset nor written.
+    // Generation stopped, the panel's default settings, outputs off, 0 V on
+    // both DACs; the card itself is not reset.
     if (model->running())
         model->stop(remote);
+    model->setDacs(0, 0, remote);
     Settings defaults;
     const kd7240fp::CardRange &range = model->range();
     for (kd7240fp::ChannelSettings &c : defaults.channel)
-        c.offset = kd7010fp_typedNumber::fitToBox(
-            (range.card.low + range.card.high) * 0.5, kd7240fp::voltDecimals, range.offsets.low, range.offsets.high);
+        c.offset = range.defaultOffset;
     model->change(defaults, remote);
     rms[0] = rms[1] = false;
     triggerSource = "IMM";
@@ -497,17 +640,18 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:FREQuency",
             [this, settings](Call &c) {
                 double hz;
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, Range { kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000 }, &hz))
+                if (!c.expect(1) || !c.number(0, Unit::Hertz, frequencyRange, &hz))
                     return;
                 // One clock for both channels: the common frequency.
                 Settings s = settings();
                 s.common.frequency = int(std::lround(hz));
                 for (int k = 0; k < 2; ++k)
-                    if (sweeping(s.channel[k]) && !remakeSweep(c, s, k))
+                    if (!remakeSweep(c, s, k))
                         return;
-                apply(c, s);
+                if (apply(c, s))
+                    sayFrequency(c, hz);
             } },
-        { "[SOURce#]:FREQuency?", [settings](Call &c) { if (c.expect(0)) c.reply(double(settings().common.frequency)); } },
+        { "[SOURce#]:FREQuency?", [this](Call &c) { if (c.expectQuery(frequencyRange)) c.reply(playedFrequency()); } },
         { "[SOURce#]:FREQuency:EXACt",
             [this, settings](Call &c) {
                 bool on;
@@ -521,18 +665,17 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]",
             [this, settings](Call &c) {
                 const int k = channelOf(c);
-                const kd7240fp::ChannelSettings ch = settings().channel[k];
-                const double most = kd7240fp::mostAmplitude(ch.offset, model->range().offsets, model->range().maxAmplitude);
-                const double perVolt = rms[k] ? rmsPerVolt(k) : 2;
+                const double unit = perVolt(k);
                 double value;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { 0, most * perVolt, 0 }, &value))
-                    setVoltage(c, k, value / perVolt, ch.offset);
+                if (c.expect(1) && c.number(0, Unit::Volt, amplitudeRange(k), &value)
+                    && setVoltage(c, k, value / unit, settings().channel[k].offset))
+                    sayPlayed(c, "amplitude", value, settings().channel[k].amplitude * unit, rms[k] ? 4 : 2, rms[k] ? "Vrms" : "Vpp");
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?",
             [this, settings](Call &c) {
                 const int k = channelOf(c);
-                if (c.expect(0))
-                    c.reply(settings().channel[k].amplitude * (rms[k] ? rmsPerVolt(k) : 2));
+                if (c.expectQuery(amplitudeRange(k)))
+                    c.reply(settings().channel[k].amplitude * perVolt(k));
             } },
         { "[SOURce#]:VOLTage:UNIT",
             [this](Call &c) {
@@ -543,25 +686,35 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { if (c.expect(0)) c.replyText(rms[channelOf(c)] ? "VRMS" : "VPP"); } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet",
             [this, settings](Call &c) {
-                const kd7240fp::Limits &offsets = model->range().offsets;
+                const int k = channelOf(c);
                 double offset;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { offsets.low, offsets.high, (offsets.low + offsets.high) / 2 }, &offset))
-                    setVoltage(c, channelOf(c), settings().channel[channelOf(c)].amplitude, offset);
+                if (c.expect(1) && c.number(0, Unit::Volt, offsetRange(k), &offset)
+                    && setVoltage(c, k, settings().channel[k].amplitude, offset))
+                    sayPlayed(c, "offset", offset, settings().channel[k].offset, 2, "V");
             } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?", [settings](Call &c) { if (c.expect(0)) c.reply(settings().channel[c.suffix(0) - 1].offset); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?",
+            [this, settings](Call &c) {
+                const int k = channelOf(c);
+                if (c.expectQuery(offsetRange(k)))
+                    c.reply(settings().channel[k].offset);
+            } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH",
             [this, settings](Call &c) {
                 const int k = channelOf(c);
                 const kd7240fp::ChannelSettings ch = settings().channel[k];
                 const double low = ch.offset - ch.amplitude;
                 double high;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { low, model->range().offsets.high, low }, &high))
-                    setVoltage(c, k, (high - low) / 2, (high + low) / 2);
+                if (c.expect(1) && c.number(0, Unit::Volt, Range { low, model->range().offsets.high, low }, &high)
+                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
+                    const kd7240fp::ChannelSettings &now = settings().channel[k];
+                    sayPlayed(c, "high level", high, now.offset + now.amplitude, 2, "V");
+                }
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?",
-            [settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[c.suffix(0) - 1];
-                if (c.expect(0))
+            [this, settings](Call &c) {
+                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
+                const double low = ch.offset - ch.amplitude;
+                if (c.expectQuery(Range { low, model->range().offsets.high, low }))
                     c.reply(ch.offset + ch.amplitude);
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW",
@@ -570,35 +723,43 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const kd7240fp::ChannelSettings ch = settings().channel[k];
                 const double high = ch.offset + ch.amplitude;
                 double low;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { model->range().offsets.low, high, high }, &low))
-                    setVoltage(c, k, (high - low) / 2, (high + low) / 2);
+                if (c.expect(1) && c.number(0, Unit::Volt, Range { model->range().offsets.low, high, high }, &low)
+                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
+                    const kd7240fp::ChannelSettings &now = settings().channel[k];
+                    sayPlayed(c, "low level", low, now.offset - now.amplitude, 2, "V");
+                }
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?",
-            [settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[c.suffix(0) - 1];
-                if (c.expect(0))
+            [this, settings](Call &c) {
+                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
+                const double high = ch.offset + ch.amplitude;
+                if (c.expectQuery(Range { model->range().offsets.low, high, high }))
                     c.reply(ch.offset - ch.amplitude);
             } },
         { "[SOURce#]:PHASe",
             [this, settings](Call &c) {
                 double degrees;
-                if (!c.expect(1) || !c.number(0, Unit::Degree, Range { 0, kd7240fp::maxPhase, 0, 360 }, &degrees))
+                if (!c.expect(1) || !c.number(0, Unit::Degree, phaseRange, &degrees))
                     return;
+                const int k = channelOf(c);
                 Settings s = settings();
-                s.channel[channelOf(c)].phase = kd7010fp_typedNumber::fitToBox(degrees, kd7240fp::phaseDecimals, 0, kd7240fp::maxPhase, true);
-                apply(c, s);
+                s.channel[k].phase = kd7010fp_typedNumber::fitToBox(degrees, kd7240fp::phaseDecimals, 0, kd7240fp::maxPhase, true);
+                if (apply(c, s))
+                    sayPlayed(c, "phase", degrees, playedPhase(k), 2, "deg");
             } },
-        { "[SOURce#]:PHASe?", [settings](Call &c) { if (c.expect(0)) c.reply(settings().channel[c.suffix(0) - 1].phase); } },
+        { "[SOURce#]:PHASe?", [this](Call &c) { if (c.expectQuery(phaseRange)) c.reply(playedPhase(channelOf(c))); } },
         { "[SOURce#]:FUNCtion:SQUare:DCYCle",
             [this, settings](Call &c) {
                 double duty;
-                if (!c.expect(1) || !c.number(0, Unit::Percent, Range { kd7240fp::minDuty, kd7240fp::maxDuty, 50 }, &duty))
+                if (!c.expect(1) || !c.number(0, Unit::Percent, dutyRange, &duty))
                     return;
+                const int k = channelOf(c);
                 Settings s = settings();
-                s.channel[channelOf(c)].duty = kd7010fp_typedNumber::fitToBox(duty, kd7240fp::dutyDecimals, kd7240fp::minDuty, kd7240fp::maxDuty);
-                apply(c, s);
+                s.channel[k].duty = kd7010fp_typedNumber::fitToBox(duty, kd7240fp::dutyDecimals, kd7240fp::minDuty, kd7240fp::maxDuty);
+                if (apply(c, s))
+                    sayPlayed(c, "duty", duty, playedDuty(k), 2, "%");
             } },
-        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [settings](Call &c) { if (c.expect(0)) c.reply(settings().channel[c.suffix(0) - 1].duty); } },
+        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [this](Call &c) { if (c.expectQuery(dutyRange)) c.reply(playedDuty(channelOf(c))); } },
 
         // --- Outputs: generation starts with the first and stops with the last ---
         { "OUTPut#[:STATe]",
@@ -633,7 +794,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     s.common.stopIndex = 0;
                 } else {
                     int cycles;
-                    if (!c.integer(0, Range { kd7240fp::minCycles, kd7240fp::maxCycles, 1 }, &cycles))
+                    if (!c.integer(0, cyclesRange, &cycles))
                         return;
                     s.common.cycles = cycles;
                 }
@@ -641,7 +802,7 @@ std::vector<Row> kd7240fp_instrument::rows()
             } },
         { "[SOURce#]:BURSt:NCYCles?",
             [settings](Call &c) {
-                if (c.expect(0))
+                if (c.expectQuery(cyclesRange))
                     c.reply(settings().common.stopIndex != 0 ? double(settings().common.cycles) : 9.9e37);
             } },
         { "[SOURce#]:BURSt:MODE",
@@ -703,46 +864,44 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:SWEep:TIME",
             [this, settings](Call &c) {
                 double seconds;
-                if (!c.expect(1) || !c.number(0, Unit::Second, Range { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 }, &seconds))
+                if (!c.expect(1) || !c.number(0, Unit::Second, sweepTimeRange, &seconds))
                     return;
                 // A sweep lasts one period of the common frequency: 1/n s.
                 const int frequency = std::clamp(int(std::lround(1 / seconds)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
-                if (std::fabs(1.0 / frequency - seconds) > 1e-9 * seconds)
-                    c.status().error(-222, "value clipped to 1/" + QByteArray::number(frequency) + " s");
                 const int k = channelOf(c);
                 Settings s = settings();
                 // A channel that plays no sweep keeps it for SWEep:STATe ON;
                 // the frequency set stays.
                 if (!sweeping(s.channel[k])) {
                     s.channel[k].sweepWhenOn.frequency = frequency;
-                    apply(c, s);
-                    return;
+                } else {
+                    s.common.frequency = frequency;
+                    for (int j = 0; j < 2; ++j)
+                        if (!remakeSweep(c, s, j))
+                            return;
                 }
-                s.common.frequency = frequency;
-                for (int j = 0; j < 2; ++j)
-                    if (!remakeSweep(c, s, j))
-                        return;
-                apply(c, s);
+                if (apply(c, s))
+                    sayPlayed(c, "sweep time", seconds, 1.0 / frequency, 9, "s");
             } },
-        { "[SOURce#]:SWEep:TIME?", [this](Call &c) { if (c.expect(0)) c.reply(1.0 / sweepOf(channelOf(c)).frequency); } },
+        { "[SOURce#]:SWEep:TIME?", [this](Call &c) { if (c.expectQuery(sweepTimeRange)) c.reply(1.0 / sweepOf(channelOf(c)).frequency); } },
         { "[SOURce#]:FREQuency:STARt",
             [this](Call &c) {
                 double hz;
-                if (c.expect(1) && c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 }, &hz))
+                if (c.expect(1) && c.number(0, Unit::Hertz, sweepStartRange, &hz))
                     changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
                         sweep.start = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
                     });
             } },
-        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { if (c.expect(0)) c.reply(sweepOf(channelOf(c)).start); } },
+        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { if (c.expectQuery(sweepStartRange)) c.reply(sweepOf(channelOf(c)).start); } },
         { "[SOURce#]:FREQuency:STOP",
             [this](Call &c) {
                 double hz;
-                if (c.expect(1) && c.number(0, Unit::Hertz, Range { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 }, &hz))
+                if (c.expect(1) && c.number(0, Unit::Hertz, sweepStopRange, &hz))
                     changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
                         sweep.stop = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
                     });
             } },
-        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expect(0)) c.reply(sweepOf(channelOf(c)).stop); } },
+        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expectQuery(sweepStopRange)) c.reply(sweepOf(channelOf(c)).stop); } },
 
         // --- Shapes of one's own ---
         { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { storeShape(c, false); } },
@@ -794,23 +953,21 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (samples < kd7240fp::minShapeSamples)
                     return void(c.error(-221, "no shape chosen"));
                 double rate;
-                const double lowest = double(kd7240fp::minFrequency) * samples;
-                const double highest = std::min(kd7240fp::maxRate, double(kd7240fp::maxFrequency) * samples);
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, Range { lowest, highest, lowest }, &rate))
+                if (!c.expect(1) || !c.number(0, Unit::Hertz, rateRange(k), &rate))
                     return;
                 // The rate is the common frequency times the shape's samples:
                 // a whole number of hertz times them.
                 const int frequency = std::clamp(int(std::lround(rate / samples)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
-                if (double(frequency) * samples != rate)
-                    c.status().error(-222, "value clipped to " + plain(double(frequency) * samples));
                 Settings s = settings();
                 s.common.frequency = frequency;
-                apply(c, s);
+                if (apply(c, s))
+                    sayPlayed(c, "sample rate", rate, double(frequency) * samples, 2, "Sa/s");
             } },
         { "[SOURce#]:FUNCtion:ARBitrary:SRATe?",
-            [settings](Call &c) {
-                if (c.expect(0))
-                    c.reply(double(settings().common.frequency) * double(settings().channel[c.suffix(0) - 1].shape.size()));
+            [this, settings](Call &c) {
+                const int k = channelOf(c);
+                if (c.expectQuery(rateRange(k)))
+                    c.reply(double(settings().common.frequency) * double(settings().channel[k].shape.size()));
             } },
         { "FORMat:BORDer",
             [this](Call &c) {

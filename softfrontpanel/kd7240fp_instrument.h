@@ -78,6 +78,21 @@ private:
     // Changes the sweep channel `k` makes by `edit`, and plays it when the
     // channel plays a sweep.
     void changeSweep(kd7010fp_scpi::Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit);
+    // What VOLTage's unit is of a volt of amplitude (peak): 2 for Vpp, the
+    // RMS as played for Vrms.
+    double perVolt(int k) const;
+    // What VOLTage and VOLTage:OFFSet take, and give for MIN, MAX and DEF.
+    kd7010fp_scpi::Range amplitudeRange(int k) const;
+    kd7010fp_scpi::Range offsetRange(int k) const;
+    // What FUNCtion:ARBitrary:SRATe takes: the channel's shape at 1 Hz to 100 kHz.
+    kd7010fp_scpi::Range rateRange(int k) const;
+    // What the card plays, or would as the settings stand: queries answer it.
+    double playedFrequency() const;
+    double playedPhase(int k) const;
+    double playedDuty(int k) const;
+    kd7240fp::Modulation playedModulation(int k) const;
+    // Says the frequency that plays in place of `sent`.
+    void sayFrequency(kd7010fp_scpi::Call &call, double sent);
     bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
     bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);

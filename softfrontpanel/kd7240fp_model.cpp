@@ -79,10 +79,13 @@ QString kd7240fp_model::lockedReason(const kd7240fp::Settings &settings, Origin 
 {
     if (!running())
         return QString();
-    const kd7240fp::CommonSettings &now = settings_.common, &asked = settings.common;
-    if (asked.startIndex != now.startIndex || asked.stopIndex != now.stopIndex || asked.cycles != now.cycles
-        || asked.exactFrequency != now.exactFrequency)
-        return tr("the start, the stop, the cycles and Exact frequency change only while the card is idle");
+    // What plays the same samples needs nothing sent, whatever plays.
+    const kd7240fp::Settings asked = kd7240fp::samplesPart(settings);
+    const kd7240fp::Settings now = kd7240fp::samplesPart(settings_);
+    if (asked == now)
+        return QString();
+    if (asked.common.startIndex != now.common.startIndex || asked.common.length() != now.common.length())
+        return tr("the start, the stop and the cycles change only while the card is idle");
     if (!liveAllowed())
         return tr("live changes need Immediate start and Unlimited stop");
     if (origin == Window && !live_)
@@ -179,7 +182,8 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
     }
     // Nothing new since it was sent, or since the card refused to stop for
     // it (the next change tries again).
-    if (samplesOnly == sent_ || (refusedLive_ && samplesOnly == *refusedLive_))
+    const kd7240fp::Settings part = kd7240fp::samplesPart(samplesOnly);
+    if (part == kd7240fp::samplesPart(sent_) || (refusedLive_ && part == *refusedLive_))
         return Applied;
     if (!plan_.playable()) {
         tellNotSent(kd7240fp::refusedReadout(plan_),
@@ -193,7 +197,7 @@ kd7240fp_model::Outcome kd7240fp_model::sendLive(bool asked)
         refusedLive_.reset();
         return Applied;
     case kd7240fp_generator::NotStopped:
-        refusedLive_ = samplesOnly;
+        refusedLive_ = part;
         tellNotSent(tr("not sent: the card did not stop"),
             tr("The card refused to stop, so the new samples were not sent; it goes on playing what it played."));
         return NotStopped;

@@ -160,7 +160,8 @@ private:
     std::function<bool()> reportWaits_;
     kd7240fp::Settings settings_;
     kd7240fp::Settings sent_;
-    // What a live change could not send because the card refused to stop.
+    // What a live change could not send because the card refused to stop
+    // (its samplesPart).
     std::optional<kd7240fp::Settings> refusedLive_;
     kd7240fp::CardRange range_ = kd7240fp::cardRange(-10, 10);
     kd7240fp::Plan plan_;

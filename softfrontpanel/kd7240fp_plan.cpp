@@ -278,4 +278,42 @@ Plan withOwnSamples(const Plan &plan, std::vector<double> &storage)
     return copy;
 }
 
+Settings samplesPart(const Settings &settings)
+{
+    Settings part;
+    part.common = settings.common;
+    if (part.common.length() == 0)
+        part.common.cycles = CommonSettings().cycles;
+    bool shapeTiming = false, modulated = false;
+    for (const ChannelSettings &c : settings.channel) {
+        shapeTiming = shapeTiming || c.waveType == waveArbitrary;
+        modulated = modulated || c.modulated();
+    }
+    // A shape keeps its own timing; a modulation fits its buffer exactly anyway.
+    if (shapeTiming || modulated)
+        part.common.exactFrequency = false;
+    for (int k = 0; k < 2; ++k) {
+        const ChannelSettings &c = settings.channel[k];
+        ChannelSettings &p = part.channel[k];
+        // The filter goes with the generate call.
+        p.filterIndex = c.filterIndex;
+        p.lastFilter = c.lastFilter;
+        if (!c.active())
+            continue;
+        p.waveType = c.waveType;
+        p.amplitude = c.amplitude;
+        p.offset = c.offset;
+        p.phase = c.phase;
+        // The square's duty, and every channel's beside a modulation (whose
+        // timing reads them).
+        if (c.waveType == waveSquare || modulated)
+            p.duty = c.duty;
+        if (c.waveType == waveArbitrary)
+            p.shape = c.shape;
+        if (c.modulated())
+            p.modulation = c.modulation;
+    }
+    return part;
+}
+
 } // namespace kd7240fp

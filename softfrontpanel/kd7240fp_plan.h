@@ -124,6 +124,14 @@ double sweepSeamDegrees(const Sweep &sweep);
 // alive needs none).
 Plan withOwnSamples(const Plan &plan, std::vector<double> &storage);
 
+// What the card's samples, timing, cycles and trigger are made of: the
+// settings as planFor reads them, everything it does not read at its
+// default (a silent channel's values, a shape's name, a modulation turned
+// off, the cycles of an unlimited output, Exact frequency beside a shape or
+// a modulation, the function an output comes back with). Two settings
+// whose parts are equal make the same samples and are played alike.
+Settings samplesPart(const Settings &settings);
+
 // The plan for `settings` on a card whose boxes offer `limits`. Without room
 // no samples are computed (enough for the timing and the problems before
 // sending) and the limits are not checked.

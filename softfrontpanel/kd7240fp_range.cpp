@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "kd7010fp_typednumber.h"
 #include "kd7240fp_settings.h"
 
 namespace kd7240fp {
@@ -35,6 +36,7 @@ CardRange cardRange(double low, double high)
     range.offsets = inward(low, high, voltDecimals);
     range.maxAmplitude = roundInward((range.offsets.high - range.offsets.low) * 0.5, voltDecimals, false);
     range.dac = inward(low, high, dacDecimals);
+    range.defaultOffset = kd7010fp_typedNumber::fitToBox((low + high) * 0.5, voltDecimals, range.offsets.low, range.offsets.high);
     return range;
 }
 

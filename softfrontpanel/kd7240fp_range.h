@@ -29,6 +29,7 @@ struct CardRange
     Limits offsets; // what the offset boxes offer: the ends rounded inward to their decimals
     double maxAmplitude = 10; // what the amplitude boxes offer: half the offsets' span, rounded down
     Limits dac; // what the DAC boxes offer
+    double defaultOffset = 0; // where the offset boxes start: the card's middle, as they show it
 };
 
 // The range of a card whose output limits are low..high volts.

@@ -101,7 +101,7 @@ void tst_instrument::lines_data()
     // The card of panel_vxi.json plays -5 to 8 V.
     QTest::newRow("set, read back, shown; a channel off keeps its function for later")
         << QByteArrayList { "FREQ 1234;VOLT 2;VOLT:OFFS 0.5;:FUNC SQU", "FREQ?;VOLT?;VOLT:OFFS?;:FUNC?;:OUTP1?" } << ""
-        << QByteArray("+1.23400000000000E+03;+2.00000000000000E+00;+5.00000000000000E-01;SQU;0\n") << QStringList() << none
+        << QByteArray("+1.23457000000000E+03;+2.00000000000000E+00;+5.00000000000000E-01;SQU;0\n") << QStringList() << none
         << "frequency=1234 amplitude1=1 offset1=0.5 wave1=0 stop=0 dac1=0 generating=0";
     QTest::newRow("the first output on starts, the last off stops")
         << QByteArrayList { "FUNC SQU;VOLT 2;:OUTP1 ON", "OUTP1?", "OUTP1 OFF", "OUTP1?" } << ""
@@ -144,9 +144,9 @@ void tst_instrument::lines_data()
         << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "OUTP OFF", "OUTP?;:SYST:ERR?" } << ""
         << QByteArray("0;+0,\"No error\"\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" }
         << none << "frequency=1000 amplitude1=0 offset1=3 wave1=0 stop=0 dac1=0 generating=0";
-    QTest::newRow("*RST: stopped, the defaults, outputs off")
+    QTest::newRow("*RST: stopped, the defaults, outputs off, 0 V on the DACs")
         << QByteArrayList { "FREQ 500;FUNC SIN;VOLT 1;:OUTP ON", "*RST", "OUTP?;:FREQ?" } << ""
-        << QByteArray("0;+1.00000000000000E+03\n") << start + QStringList { "kd7240_stopBurst" } << 2.0
+        << QByteArray("0;+1.00000000000000E+03\n") << start + QStringList { "kd7240_stopBurst", "kd7240_writeChannels" } << 2.0
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
     QTest::newRow("a driver's failure goes to the queue, not to a box")
         << QByteArrayList { "FUNC SIN;VOLT 1;:OUTP ON", "SYST:ERR?" } << "kd7240_generateWaveform"
@@ -184,12 +184,67 @@ void tst_instrument::lines_data()
         << QString();
     QTest::newRow("a setup stored with outputs off recalls their functions")
         << QByteArrayList { "FUNC SQU;:MMEM:STOR:STAT \"off\"", "*RST", "MMEM:LOAD:STAT \"off\"", "FUNC?" } << ""
-        << QByteArray("SQU\n") << QStringList() << none << QString();
+        << QByteArray("SQU\n") << QStringList { "kd7240_writeChannels" } << none << QString();
     QTest::newRow("a change the card cannot play is not taken")
         << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON;:FM:STAT ON", "FM:DEV 20000", "FM:DEV?;:SYST:ERR?" } << ""
         << QByteArray("+1.00000000000000E+02;-221,\"Settings conflict; not sent: Channel 1: the deviation takes the "
                       "carrier to 0 Hz or beyond 100 kHz.\"\n")
         << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveform" } << none << QString();
+    // What plays is what was sent, or the queue says what plays instead.
+    QTest::newRow("FREQ 1.4 plays 1 Hz, and says so")
+        << QByteArrayList { "FREQ 1.4", "SYST:ERR?;:FREQ?" } << ""
+        << QByteArray("-222,\"Data out of range; frequency played 1 Hz\";+1.00000000000000E+00\n") << QStringList()
+        << none << QString();
+    QTest::newRow("FREQ 66667 plays the clock's 1 MHz / 14")
+        << QByteArrayList { "FREQ 66667", "SYST:ERR?;:FREQ?" } << ""
+        << QByteArray("-222,\"Data out of range; frequency played 71428.57 Hz; FREQ:EXAC ON plays 66667 Hz\";"
+                      "+7.14285700000000E+04\n")
+        << QStringList() << none << QString();
+    QTest::newRow("VOLT 0.01 plays 0.02 Vpp, and says so")
+        << QByteArrayList { "VOLT 0.01", "SYST:ERR?;:VOLT?" } << ""
+        << QByteArray("-222,\"Data out of range; amplitude played 0.02 Vpp\";+2.00000000000000E-02\n") << QStringList()
+        << none << QString();
+    QTest::newRow("a duty of whole samples, said")
+        << QByteArrayList { "FUNC SQU;:FREQ 100000;:FUNC:SQU:DCYC 33", "SYST:ERR?;:FUNC:SQU:DCYC?" } << ""
+        << QByteArray("-222,\"Data out of range; duty played 30 %\";+3.00000000000000E+01\n") << QStringList() << none
+        << QString();
+    QTest::newRow("VOLT:OFFS 1000 is clipped once, beside the amplitude")
+        << QByteArrayList { "VOLT 2;:VOLT:OFFS 1000", "SYST:ERR?;ERR?;:VOLT?" } << ""
+        << QByteArray("-222,\"Data out of range; value clipped to 7\";+0,\"No error\";+2.00000000000000E+00\n")
+        << QStringList() << none << QString();
+    QTest::newRow("SWE:TIME with the sweep off waits for SWE:STAT ON")
+        << QByteArrayList { "SWE:TIME 0.5", "FREQ?;:SWE:TIME?", "SWE:STAT ON", "FREQ?;:SWE:TIME?" } << ""
+        << QByteArray("+1.00000000000000E+03;+5.00000000000000E-01\n+2.00000000000000E+00;+5.00000000000000E-01\n")
+        << QStringList() << none << QString();
+    QTest::newRow("FREQ:EXAC changes as the card plays")
+        << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON", "FREQ:EXAC ON", "SYST:ERR?;:FREQ:EXAC?" } << ""
+        << QByteArray("+0,\"No error\";1\n") << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveform" }
+        << none << QString();
+    QTest::newRow("MIN, MAX and DEF asked")
+        << QByteArrayList { "FREQ? MAX;:VOLT? MIN;:VOLT:OFFS? MAX;:BURS:NCYC? MAX;:PHAS? MAX;:FUNC:SQU:DCYC? MIN;"
+                            ":VOLT:OFFS? DEF" } << ""
+        << QByteArray("+1.00000000000000E+05;+0.00000000000000E+00;+8.00000000000000E+00;+1.02400000000000E+03;"
+                      "+3.59990000000000E+02;+1.00000000000000E+00;+1.50000000000000E+00\n")
+        << QStringList() << none << QString();
+    // FSK closes its buffer when a rate period holds whole carrier turns,
+    // (1000 + 1500) / (2 rate): 42 of them at 2500 / 84 Hz.
+    QTest::newRow("a modulation's rate moved to fit its buffer, said and answered")
+        << QByteArrayList { "FUNC SIN;:FSK:STAT ON;:FSK:FREQ 1500;INT:RATE 30", "SYST:ERR?;:FSK:INT:RATE?" } << ""
+        << QByteArray("-222,\"Data out of range; rate played 29.762 Hz\";+2.97619047619048E+01\n") << QStringList()
+        << none << QString();
+    // Nothing changed, nothing sent, nothing refused.
+    QTest::newRow("a triggered burst takes what changes nothing")
+        << QByteArrayList { "TRIG:SOUR BUS;:BURS:STAT ON;NCYC 3;:FUNC SIN;:VOLT 2;:OUTP ON",
+               "VOLT 2;:OUTP ON;:BURS:STAT ON;:TRIG:SOUR BUS;:FREQ 1000", "SYST:ERR?" } << ""
+        << QByteArray("+0,\"No error\"\n") << start << none << QString();
+    QTest::newRow("a change that changes no sample sends nothing")
+        << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON", "DATA:ARB x, 1, -1",
+               "FUNC:ARB X;:AM:DEPT 50;:BURS:NCYC 5;:SOUR2:VOLT 3", "SYST:ERR?;:FUNC:ARB?" } << ""
+        << QByteArray("+0,\"No error\";\"X\"\n") << start << none << QString();
+    QTest::newRow("*RST stops and writes 0 V to both DACs")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "*RST", "FUNC?;:OUTP?" } << ""
+        << QByteArray("SIN;0\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
     // clang-format on
 }
 
