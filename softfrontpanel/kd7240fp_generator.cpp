@@ -192,6 +192,7 @@ void kd7240fp_generator::poll()
     // burst that ends under the About box is seen at once.
     if (status == VI_SUCCESS) {
         pollFailing = false;
+        emit burstRead(stat);
     } else if (!pollFailing && !reportWaits()) {
         pollFailing = true;
         report(status, "kd7240_getBurstStatus(d_vi, &stat, NULL, NULL, NULL)");
@@ -234,13 +235,14 @@ bool kd7240fp_generator::writeDacs(double dac1, double dac2)
     return report(kd7240_writeChannels(session(), dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)") >= 0;
 }
 
-void kd7240fp_generator::calibrate()
+bool kd7240fp_generator::calibrate()
 {
     if (connection->link() == kd7010fp_connection::Lost)
-        return;
+        return false;
     if (withCard() && report(kd7240_calibrate(session()), "kd7240_calibrate(d_vi)") < 0)
-        return;
+        return false;
     emit calibrated();
+    return true;
 }
 
 bool kd7240fp_generator::readLimits(double *low, double *high)

@@ -57,6 +57,8 @@ public:
 
     State state() const { return state_; }
     bool running() const { return state_ == Generating || state_ == Paused; }
+    // A card is open: neither demo mode nor a card lost.
+    bool withCard() const { return connection->withCard(); }
     // Whether channel k (0, 1) of the running burst plays a waveform.
     bool channelActive(int k) const { return running() && active[k]; }
 
@@ -92,8 +94,8 @@ public:
     void setFilters(int filter1, int term1, int filter2, int term2);
     // False when the card did not take them, or was lost.
     bool writeDacs(double dac1, double dac2);
-    // Emits `calibrated` unless the call failed.
-    void calibrate();
+    // Emits `calibrated` unless the call failed; whether it did.
+    bool calibrate();
     // The card's output limits; false (and nothing written) when the read failed.
     bool readLimits(double *low, double *high);
     // A channel's DAC value, or `current` when the read failed.
@@ -113,6 +115,9 @@ public:
 
 signals:
     void stateChanged(kd7240fp_generator::State state);
+    // What a poll read of the burst: 0 ended, 1 running, 2 armed and
+    // waiting for its trigger, 3 paused.
+    void burstRead(int state);
     // What was sent to the card (a start or a live change): its plan, the
     // samples valid for the time of the call.
     void sent(const kd7240fp::Plan &plan);
@@ -130,7 +135,6 @@ private:
     ViStatus sendSamples(const kd7240fp::Plan &plan);
     // Follows the connection: the poll stops, the state is Idle or NoCard.
     void followConnection();
-    bool withCard() const { return connection->withCard(); }
     ViSession session() const { return connection->session(); }
 
     QTimer *timer;

@@ -26,6 +26,10 @@ namespace {
 constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
 // What a generating card cannot take: SCPI's settings conflict.
 const char *const stopFirst = "stop generation first";
+// Without a card (demo mode, or one lost) nothing is played, measured or
+// written: said as SCPI's hardware missing, and *IDN? says so too.
+const char *const noCard = "no card connected";
+const char *const noCardIdentity = "Keldor Instruments,7240 (no card connected),0,0";
 
 // The functions in the order FUNCtion names them.
 constexpr int functions[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
@@ -129,6 +133,17 @@ kd7240fp_instrument::kd7240fp_instrument(
                 parser.status().error(-240, what.toLatin1());
             emit failed(what);
         });
+    // A triggered burst has played its cycles when the card no longer
+    // reports it running (nor paused), or generation ended.
+    parser.setBusy([this] { return operationPending(); });
+    connect(model->generator(), &kd7240fp_generator::burstRead, this, [this](int state) {
+        if (state != 1 && state != 3)
+            burstEnded();
+    });
+    connect(model, &kd7240fp_model::stateChanged, this, [this] {
+        if (!this->model->running())
+            burstEnded();
+    });
     connect(model, &kd7240fp_model::refused, this, [this](const QString &why, kd7240fp_model::Origin origin) {
         if (origin != remote)
             return;
@@ -138,6 +153,14 @@ kd7240fp_instrument::kd7240fp_instrument(
 }
 
 QByteArray kd7240fp_instrument::execute(QByteArrayView message) { return parser.execute(message); }
+
+void kd7240fp_instrument::burstEnded()
+{
+    if (!std::exchange(triggered, false))
+        return;
+    parser.operationsCompleted();
+    emit operationComplete();
+}
 
 QString kd7240fp_instrument::setupsFolder()
 {
@@ -189,6 +212,8 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
     if (function == c.function())
         return true;
     if (function == kd7240fp::waveDc) {
+        if (!hardwareThere(call))
+            return false;
         // A constant value on the card's DACs: the Write Channel path, which
         // a generating card does not take. It is put there when the output
         // is turned on.
@@ -221,6 +246,8 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
     if (on) {
         if (outputOn(k))
             return true;
+        if (!hardwareThere(call))
+            return false;
         if (c.function() == kd7240fp::waveDc) {
             if (model->running())
                 return call.error(-221, stopFirst);
@@ -589,6 +616,24 @@ void kd7240fp_instrument::sayFrequency(Call &call, double sent)
     sayPlayed(call, "frequency", sent, plan.timing.played, 2, "Hz", exactly);
 }
 
+bool kd7240fp_instrument::hardwareThere(Call &call)
+{
+    if (model->generator()->withCard())
+        return true;
+    call.status().error(-241, noCard);
+    return false;
+}
+
+void kd7240fp_instrument::trigger(Call &call)
+{
+    if (!hardwareThere(call))
+        return;
+    model->trigger(remote);
+    // A limited burst that waited for it plays its cycles now.
+    const kd7240fp::CommonSettings &common = model->sentSettings().common;
+    triggered = triggered || (model->running() && common.byTrigger() && common.length() > 0);
+}
+
 void kd7240fp_instrument::reset()
 {
     // Generation stopped, the panel's default settings, outputs off, 0 V on
@@ -611,16 +656,19 @@ std::vector<Row> kd7240fp_instrument::rows()
     const auto settings = [this] { return model->settings(); };
     return {
         // --- IEEE 488.2 commands of this card ---
-        { "*IDN?", [this](Call &c) { if (c.expect(0)) c.replyText(identity()); } },
+        { "*IDN?",
+            [this](Call &c) {
+                if (c.expect(0))
+                    c.replyText(model->generator()->withCard() ? identity() : QByteArray(noCardIdentity));
+            } },
         { "*RST", [this](Call &c) { if (c.expect(0)) reset(); } },
-        { "*TRG", [this](Call &c) { if (c.expect(0)) model->trigger(remote); } },
+        { "*TRG", [this](Call &c) { if (c.expect(0)) trigger(c); } },
         { "CALibration[:ALL]?",
             [this](Call &c) {
                 if (!c.expect(0))
                     return;
-                const int before = c.status().errors().count();
-                model->calibrate(remote);
-                c.reply(c.status().errors().count() > before ? 1 : 0);
+                const bool done = hardwareThere(c) && model->calibrate(remote);
+                c.reply(done ? 0 : 1);
             } },
 
         // --- The waveform ---
@@ -829,7 +877,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                             : triggerSource == "IMM" ? QByteArray("EXT")
                                                      : triggerSource);
             } },
-        { "TRIGger#[:IMMediate]", [this](Call &c) { if (c.expect(0)) model->trigger(remote); } },
+        { "TRIGger#[:IMMediate]", [this](Call &c) { if (c.expect(0)) trigger(c); } },
 
         // --- Sweeps: the channel's shape, one sweep per period ---
         { "[SOURce#]:SWEep:STATe",

@@ -39,11 +39,17 @@ public:
     // The commands, for the transports' conversations.
     kd7010fp_scpi::Parser *scpi() { return &parser; }
 
+    // A burst a client triggered plays its cycles: *WAI and *OPC? wait for
+    // it. An output without end never holds them.
+    bool operationPending() const { return triggered; }
+
     // Where MMEMory:STORe:STATe and MMEMory:LOAD:STATe keep setups: a folder
     // beside the address history.
     static QString setupsFolder();
 
 signals:
+    // The burst a client triggered has played its cycles (or stopped).
+    void operationComplete();
     // A failure a command caused: the window says it in its status.
     void failed(const QString &what);
 
@@ -97,6 +103,10 @@ private:
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
     bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
     bool storeShape(kd7010fp_scpi::Call &call, bool dacUnits);
+    // Whether a card is there; without one -241 is queued.
+    bool hardwareThere(kd7010fp_scpi::Call &call);
+    // Pulses the trigger line: a limited burst waiting for it is pending.
+    void trigger(kd7010fp_scpi::Call &call);
     void reset();
 
     kd7240fp_model *model;
@@ -104,6 +114,9 @@ private:
     kd7010fp_scpi::Parser parser;
     bool rms[2] = {}; // VOLTage:UNIT VRMS
     QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
+    bool triggered = false; // operationPending()
+    // The burst ended: operationComplete.
+    void burstEnded();
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
     std::deque<QByteArray> patterns;

@@ -262,10 +262,10 @@ void kd7240fp_model::trigger(Origin origin)
     generator_->trigger();
 }
 
-void kd7240fp_model::calibrate(Origin origin)
+bool kd7240fp_model::calibrate(Origin origin)
 {
     const Asking asking(origin_, origin);
-    generator_->calibrate();
+    return generator_->calibrate();
 }
 
 void kd7240fp_model::setFilters(int filter1, int term1, int filter2, int term2, Origin origin)

@@ -104,7 +104,8 @@ public:
     void pause();
     void resume();
     void trigger(Origin origin);
-    void calibrate(Origin origin);
+    // Whether the card calibrated.
+    bool calibrate(Origin origin);
     // The front ends' filters and terminations (the window's setFilt).
     void setFilters(int filter1, int term1, int filter2, int term2, Origin origin);
     // Settings taken from elsewhere (a setup) hold filters the card was not

@@ -14,6 +14,7 @@
 #include "kd7240_fc.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
+#include "kd7010fp_scpi.h"
 #include "kd7240fp_instrument.h"
 #include "modalscript.h"
 #include "panelfixture.h"
@@ -53,7 +54,8 @@ QString shown(PanelPeek *panel)
 
 // What the operator does between a client's lines, named by a line that
 // starts with "@": a waveform clicked in channel 1's group, the manual clock
-// moved on by some milliseconds (the poll then runs), the card lost.
+// moved on by some milliseconds (the poll then runs), a value typed into the
+// DAC 1 box, the card lost.
 void operatorStep(PanelPeek *panel, const QByteArray &step)
 {
     const QList<QByteArray> words = step.mid(1).split(' ');
@@ -64,6 +66,8 @@ void operatorStep(PanelPeek *panel, const QByteArray &step)
     else if (words[0] == "wait") {
         kdsim::advanceClock(words.value(1).toDouble());
         panel->model->generator()->poll();
+    } else if (words[0] == "dac1") {
+        panel->dac1Box->setValue(words.value(1).toDouble());
     } else if (words[0] == "lose") {
         kdsim::addFault("kd7240_init", driverError, 1);
         panel->connection->reopen(false);
@@ -91,7 +95,7 @@ void tst_instrument::lines_data()
 {
     QTest::addColumn<QByteArrayList>("lines"); // a client's; "@step": the operator's (operatorStep)
     QTest::addColumn<QString>("fault"); // a driver call that fails once
-    QTest::addColumn<QByteArray>("replies"); // every reply, in order (a prefix of them)
+    QTest::addColumn<QByteArray>("replies"); // every reply, in order (a prefix of them); "|" a step
     QTest::addColumn<QStringList>("calls"); // of the driver, the polls and message lookups left out
     QTest::addColumn<double>("peak"); // of the last samples generated; NaN: none
     QTest::addColumn<QString>("shown"); // words of what the window then shows; empty: not looked at
@@ -169,14 +173,14 @@ void tst_instrument::lines_data()
     // The settings are the one owner: what the operator does in between counts.
     QTest::newRow("the operator's Square ends a client's sweep")
         << QByteArrayList { "SWE:STAT ON", "@square", "FREQ 2000", "SWE:STAT?;:FUNC?" } << ""
-        << QByteArray("0;SQU\n") << QStringList() << none
+        << QByteArray("|0;SQU\n") << QStringList() << none
         << "frequency=2000 amplitude1=0 offset1=1.5 wave1=2 stop=0 dac1=0 generating=0";
     QTest::newRow("the operator's Sine after DC")
-        << QByteArrayList { "FUNC DC", "@sine", "FUNC?" } << "" << QByteArray("SIN\n") << QStringList() << none
+        << QByteArrayList { "FUNC DC", "@sine", "FUNC?" } << "" << QByteArray("|SIN\n") << QStringList() << none
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=1 stop=0 dac1=0 generating=0";
     QTest::newRow("SWE:STAT OFF where no sweep plays changes nothing")
         << QByteArrayList { "SWE:STAT ON", "@square", "SWE:STAT OFF", "FUNC ARB", "SWE:STAT?" } << ""
-        << QByteArray("1\n") << QStringList() << none << QString();
+        << QByteArray("|1\n") << QStringList() << none << QString();
     QTest::newRow("OUTP OFF parks the function that plays")
         << QByteArrayList { "FUNC SQU;:VOLT 1;:OUTP ON", "FUNC TRI", "OUTP OFF", "FUNC?;:OUTP?" } << ""
         << QByteArray("TRI;0\n")
@@ -241,10 +245,34 @@ void tst_instrument::lines_data()
         << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON", "DATA:ARB x, 1, -1",
                "FUNC:ARB X;:AM:DEPT 50;:BURS:NCYC 5;:SOUR2:VOLT 3", "SYST:ERR?;:FUNC:ARB?" } << ""
         << QByteArray("+0,\"No error\";\"X\"\n") << start << none << QString();
+    QTest::newRow("a triggered burst stays armed for the next *TRG")
+        << QByteArrayList { "TRIG:SOUR BUS;:BURS:STAT ON;NCYC 3;:FUNC SIN;:VOLT 2;:OUTP ON", "*TRG", "@wait 10", "OUTP?",
+               "*TRG", "@wait 10", "OUTP?" } << ""
+        << QByteArray("|1\n|1\n") << QStringList { "kd7240_setITRI", "kd7240_generateWaveform", "kd7240_pulseITRI", "kd7240_pulseITRI" } << none << QString();
+    QTest::newRow("*OPC? waits for the cycles *TRG started")
+        << QByteArrayList { "TRIG:SOUR BUS;:BURS:STAT ON;NCYC 3;:FUNC SIN;:VOLT 2;:OUTP ON", "*TRG;*OPC?", "@wait 1",
+               "@wait 10", "*TRG;*WAI;:OUTP?", "@wait 10" } << ""
+        << QByteArray("||1\n|1\n") << QStringList { "kd7240_setITRI", "kd7240_generateWaveform", "kd7240_pulseITRI", "kd7240_pulseITRI" } << none << QString();
+    QTest::newRow("*OPC? waits for no output without end")
+        << QByteArrayList { "TRIG:SOUR BUS;:FUNC SIN;:VOLT 2;:OUTP ON", "*TRG;*OPC?" } << ""
+        << QByteArray("1\n") << QStringList { "kd7240_setITRI", "kd7240_generateWaveform", "kd7240_pulseITRI" } << none << QString();
     QTest::newRow("*RST stops and writes 0 V to both DACs")
         << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "*RST", "FUNC?;:OUTP?" } << ""
         << QByteArray("SIN;0\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    // Without a card nothing pretends.
+    QTest::newRow("a card lost: hardware missing")
+        << QByteArrayList { "@lose", "FUNC SIN;:OUTP ON", "CAL?", "FUNC DC", "*TRG", "SYST:ERR?;ERR?;ERR?;ERR?;ERR?;:OUTP?",
+               "*IDN?" } << ""
+        << QByteArray("|+1\n-241,\"Hardware missing; no card connected\";-241,\"Hardware missing; no card connected\";"
+                      "-241,\"Hardware missing; no card connected\";-241,\"Hardware missing; no card connected\";"
+                      "+0,\"No error\";0\nKeldor Instruments,7240 (no card connected),0,0\n")
+        << QStringList { "kd7240_close", "kd7240_init" } << none << QString();
+    QTest::newRow("the DAC box keeps what the card holds") << QByteArrayList { "@dac1 2" } << "kd7240_writeChannels"
+        << QByteArray("|") << QStringList { "kd7240_writeChannels" } << none
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("CAL? judged by the call, the queue full") << QByteArrayList(21, "FREQUENCE 5") + QByteArrayList { "CAL?" }
+        << "kd7240_calibrate" << QByteArray("+1\n") << QStringList { "kd7240_calibrate" } << none << QString();
     // clang-format on
 }
 
@@ -263,23 +291,34 @@ void tst_instrument::lines()
     kdsim::keepSamples(true);
     kdsim::useManualClock(); // a burst goes on while the test looks
     kd7240fp_instrument instrument(panel->model, [] { return QByteArray("Keldor Instruments,7240-AA,1,1"); });
-    // A client's troubles never open a box.
+    // A client's troubles never open a box; the operator's own do.
     bool boxed = false;
+    bool operatorActs = false;
     ModalScript script;
     script.act([&](QWidget *w) {
-        boxed = true;
+        boxed = boxed || !operatorActs;
         w->close();
     });
     if (!fault.isEmpty())
         kdsim::addFault(fault.toStdString(), driverError, 1);
     kdsim::clearCalls();
 
+    // As a client's connection runs them: a line that waits at *WAI or
+    // *OPC? goes on once the operation ended. Each step of the operator's
+    // is heard as "|" among the replies.
+    kd7010fp_scpi::Conversation client(*instrument.scpi());
     QByteArray heard;
     for (const QByteArray &line : lines) {
-        if (line.startsWith('@'))
+        if (line.startsWith('@')) {
+            operatorActs = true;
             operatorStep(panel.get(), line);
-        else
-            heard += instrument.execute(line);
+            operatorActs = false;
+            heard += '|';
+        } else {
+            client.append(line + '\n');
+        }
+        client.run();
+        heard += std::exchange(client.output(), QByteArray());
     }
     QVERIFY2(heard.startsWith(replies), heard.constData());
     QVERIFY(!boxed);
