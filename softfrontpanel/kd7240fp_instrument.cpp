@@ -362,8 +362,19 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
         return call.error(-224, "a shape's name is 1 to 40 letters; digits or _");
     const double full = dacUnits ? 32767 : 1;
     // Read into the room the last shape replaced: a client sending its
-    // shape again and again costs no allocation.
+    // shape again and again costs no allocation. A shape refused gives the
+    // memory it was read into back.
     std::vector<double> &values = room;
+    struct Release
+    {
+        std::vector<double> &values;
+        bool kept = false;
+        ~Release()
+        {
+            if (!kept)
+                std::vector<double>().swap(values);
+        }
+    } release { values };
     QByteArrayView block;
     // One value after the name is a block: no shape has a single sample, and
     // a lone number is answered once (-104), not again for its length.
@@ -405,7 +416,15 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
         return call.error(-224, "a shape holds at least " + QByteArray::number(kd7240fp::minShapeSamples) + " samples");
     if (kd7240fp::playsNothing(values))
         return call.error(-224, "every value is 0: there is nothing to play");
+    const auto replaced = shapes.find(name);
+    const size_t samples = storedSamples - (replaced != shapes.end() ? replaced->second.size() : 0) + values.size();
+    if ((replaced == shapes.end() && shapes.size() >= maxShapes) || samples > maxStoredSamples)
+        return call.error(-225,
+            "the shapes sent keep at most " + QByteArray::number(qulonglong(maxShapes)) + " shapes of "
+                + QByteArray::number(qulonglong(maxStoredSamples)) + " samples in all: DATA:VOLatile:CLEar makes room");
+    storedSamples = samples;
     std::swap(shapes[name], values);
+    release.kept = true;
     return true;
 }
 
@@ -959,6 +978,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (!c.expect(0))
                     return;
                 shapes.clear();
+                storedSamples = 0;
                 room = {};
             } },
         { "[SOURce#]:DATA:VOLatile:CATalog?",

@@ -118,7 +118,12 @@ private:
     // The burst ended: operationComplete.
     void burstEnded();
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
-    std::map<QByteArray, std::vector<double>> shapes; // DATA:ARBitrary, by name
+    // The shapes sent (DATA:ARBitrary), by name: at most maxShapes of
+    // maxStoredSamples samples in all (sixteen of the longest, 32 MiB).
+    static constexpr size_t maxShapes = 32;
+    static constexpr size_t maxStoredSamples = size_t(1) << 22;
+    std::map<QByteArray, std::vector<double>> shapes;
+    size_t storedSamples = 0;
     std::deque<QByteArray> patterns;
     std::vector<double> room; // what the last shape replaced, for the next one
 };

@@ -39,6 +39,19 @@ QByteArray floatBlock(const QList<float> &values, bool littleEndian)
     return "#" + QByteArray::number(length.size()) + length + bytes;
 }
 
+// `count` lines that each store a shape named S1, S2...: `samples` int16
+// values in a block.
+QByteArrayList shapeLines(int count, int samples)
+{
+    QByteArray values(2 * samples, '\0');
+    values[0] = 0x40; // one value is not 0
+    const QByteArray length = QByteArray::number(values.size());
+    QByteArrayList lines;
+    for (int i = 1; i <= count; ++i)
+        lines << "DATA:ARB:DAC S" + QByteArray::number(i) + ", #" + QByteArray::number(length.size()) + length + values;
+    return lines;
+}
+
 // What the window shows, as "name=value" words.
 QString shown(PanelPeek *panel)
 {
@@ -260,6 +273,14 @@ void tst_instrument::lines_data()
         << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "*RST", "FUNC?;:OUTP?" } << ""
         << QByteArray("SIN;0\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    // The shape store is bounded: 32 shapes, 4194304 samples in all.
+    const QByteArray full = "-225,\"" + QByteArray(kd7010fp_scpi::errorText(-225))
+        + "; the shapes sent keep at most 32 shapes of 4194304 samples in all: DATA:VOLatile:CLEar makes room\"\n";
+    QTest::newRow("a 33rd shape is refused") << shapeLines(33, 2) + QByteArrayList { "SYST:ERR?" } << "" << full
+        << QStringList() << none << QString();
+    QTest::newRow("a 17th shape of the longest is refused, another replaced")
+        << shapeLines(17, 262143) + QByteArrayList { "SYST:ERR?" } + shapeLines(1, 262143) + QByteArrayList { "SYST:ERR?" }
+        << "" << full + "+0,\"No error\"\n" << QStringList() << none << QString();
     // Without a card nothing pretends.
     QTest::newRow("a card lost: hardware missing")
         << QByteArrayList { "@lose", "FUNC SIN;:OUTP ON", "CAL?", "FUNC DC", "*TRG", "SYST:ERR?;ERR?;ERR?;ERR?;ERR?;:OUTP?",
