@@ -81,6 +81,31 @@ const Range sweepTimeRange { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 };
 const Range sweepStartRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 };
 const Range sweepStopRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 };
 
+// A text as the queue says it: ASCII, the panel's few other signs spelt out.
+QByteArray ascii(const QString &text)
+{
+    QString plainText = text;
+    plainText.replace(QChar(0x00B1), QLatin1String("+-"))
+        .replace(QChar(0x00B0), QLatin1String(" deg"))
+        .replace(QChar(0x2192), QLatin1String("->"))
+        .replace(QChar(0x2212), QLatin1Char('-'))
+        .replace(QChar(0x00B5), QLatin1Char('u'))
+        .replace(QChar(0x00A0), QLatin1Char(' '))
+        .replace(QChar(0x2026), QLatin1String("..."));
+    QByteArray bytes = plainText.toLatin1();
+    for (char &c : bytes)
+        if (uchar(c) > 0x7e)
+            c = '?';
+    return bytes;
+}
+
+// A text of the plan's, as a client hears it: made with the C locale.
+QByteArray scpiText(const std::function<QString()> &make)
+{
+    const kd7240fp::CLocaleTexts c;
+    return ascii(make());
+}
+
 QByteArray shapeName(const QByteArray &typed) { return typed.trimmed().toUpper(); }
 
 bool validShapeName(const QByteArray &name)
@@ -130,7 +155,7 @@ kd7240fp_instrument::kd7240fp_instrument(
                 return;
             const QString what = status < 0 ? tr("%1 failed: %2").arg(callText, message) : tr("Warning: %1").arg(message);
             if (status < 0)
-                parser.status().error(-240, what.toLatin1());
+                parser.status().error(-240, ascii(what));
             emit failed(what);
         });
     // A triggered burst has played its cycles when the card no longer
@@ -147,7 +172,7 @@ kd7240fp_instrument::kd7240fp_instrument(
     connect(model, &kd7240fp_model::refused, this, [this](const QString &why, kd7240fp_model::Origin origin) {
         if (origin != remote)
             return;
-        parser.status().error(-221, why.toUtf8());
+        parser.status().error(-221, ascii(why));
         emit failed(why);
     });
 }
@@ -175,7 +200,7 @@ bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
     case kd7240fp_model::Locked:
         return call.error(-221, stopFirst);
     case kd7240fp_model::NotSent:
-        return call.error(-221, "not sent: " + kd7240fp::problemText(model->notTaken()).toUtf8());
+        return call.error(-221, "not sent: " + scpiText([this] { return kd7240fp::problemText(model->notTaken()); }));
     case kd7240fp_model::NotStopped:
     case kd7240fp_model::Stopped:
         break; // the driver's failure is queued already
@@ -256,9 +281,18 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
         c.waveType = c.function();
         if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
             return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
+        const Settings before = model->settings();
         if (!apply(call, s))
             return false;
-        return model->running() || model->start(remote);
+        if (model->running())
+            return true;
+        // What the card cannot play is not started, and the output stays off.
+        if (!model->plan().playable()) {
+            call.status().error(-221, scpiText([this] { return kd7240fp::problemText(model->plan()); }));
+            model->change(before, remote);
+            return false;
+        }
+        return model->start(remote);
     }
     // A channel turned off is not generated, as when no waveform is chosen
     // in the window; it comes back with its function when turned on.
@@ -1012,7 +1046,7 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:FUNCtion:ARBitrary?",
             [settings](Call &c) {
                 if (c.expect(0))
-                    c.replyString(settings().channel[c.suffix(0) - 1].shapeName.toUtf8());
+                    c.replyString(ascii(settings().channel[c.suffix(0) - 1].shapeName));
             } },
         { "[SOURce#]:FUNCtion:ARBitrary:SRATe",
             [this, settings](Call &c) {

@@ -103,10 +103,18 @@ QString modulationProblem(const Plan &plan)
 
 } // namespace
 
+namespace {
+thread_local int cLocaleTexts = 0;
+}
+
+CLocaleTexts::CLocaleTexts() { ++cLocaleTexts; }
+
+CLocaleTexts::~CLocaleTexts() { --cLocaleTexts; }
+
 QString decimalText(double value, char format, int precision)
 {
     // As the number boxes write numbers: the locale's marks, no group separators.
-    QLocale locale;
+    QLocale locale = cLocaleTexts > 0 ? QLocale::c() : QLocale();
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     return locale.toString(value, format, precision);
 }

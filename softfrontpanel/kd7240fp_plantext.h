@@ -13,6 +13,18 @@ namespace kd7240fp {
 
 // A number as the boxes write it: the locale's decimal mark, no group separators.
 QString decimalText(double value, char format, int precision);
+
+// While one lives (in this thread), the texts here are made with the C
+// locale: the words a remote client hears are SCPI's ("1.5 MHz", "-5.00"),
+// whatever the operator's locale, in which the window goes on speaking.
+class CLocaleTexts
+{
+public:
+    CLocaleTexts();
+    ~CLocaleTexts();
+    CLocaleTexts(const CLocaleTexts &) = delete;
+    CLocaleTexts &operator=(const CLocaleTexts &) = delete;
+};
 // Texts joined into sentences: each part ends with a full stop (added when
 // it has none of its own) before the next; empty parts are left out.
 QString sentences(const QStringList &parts);

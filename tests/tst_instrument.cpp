@@ -95,7 +95,10 @@ class tst_instrument : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { kdsim::reset(); }
+    // Every row in the C locale and in two that write decimal commas: the
+    // client hears SCPI's numbers all the same.
+    void initTestCase_data();
+    void init();
     void lines_data();
     void lines();
     void remoteAndLocalAgree();
@@ -103,6 +106,21 @@ private slots:
 private:
     kd7240_fc card;
 };
+
+void tst_instrument::initTestCase_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("C") << "C";
+    QTest::newRow("de_DE") << "de_DE";
+    QTest::newRow("sv_SE") << "sv_SE";
+}
+
+void tst_instrument::init()
+{
+    kdsim::reset();
+    QFETCH_GLOBAL(QString, locale);
+    QLocale::setDefault(QLocale(locale));
+}
 
 void tst_instrument::lines_data()
 {
@@ -281,6 +299,12 @@ void tst_instrument::lines_data()
     QTest::newRow("a 17th shape of the longest is refused, another replaced")
         << shapeLines(17, 262143) + QByteArrayList { "SYST:ERR?" } + shapeLines(1, 262143) + QByteArrayList { "SYST:ERR?" }
         << "" << full + "+0,\"No error\"\n" << QStringList() << none << QString();
+    QTest::newRow("a refusal's words in SCPI's locale")
+        << QByteArrayList { "DATA:ARB wide, 1" + QByteArray(", -1").repeated(1499), "FUNC:ARB WIDE;:FUNC ARB;:OUTP ON",
+               "SYST:ERR?" } << ""
+        << QByteArray("-221,\"Settings conflict; Channel 1: 1500 samples at 1000 Hz need 1.5 MHz; the card plays at "
+                      "most 1 MHz\"\n")
+        << QStringList() << none << QString();
     // Without a card nothing pretends.
     QTest::newRow("a card lost: hardware missing")
         << QByteArrayList { "@lose", "FUNC SIN;:OUTP ON", "CAL?", "FUNC DC", "*TRG", "SYST:ERR?;ERR?;ERR?;ERR?;ERR?;:OUTP?",
@@ -352,6 +376,8 @@ void tst_instrument::lines()
     }
     if (!shown.isEmpty())
         QCOMPARE(::shown(panel.get()), shown);
+    // The window's readout keeps the operator's locale.
+    QVERIFY(panel->commonSettings->playedLabel->text().contains(QLocale().decimalPoint()));
 }
 
 // The operator and a client change settings in the same moment: the last
