@@ -192,6 +192,21 @@ QString kd7240fp_instrument::setupsFolder()
     return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Setups"));
 }
 
+QString kd7240fp_instrument::setupPath(Call &call)
+{
+    QByteArray name;
+    if (!call.expect(1) || !call.text(0, &name))
+        return QString();
+    if (name.isEmpty() || name.contains('/') || name.contains('\\') || name.contains("..")) {
+        call.error(-257, "a setup's name holds no folder");
+        return QString();
+    }
+    QString path = QDir(setupsFolder()).filePath(QString::fromUtf8(name));
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".kd7240");
+    return path;
+}
+
 bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
 {
     switch (model->change(settings, remote)) {
@@ -223,10 +238,19 @@ double kd7240fp_instrument::rmsPerVolt(int k) const
     c.amplitude = 1;
     c.offset = 0;
     std::vector<double> room;
-    const kd7240fp::Plan plan = kd7240fp::planFor(one, kd7240fp::Limits { -2, 2 }, [&room](int count) {
-        room.resize(size_t(count));
-        return room.data();
-    });
+    const auto measured = [&room](const Settings &settings) {
+        return kd7240fp::planFor(settings, kd7240fp::Limits { -2, 2 }, [&room](int count) {
+            room.resize(size_t(count));
+            return room.data();
+        });
+    };
+    kd7240fp::Plan plan = measured(one);
+    // The other channel may stop the plan (a shape too fast, a modulation
+    // that fits no buffer): the channel alone then.
+    if (!plan.samples[k]) {
+        one.channel[1 - k] = kd7240fp::ChannelSettings();
+        plan = measured(one);
+    }
     return plan.samples[k] && plan.rms[k] > 0 ? plan.rms[k] : 1 / std::sqrt(2.0);
 }
 
@@ -1082,36 +1106,26 @@ std::vector<Row> kd7240fp_instrument::rows()
         // --- Setups ---
         { "MMEMory:STORe:STATe",
             [this, settings](Call &c) {
-                QByteArray name;
-                if (!c.expect(1) || !c.text(0, &name))
+                const QString path = setupPath(c);
+                if (path.isEmpty())
                     return;
-                if (name.isEmpty() || name.contains('/') || name.contains('\\') || name.contains(".."))
-                    return void(c.error(-257, "a setup's name holds no folder"));
                 QDir().mkpath(setupsFolder());
-                QString path = QDir(setupsFolder()).filePath(QString::fromUtf8(name));
-                if (QFileInfo(path).suffix().isEmpty())
-                    path += QStringLiteral(".kd7240");
                 QString error;
                 if (!kd7240fp::writeSetupFile(path, settings(), &error))
-                    c.error(-250, error.toUtf8());
+                    c.error(-250, ascii(error));
             } },
         { "MMEMory:LOAD:STATe",
             [this](Call &c) {
-                QByteArray name;
-                if (!c.expect(1) || !c.text(0, &name))
+                const QString path = setupPath(c);
+                if (path.isEmpty())
                     return;
-                if (name.isEmpty() || name.contains('/') || name.contains('\\') || name.contains(".."))
-                    return void(c.error(-257, "a setup's name holds no folder"));
                 if (model->running())
                     return void(c.error(-221, stopFirst));
-                QString path = QDir(setupsFolder()).filePath(QString::fromUtf8(name));
-                if (QFileInfo(path).suffix().isEmpty())
-                    path += QStringLiteral(".kd7240");
                 if (!QFileInfo::exists(path))
-                    return void(c.error(-256, name));
+                    return void(c.error(-256, ascii(QFileInfo(path).fileName())));
                 const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
                 if (!opened.settings)
-                    return void(c.error(-250, opened.problem.toUtf8()));
+                    return void(c.error(-250, ascii(opened.problem)));
                 if (!opened.changes.isEmpty())
                     c.status().error(-222, "values brought within this card's range");
                 apply(c, *opened.settings);

@@ -46,6 +46,9 @@ public:
     // Where MMEMory:STORe:STATe and MMEMory:LOAD:STATe keep setups: a folder
     // beside the address history.
     static QString setupsFolder();
+    // The file of the setup a command names (its one parameter) in that
+    // folder; empty, the error queued, for a name that holds a folder.
+    static QString setupPath(kd7010fp_scpi::Call &call);
 
 signals:
     // The burst a client triggered has played its cycles (or stopped).
