@@ -3,11 +3,14 @@
 #include <QToolTip>
 
 #include <functional>
+#include <limits>
 
 namespace {
 
 using Reading = kd7010fp_typedNumber::Reading;
-constexpr int refusalShownMs = 6000;
+// A refusal's tip stays until the box takes a value (or the operator goes
+// elsewhere, which closes any tip): no time of its own.
+constexpr int refusalShownMs = std::numeric_limits<int>::max();
 
 // Acceptable for a number the box takes as it stands, else Intermediate:
 // never Invalid, so no keystroke is refused.
@@ -31,8 +34,8 @@ void fixInput(
         refused = input;
 }
 
-// Once a commit is done: for refused text, why, beside the box for a few
-// seconds (`typed` is cleared, `shown` holds the tip); for a value taken, the
+// Once a commit is done: for refused text, why, beside the box (`typed` is
+// cleared, `shown` holds the tip); for a value taken, the
 // tip of an earlier refusal goes, as it speaks of a value the box may no
 // longer hold. The refusal, or nothing.
 QString tellCommit(QAbstractSpinBox *box, QString &typed, const kd7010fp_typedNumber::Box &typedBox, QString &shown)
