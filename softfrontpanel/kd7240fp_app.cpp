@@ -571,10 +571,7 @@ bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
 
 void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 {
-    // The card's front ends were told the filters the groups show now.
-    for (int k = 0; k < 2; ++k)
-        if (model->settings().channel[k].filterIndex != s.channel[k].filterIndex)
-            model->filtersNotTold();
+    // Filters the card was not told it hears at the next start.
     model->change(s, kd7240fp_model::Window);
 }
 

@@ -25,6 +25,7 @@ kd7240fp_generator::kd7240fp_generator(QTimer *timer, kd7240fp::SampleRoom room,
 void kd7240fp_generator::followConnection()
 {
     timer->stop();
+    toldFilters = { -1, -1, -1, -1 }; // another session: its front ends are to be told
     setState(connection->link() == kd7010fp_connection::Lost ? NoCard : Idle);
 }
 
@@ -116,6 +117,9 @@ bool kd7240fp_generator::start(const kd7240fp::Settings &settings)
         active[k] = plan.active[k];
 
     if (withCard()) {
+        const kd7240fp::ChannelSettings &c1 = settings.channel[0], &c2 = settings.channel[1];
+        if (toldFilters != std::array { c1.filterCode(), c1.termCode(), c2.filterCode(), c2.termCode() })
+            setFilters(c1.filterCode(), c1.termCode(), c2.filterCode(), c2.termCode());
         const QString caution = kd7240fp::cautionText(plan);
         if (!caution.isEmpty())
             emit cautioned(caution);
@@ -221,6 +225,7 @@ void kd7240fp_generator::setFilters(int filter1, int term1, int filter2, int ter
 {
     if (!withCard())
         return;
+    toldFilters = { filter1, term1, filter2, term2 };
     report(kd7240_setFEConfig(session(), kd7240_CH1, filter1, term1),
         "kd7240_setFEConfig(d_vi, kd7240_CH1, chan1->getFilt(), chan1->getTerm())");
     report(kd7240_setFEConfig(session(), kd7240_CH2, filter2, term2),

@@ -23,6 +23,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 
 #include "kd7010fp_connection.h"
@@ -64,7 +65,9 @@ public:
 
     // Starts generating `settings`; true when it did. Anything in the way is
     // refused (`refused`) and nothing reaches the card; the state is told
-    // again either way, so the window shows what it is.
+    // again either way, so the window shows what it is. Front ends told
+    // other filters than the settings give (a setup was opened, a client
+    // chose them) are told theirs first.
     bool start(const kd7240fp::Settings &settings);
     // What became of a live change.
     enum Resent {
@@ -146,6 +149,9 @@ private:
     bool active[2] = {};
     // Set from a poll that failed until one succeeds.
     bool pollFailing = false;
+    // What the front ends were last told: filter and termination of each
+    // channel (-1: nothing yet).
+    std::array<int, 4> toldFilters = { -1, -1, -1, -1 };
 };
 
 #endif

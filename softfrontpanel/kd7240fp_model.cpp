@@ -104,10 +104,6 @@ kd7240fp_model::Outcome kd7240fp_model::change(const kd7240fp::Settings &setting
         return Applied;
     if (!lockedReason(settings, origin).isEmpty())
         return Locked;
-    // The card hears a filter when the operator chooses it in the window;
-    // one a client chose reaches it at the next start.
-    if (origin == Remote && filtersOf(settings) != filtersOf(settings_))
-        filtersStale_ = true;
     const kd7240fp::Settings before = std::exchange(settings_, settings);
     if (origin == Remote && running()) {
         // The client asked for it: sent now (or, while paused, at Resume),
@@ -225,21 +221,9 @@ void kd7240fp_model::followState(kd7240fp_generator::State state)
         scheduleLive();
 }
 
-std::array<int, 4> kd7240fp_model::filtersOf(const kd7240fp::Settings &settings)
-{
-    return { settings.channel[0].filterCode(), settings.channel[0].termCode(), settings.channel[1].filterCode(),
-        settings.channel[1].termCode() };
-}
-
 bool kd7240fp_model::start(Origin origin)
 {
     const Asking asking(origin_, origin);
-    // The front ends were told other filters than the settings give (a
-    // setup was opened, a client chose them): the card hears them first.
-    if (filtersStale_) {
-        const std::array<int, 4> filters = filtersOf(settings_);
-        setFilters(filters[0], filters[1], filters[2], filters[3], origin);
-    }
     sent_ = settings_;
     refusedLive_.reset();
     remoteWaiting_ = false;
@@ -272,7 +256,6 @@ void kd7240fp_model::setFilters(int filter1, int term1, int filter2, int term2, 
 {
     const Asking asking(origin_, origin);
     generator_->setFilters(filter1, term1, filter2, term2);
-    filtersStale_ = false;
 }
 
 void kd7240fp_model::setDacs(double dac1, double dac2, Origin origin)

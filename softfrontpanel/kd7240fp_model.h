@@ -106,11 +106,10 @@ public:
     void trigger(Origin origin);
     // Whether the card calibrated.
     bool calibrate(Origin origin);
-    // The front ends' filters and terminations (the window's setFilt).
+    // The front ends' filters and terminations (the window's setFilt, as
+    // the operator chooses them). Settings that came from elsewhere (a
+    // setup, a client) may hold others: the next start tells the card first.
     void setFilters(int filter1, int term1, int filter2, int term2, Origin origin);
-    // Settings taken from elsewhere (a setup) hold filters the card was not
-    // told: the next start tells it first.
-    void filtersNotTold() { filtersStale_ = true; }
     // The constant DAC voltages: both channels written at once; what the
     // card did not take, it keeps (dacsChanged tells the boxes either way).
     double dac(int channel) const { return dac_[channel]; }
@@ -154,8 +153,6 @@ private:
     void followState(kd7240fp_generator::State state);
     // A live change of the operator's not sent, said in the readout.
     void tellNotSent(const QString &readout, const QString &why);
-    // The filters the settings give, as the card's front ends take them.
-    static std::array<int, 4> filtersOf(const kd7240fp::Settings &settings);
 
     kd7240fp_generator *generator_;
     std::function<bool()> reportWaits_;
@@ -174,8 +171,6 @@ private:
     // A remote client's change waits to be sent (the card was paused).
     bool remoteWaiting_ = false;
     Origin origin_ = Window; // who asked for the call under way
-    // The card's front ends were last told other filters than the settings give.
-    bool filtersStale_ = false;
     double dac_[2] = {};
     bool levelHeld_[2] = {};
 };

@@ -42,7 +42,9 @@ void setChannel(kd7240fp_chSet *group, const Channel &c)
         buttons[group->waveType - 1]->click();
     group->amplitudeBox->setValue(c.amplitude);
     group->offsetBox->setValue(c.offset);
+    // As the operator chooses it: the card's front end is told at once.
     group->filterBox->setCurrentIndex(c.filterIndex);
+    emit group->filterBox->activated(c.filterIndex);
 }
 
 // Empty when the window shows the state asked for, else what differs.
@@ -184,6 +186,7 @@ void tst_generation::start()
     panel->commonSettings->startBox->setCurrentIndex(startIndex);
     panel->commonSettings->stopBox->setCurrentIndex(cycles ? 1 : 0);
     panel->commonSettings->cyclesBox->setValue(cycles ? cycles : 7);
+    kdsim::clearCalls();
     panel->startButton->click();
 
     QVERIFY2(stateProblem(panel.get(), true).isEmpty(), qPrintable(stateProblem(panel.get(), true)));
@@ -294,6 +297,7 @@ void tst_generation::refusedStarts()
 
     ModalScript script;
     script.answer(QStringLiteral("OK"));
+    kdsim::clearCalls();
     panel->startButton->click();
     QCOMPARE(script.seen.size(), 1);
     QCOMPARE(script.seen[0].title, QStringLiteral("Vantix  SFP Warning message"));
