@@ -361,12 +361,19 @@ bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
     const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
     const int needed = int(std::ceil(top * kd7240fp::exactMinSamplesPerPeriod / frequency));
     const int samples = std::clamp(std::max(timing.ok ? timing.nSam : 1000, needed), kd7240fp::minShapeSamples, most);
-    if (needed > most)
+    std::vector<double> shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, samples, frequency);
+    switch (kd7240fp::sweepProblem(sweep, shape)) {
+    case kd7240fp::SweepProblem::TooFewAtTop:
         return call.error(-221,
             "the sweep reaches " + plain(top) + " Hz; at " + QByteArray::number(frequency)
                 + " Hz it may reach " + plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
                 + " Hz: lower FREQuency:STOP or raise the frequency");
-    c.shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, samples, frequency);
+    case kd7240fp::SweepProblem::ZeroButRounding:
+        return call.error(-221, "every sample is 0 but for rounding: the samples fall on whole cycles of the sweep");
+    case kd7240fp::SweepProblem::None:
+        break;
+    }
+    c.shape = std::move(shape);
     c.modulation.type = Modulation::None;
     c.sweep = sweep;
     c.sweepWhenOn.frequency = 0; // the sweep lasts a period of the frequency set from now on

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kd7240fp_shapefile.h"
+
 namespace kd7240fp {
 
 namespace {
@@ -259,6 +261,16 @@ double sweepSeamDegrees(const Sweep &sweep)
     const double cycles = sweepCycles(sweep.start, sweep.stop, sweep.logarithmic, sweep.frequency);
     const double off = std::round(cycles) - cycles;
     return std::fabs(off) > 1e-6 ? off * 360 : 0;
+}
+
+SweepProblem sweepProblem(const Sweep &sweep, const std::vector<double> &samples)
+{
+    const double rate = double(sweep.frequency) * double(samples.size());
+    if (std::max(sweep.start, sweep.stop) > rate / exactMinSamplesPerPeriod)
+        return SweepProblem::TooFewAtTop;
+    if (zeroButRounding(samples))
+        return SweepProblem::ZeroButRounding;
+    return SweepProblem::None;
 }
 
 Plan withOwnSamples(const Plan &plan, std::vector<double> &storage)

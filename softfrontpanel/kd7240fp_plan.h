@@ -119,6 +119,13 @@ struct Plan
 // it ends on a whole cycle (within a millionth of one).
 double sweepSeamDegrees(const Sweep &sweep);
 
+// What keeps a sweep made into `samples` (one period at sweep.frequency)
+// from being played, wherever it is made (Sweep..., remote control): its
+// top frequency gets fewer than ten samples a period, or its samples are 0
+// but for rounding (they fall on whole cycles of the sweep).
+enum class SweepProblem { None, TooFewAtTop, ZeroButRounding };
+SweepProblem sweepProblem(const Sweep &sweep, const std::vector<double> &samples);
+
 // A copy of `plan` whose samples live in `storage` (replaced), so it
 // outlives the room the plan was computed into (a plan that keeps its room
 // alive needs none).

@@ -143,7 +143,8 @@ void kd7240fp_sweepDialog::compute()
     const double rate = double(frequency) * n;
     const double top = std::max(sweep.start, sweep.stop);
     QString problem;
-    if (top > rate / leastSamplesAtTop) {
+    switch (kd7240fp::sweepProblem(sweep, current.shape)) {
+    case kd7240fp::SweepProblem::TooFewAtTop: {
         const int needed = int(std::ceil(top * leastSamplesAtTop / frequency));
         const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
         const double highest = double(frequency) * most / leastSamplesAtTop;
@@ -159,9 +160,14 @@ void kd7240fp_sweepDialog::compute()
                       .arg(kd7240fp::clockText(top), kd7240fp::clockText(rate))
                       .arg(leastSamplesAtTop)
                       .arg(advice);
-    } else if (kd7240fp::zeroButRounding(current.shape)) {
+        break;
+    }
+    case kd7240fp::SweepProblem::ZeroButRounding:
         problem = tr("Every sample is 0 but for rounding: the samples fall on whole cycles of the sweep. Use another "
                      "number of samples.");
+        break;
+    case kd7240fp::SweepProblem::None:
+        break;
     }
     kd7010fp_showLiveText(problemLabel, problem);
 

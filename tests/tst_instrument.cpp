@@ -216,6 +216,11 @@ void tst_instrument::lines_data()
         << QByteArray("-113,\"Undefined header\";-114,\"Header suffix out of range\"\n") << QStringList() << none
         << QString();
     // The settings are the one owner: what the operator does in between counts.
+    QTest::newRow("a sweep the frequency cannot reach is refused")
+        << QByteArrayList { "FREQ:STOP 200000;:SWE:STAT ON", "SYST:ERR?;:SWE:STAT?" } << ""
+        << QByteArray("-221,\"Settings conflict; the sweep reaches 200000 Hz; at 1000 Hz it may reach 100000 Hz: "
+                      "lower FREQuency:STOP or raise the frequency\";0\n")
+        << QStringList() << none << QString();
     QTest::newRow("the operator's Square ends a client's sweep")
         << QByteArrayList { "SWE:STAT ON", "@square", "FREQ 2000", "SWE:STAT?;:FUNC?" } << ""
         << QByteArray("|0;SQU\n") << QStringList() << none
