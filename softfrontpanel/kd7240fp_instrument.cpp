@@ -801,7 +801,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 double value;
                 if (c.expect(1) && c.number(0, Unit::Volt, amplitudeRange(k), &value)
                     && setVoltage(c, k, value / unit, settings().channel[k].offset))
-                    sayPlayed(c, "amplitude", value, settings().channel[k].amplitude * unit, rms[k] ? 4 : 2, rms[k] ? "Vrms" : "Vpp");
+                    sayPlayed(c, "amplitude", value, settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?",
             [this, settings](Call &c) {

@@ -254,10 +254,11 @@ void tst_instrument::lines_data()
         << QByteArray("-222,\"Data out of range; frequency played 71428.57 Hz; FREQ:EXAC ON plays 66667 Hz\";"
                       "+7.14285700000000E+04\n")
         << QStringList() << none << QString();
-    QTest::newRow("VOLT 0.01 plays 0.02 Vpp, and says so")
-        << QByteArrayList { "VOLT 0.01", "SYST:ERR?;:VOLT?" } << ""
-        << QByteArray("-222,\"Data out of range; amplitude played 0.02 Vpp\";+2.00000000000000E-02\n") << QStringList()
-        << none << QString();
+    QTest::newRow("VOLT 0.01 plays 0.02 Vpp, 0.001 none, and says so")
+        << QByteArrayList { "VOLT 0.01", "SYST:ERR?;:VOLT?", "VOLT 0.001", "SYST:ERR?" } << ""
+        << QByteArray("-222,\"Data out of range; amplitude played 0.02 Vpp\";+2.00000000000000E-02\n"
+                      "-222,\"Data out of range; amplitude played 0 Vpp\"\n")
+        << QStringList() << none << QString();
     QTest::newRow("a duty of whole samples, said")
         << QByteArrayList { "FUNC SQU;:FREQ 100000;:FUNC:SQU:DCYC 33", "SYST:ERR?;:FUNC:SQU:DCYC?" } << ""
         << QByteArray("-222,\"Data out of range; duty played 30 %\";+3.00000000000000E+01\n") << QStringList() << none
