@@ -52,6 +52,8 @@ ROWS = [
     ("burst of 5 set while idle", ["OUTP OFF", "FUNC SIN;BURS:STAT ON;NCYC 5", "OUTP ON"], {"cycles": 5}),
     ("bad header", ["FREQ:BOGUS 1"], {"error": -113}),
     ("value beyond the card", ["VOLT:OFFS 1000"], {"error": -222}),
+    ("a DC level goes to 0 V with its output", ["*CLS;:OUTP OFF", "FUNC DC;VOLT:OFFS 3", "OUTP ON", "OUTP OFF"],
+     {"dacs": [(3.0, 0.0), (0.0, 0.0)]}),
 ]
 
 
@@ -59,13 +61,16 @@ def close(a, b):
     return abs(a - b) <= 1e-9 * max(1.0, abs(b))
 
 
-def check(want, generate, error):
+def check(want, generate, writes, error):
     """What is wrong with the row's outcome, or None."""
     code = int(error.split(",")[0])
     if code != want.get("error", 0):
         return f"error queue says {error}"
     if "error" in want:
         return None
+    if "dacs" in want:
+        dacs = [(w["args"]["ch1"], w["args"]["ch2"]) for w in writes]
+        return None if dacs == want["dacs"] else f"dacs: wanted {want['dacs']}, the card was written {dacs}"
     if generate is None:
         return "no generate call"
     args = generate["args"]
@@ -140,7 +145,8 @@ def run(program, folder):
             error = inst.query("SYST:ERR?")
             calls = [json.loads(line) for line in trace_lines(trace)[before:]]
             generates = [c for c in calls if c["call"].startswith("kd7240_generateWaveform")]
-            problem = check(want, generates[-1] if generates else None, error)
+            writes = [c for c in calls if c["call"] == "kd7240_writeChannels"]
+            problem = check(want, generates[-1] if generates else None, writes, error)
             print(f"remote_pyvisa: {'FAIL' if problem else 'ok'}: {what}" + (f": {problem}" if problem else ""))
             failures += problem is not None
         inst.close()
