@@ -260,32 +260,31 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
     kd7240fp::ChannelSettings &c = s.channel[k];
     if (function == c.function())
         return true;
-    if (function == kd7240fp::waveDc) {
-        if (!hardwareThere(call))
-            return false;
-        // A constant value on the card's DACs: the Write Channel path, which
-        // a generating card does not take. It is put there when the output
-        // is turned on.
-        if (model->generator()->channelActive(k))
-            return call.error(-221, stopFirst);
-        c.waveType = kd7240fp::waveNone;
-        c.parked = kd7240fp::waveDc;
-        return apply(call, s);
-    }
+    if (function == kd7240fp::waveDc && !hardwareThere(call))
+        return false;
     if (function == kd7240fp::waveArbitrary && c.shape.empty())
         return call.error(-221, "no shape chosen; send one with DATA:ARBitrary and choose it with FUNCtion:ARBitrary");
-    // A shape and a modulation exclude each other.
-    if (function == kd7240fp::waveArbitrary)
-        c.modulation.type = Modulation::None;
-    // A level that was on is off now: the waveform plays once the output is
-    // turned on again.
-    if (model->levelHeld(k) && !model->holdLevel(k, false, remote))
+    const auto choose = [&](kd7240fp::ChannelSettings &ch) {
+        // A shape and a modulation exclude each other; a DC level is no waveform.
+        if (function == kd7240fp::waveArbitrary)
+            ch.modulation.type = Modulation::None;
+        if (function == kd7240fp::waveDc)
+            ch.waveType = kd7240fp::waveNone;
+        (ch.active() ? ch.waveType : ch.parked) = function;
+    };
+    if ((c.function() == kd7240fp::waveDc) == (function == kd7240fp::waveDc)) {
+        choose(c);
+        return apply(call, s);
+    }
+    // Between a waveform and the DC level, which reach the output by other
+    // paths (the generated samples, the DAC): an output that is on is turned
+    // off with the one and on again with the other.
+    const bool on = outputOn(k);
+    if (on && !setOutput(call, k, false))
         return false;
-    if (c.active())
-        c.waveType = function;
-    else
-        c.parked = function;
-    return apply(call, s);
+    s = model->settings();
+    choose(s.channel[k]);
+    return apply(call, s) && (!on || setOutput(call, k, true));
 }
 
 bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
@@ -320,8 +319,6 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
     }
     // A channel turned off is not generated, as when no waveform is chosen
     // in the window; it comes back with its function when turned on.
-    if (model->levelHeld(k))
-        return model->holdLevel(k, false, remote);
     if (c.active())
         c.parked = c.waveType;
     c.waveType = kd7240fp::waveNone;
@@ -330,7 +327,8 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
         if (model->running())
             return false; // the card refused to stop: said in the queue
     }
-    return apply(call, s);
+    // Nor does its DAC hold anything, a DC level or the operator's value.
+    return apply(call, s) && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
 }
 
 bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double offset)

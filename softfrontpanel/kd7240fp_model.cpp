@@ -121,6 +121,7 @@ kd7240fp_model::Outcome kd7240fp_model::change(const kd7240fp::Settings &setting
             notTaken_.samples[0] = notTaken_.samples[1] = nullptr;
             notTaken_.keep.reset();
             settings_ = before;
+            refusedLive_.reset();
             plan_ = planBefore;
             planRoom_ = roomBefore;
             remoteWaiting_ = false;

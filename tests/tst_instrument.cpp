@@ -307,6 +307,15 @@ void tst_instrument::lines_data()
     QTest::newRow("*OPC? waits for no output without end")
         << QByteArrayList { "TRIG:SOUR BUS;:FUNC SIN;:VOLT 2;:OUTP ON", "*TRG;*OPC?" } << ""
         << QByteArray("1\n") << QStringList { "kd7240_setITRI", "kd7240_generateWaveform", "kd7240_pulseITRI" } << none << QString();
+    QTest::newRow("OUTP OFF leaves the DAC at 0 V, whoever wrote it")
+        << QByteArrayList { "@dac1 2", "OUTP OFF", "OUTP OFF" } << "" << QByteArray("|")
+        << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
+        << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    QTest::newRow("a DC output on stays on with the function that follows")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "FUNC SIN", "OUTP?;:SYST:ERR?" } << ""
+        << QByteArray("1;+0,\"No error\"\n")
+        << QStringList { "kd7240_writeChannels", "kd7240_writeChannels", "kd7240_setITRI", "kd7240_generateWaveform" }
+        << none << "frequency=1000 amplitude1=0 offset1=3 wave1=1 stop=0 dac1=0 generating=1";
     QTest::newRow("*RST stops and writes 0 V to both DACs")
         << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "*RST", "FUNC?;:OUTP?" } << ""
         << QByteArray("SIN;0\n") << QStringList { "kd7240_writeChannels", "kd7240_writeChannels" } << none
