@@ -110,6 +110,8 @@ private:
     bool hardwareThere(kd7010fp_scpi::Call &call);
     // Pulses the trigger line: a limited burst waiting for it is pending.
     void trigger(kd7010fp_scpi::Call &call);
+    // The burst a client triggered is over: operationComplete.
+    void burstEnded();
     void reset();
 
     kd7240fp_model *model;
@@ -118,8 +120,6 @@ private:
     bool rms[2] = {}; // VOLTage:UNIT VRMS
     QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
     bool triggered = false; // operationPending()
-    // The burst ended: operationComplete.
-    void burstEnded();
     bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
     // The shapes sent (DATA:ARBitrary), by name: at most maxShapes of
     // maxStoredSamples samples in all (sixteen of the longest, 32 MiB).
