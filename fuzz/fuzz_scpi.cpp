@@ -76,10 +76,12 @@ void checkReply(const QByteArray &reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    static bool busy = false;
     static Parser *parser = [] {
         auto *p = new Parser(2);
         p->add(commonRows());
         p->add(rows());
+        p->setBusy([] { return busy; });
         return p;
     }();
     if (size == 0)
@@ -106,6 +108,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             check(message.size() <= limit);
             checkReply(parser->execute(message));
         }
+    }
+    checkQueue(parser->status());
+
+    // Two clients in turns, their pieces ended by END or not and an operation
+    // starting and ending as the bytes say: a waiting line goes on once it
+    // has ended, and nothing is left waiting.
+    Conversation clients[2] = { Conversation(*parser, limit), Conversation(*parser, limit) };
+    for (qsizetype at = 0; at < bytes.size(); at += piece) {
+        const QByteArrayView part = bytes.sliced(at, std::min(piece, bytes.size() - at));
+        Conversation &client = clients[(at / piece) % 2];
+        busy = part[0] & 1;
+        client.append(part, part[0] & 2);
+        client.run();
+        checkReply(client.output());
+        client.output().clear();
+    }
+    busy = false;
+    for (Conversation &client : clients) {
+        client.run();
+        check(!client.waiting() && !client.hasInput());
+        checkReply(client.output());
     }
     checkQueue(parser->status());
     parser->status().clear();

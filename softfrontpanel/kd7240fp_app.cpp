@@ -180,6 +180,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
                              "the window shows it. Whoever reaches the port controls the card's outputs."));
     remoteBox->setWhatsThis(remoteBox->toolTip());
     addBelowReset(remoteBox);
+    remoteCloseButton = new QPushButton(tr("Close Connections"));
+    addBelowReset(remoteCloseButton);
     remoteLabel = new QLabel;
     remoteLabel->setAccessibleName(tr("Remote control"));
     remoteLabel->hide();
@@ -276,7 +278,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     bufferSize = 0;
     showIdentity();
     showState(model->state());
-    remote = new kd7240fp_remote(model, [this] { return identityText(); }, remoteBox, remoteLabel, this);
+    remote = new kd7240fp_remote(
+        model, [this] { return identityText(); }, remoteBox, remoteLabel, remoteCloseButton, this);
 }
 
 kd7240fp_App::~kd7240fp_App() { std::free(buffer); }

@@ -114,6 +114,7 @@ public:
     // connected.
     QCheckBox *remoteBox;
     QLabel *remoteLabel;
+    QPushButton *remoteCloseButton; // shown while clients are connected
     kd7240fp_remote *remote;
     // Turns remote control on for this run (--remote): `port`, and
     // `addresses` to listen at (none: this computer only). False, with the

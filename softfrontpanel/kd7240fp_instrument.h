@@ -35,6 +35,8 @@ public:
     // Carries out one program message; the reply line, or nothing.
     QByteArray execute(QByteArrayView message);
     kd7010fp_scpi::Status &status() { return parser.status(); }
+    // The commands, for the transports' conversations.
+    kd7010fp_scpi::Parser *scpi() { return &parser; }
 
     // Where MMEMory:STORe:STATe and MMEMory:LOAD:STATe keep setups: a folder
     // beside the address history.

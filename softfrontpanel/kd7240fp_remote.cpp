@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include "kd7010fp_livelabel.h"
 #include "kd7010fp_scpiserver.h"
@@ -13,29 +14,40 @@ const QString rememberedKey = QStringLiteral("7240/RemoteControl");
 }
 
 kd7240fp_remote::kd7240fp_remote(kd7240fp_model *model, std::function<QByteArray()> identity, QCheckBox *box,
-    QLabel *label, QObject *parent)
+    QLabel *label, QPushButton *closeButton, QObject *parent)
     : QObject(parent)
     , instrument(new kd7240fp_instrument(model, std::move(identity), this))
-    , server(new kd7010fp_scpiServer(this))
+    , server(new kd7010fp_scpiServer(instrument->scpi(), this))
     , box(box)
     , label(label)
+    , closeButton(closeButton)
 {
-    server->setExecutor([this](const QByteArray &message) { return instrument->execute(message); });
-    connect(server, &kd7010fp_scpiServer::inputOverrun, this, [this] { instrument->status().error(-363); });
-    connect(server, &kd7010fp_scpiServer::clientChanged, this, [this] {
-        failure.clear();
+    // A newcomer starts with a clean slate; one leaving keeps what was said
+    // (why a browser's connection was closed, say).
+    connect(server, &kd7010fp_scpiServer::clientsChanged, this, [this] {
+        if (server->clientCount() > clients)
+            failure.clear();
+        clients = server->clientCount();
+        showClient();
+    });
+    connect(server, &kd7010fp_scpiServer::turnedAway, this, [this](const QString &why) {
+        failure = why;
         showClient();
     });
     connect(instrument, &kd7240fp_instrument::failed, this, [this](const QString &what) {
         failure = what;
         showClient();
     });
+    closeButton->setToolTip(tr("Closes every remote client's connection; remote control stays on for new ones"));
+    closeButton->setWhatsThis(closeButton->toolTip());
+    connect(closeButton, &QPushButton::clicked, server, &kd7010fp_scpiServer::closeClients);
     // The operator's choice is remembered; a run started with --remote is not.
     connect(box, &QCheckBox::clicked, this, [this](bool on) {
         kd7240fp::remember(rememberedKey, on);
         switchTo(on);
     });
     label->hide();
+    closeButton->hide();
     if (kd7240fp::remembered(rememberedKey).toBool()) {
         box->setChecked(true);
         switchTo(true);
@@ -66,16 +78,29 @@ void kd7240fp_remote::switchTo(bool on)
 
 void kd7240fp_remote::showClient()
 {
-    const QString address = server->clientAddress();
-    if (address.isEmpty()) {
+    const QStringList clients = server->clientAddresses();
+    closeButton->setVisible(!clients.isEmpty());
+    closeButton->setText(clients.size() > 1 ? tr("Close %n Connections", nullptr, int(clients.size()))
+                                            : tr("Close Connection"));
+    if (clients.isEmpty() && failure.isEmpty()) {
         label->hide();
         return;
     }
+    // Short lines, as the status box is narrow; the whole in the tool tip.
+    const QString who = clients.isEmpty() ? tr("Remote: no client")
+        : clients.size() == 1            ? tr("Remote: %1").arg(clients.first())
+                                         : tr("Remote: %n clients", nullptr, int(clients.size()));
     const QString said = failure.isEmpty()
         ? QString()
         : QLatin1Char('\n') + label->fontMetrics().elidedText(failure, Qt::ElideRight, 180);
-    label->setToolTip(failure);
-    kd7010fp_showLiveText(label, tr("Remote: %1").arg(address) + said, failure);
+    QStringList told;
+    if (clients.size() > 1)
+        told << tr("Clients: %1").arg(clients.join(QLatin1String(", ")));
+    if (!failure.isEmpty())
+        told << failure;
+    const QString explanation = told.join(QLatin1Char('\n'));
+    label->setToolTip(explanation);
+    kd7010fp_showLiveText(label, who + said, explanation);
     label->show();
 }
 

@@ -1,8 +1,9 @@
 // Remote control as the window offers it: the panel's SCPI instrument on the
-// model, the socket server that brings it one client's commands, the window's
-// Remote control box (remembered beside the address history) and the status
-// line that says "Remote" with the client's address. Off until asked for; on,
-// whoever reaches the port controls the card's outputs.
+// model, the socket server that brings it its clients' commands, the
+// window's Remote control box (remembered beside the address history), the
+// status line that says "Remote" with the clients' addresses, and the button
+// that closes their connections. Off until asked for; on, whoever reaches
+// the port controls the card's outputs.
 #ifndef KD7240FP_REMOTE_H
 #define KD7240FP_REMOTE_H
 
@@ -14,6 +15,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPushButton;
 class kd7010fp_scpiServer;
 class kd7240fp_instrument;
 class kd7240fp_model;
@@ -23,10 +25,11 @@ class kd7240fp_remote : public QObject
     Q_OBJECT
 
 public:
-    // Follows `box` (on as it was left at the last run) and tells the client
-    // and its troubles in `label`.
+    // Follows `box` (on as it was left at the last run), tells the clients
+    // and their troubles in `label`, and closes their connections when
+    // `closeButton` is pressed (shown while there are any).
     kd7240fp_remote(kd7240fp_model *model, std::function<QByteArray()> identity, QCheckBox *box, QLabel *label,
-        QObject *parent = nullptr);
+        QPushButton *closeButton, QObject *parent = nullptr);
 
     // On for this run (the command line) on `port` at `addresses` (none:
     // this computer only, 127.0.0.1 and ::1), not remembered; false, with
@@ -45,9 +48,11 @@ private:
 
     QCheckBox *box;
     QLabel *label;
+    QPushButton *closeButton;
     quint16 port_ = 5025;
     QList<QHostAddress> addresses;
-    QString failure; // what the client's last command could not do
+    QString failure; // what a client's last command could not do, or why one was turned away
+    int clients = 0; // connected when last told
 };
 
 #endif

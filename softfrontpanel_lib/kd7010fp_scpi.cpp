@@ -1,5 +1,6 @@
 #include "kd7010fp_scpi.h"
 
+#include <QScopedValueRollback>
 #include <QtDebug>
 
 #include <algorithm>
@@ -13,10 +14,13 @@ namespace kd7010fp_scpi {
 
 namespace {
 
-// IEEE 488.2 counts every control character but the newline as white space.
+// IEEE 488.2 counts every control character as white space. The newline
+// that ends a message is cut off before the parser sees it (MessageReader);
+// one still in a message is either a block's or a string's own byte, read by
+// length or by quote, or a terminator a caller left on (execute("*IDN?\n")).
 bool isSpace(char c)
 {
-    return uchar(c) <= ' ' && c != '\n';
+    return uchar(c) <= ' ';
 }
 
 bool isLetter(char c)
@@ -238,6 +242,46 @@ bool Call::error(int code, QByteArrayView detail)
 {
     m_parser.m_status.error(code, detail);
     m_failed = true;
+    m_commandError = m_commandError || (code <= -100 && code > -200);
+    return false;
+}
+
+bool Call::expectQuery(const Range &range)
+{
+    m_counted = true;
+    if (m_count == 0)
+        return true;
+    if (m_count > 1)
+        return error(-108);
+    const Parameter &p = m_parameters[0];
+    m_read = 1;
+    if (p.type != Parameter::Character)
+        return error(-108);
+    const char *text = m_line + p.begin;
+    if (matchesForm(text, p.length, "MINimum"))
+        reply(range.minimum);
+    else if (matchesForm(text, p.length, "MAXimum"))
+        reply(range.maximum);
+    else if (matchesForm(text, p.length, "DEFault"))
+        reply(range.byDefault);
+    else
+        return error(-224);
+    return false;
+}
+
+void Call::operationComplete()
+{
+    if (m_parser.busy())
+        m_parser.m_opcPending = true;
+    else
+        m_parser.m_status.setEvents(Status::OperationComplete);
+}
+
+bool Call::operationsDone()
+{
+    if (!m_parser.m_mayWait || !m_parser.busy())
+        return true;
+    m_waits = true;
     return false;
 }
 
@@ -656,41 +700,75 @@ int Parser::match(const Pattern &pattern, int node, int typed, int *suffixes) co
 
 QByteArray Parser::execute(QByteArrayView message)
 {
-    const char *line = message.data();
-    qsizetype end = message.size();
-    if (end > 0 && line[end - 1] == '\n')
-        --end;
-    m_reply.clear();
+    // The message is only read: it is not copied in.
+    Line line { QByteArray::fromRawData(message.data(), message.size()) };
+    runLine(line, false);
+    return takeReply(line);
+}
+
+bool Parser::run(Line &line)
+{
+    return runLine(line, true);
+}
+
+bool Parser::runLine(Line &line, bool mayWait)
+{
+    const QScopedValueRollback<bool> waiting(m_mayWait, mayWait);
+    const char *text = line.text.constData();
+    const qsizetype end = line.text.size();
     if (end > qsizetype(UINT32_MAX)) {
         m_status.error(-363);
-        return {};
+        line.pos = end;
+        return true;
     }
-    m_path.clear();
-    qsizetype pos = 0;
-    while (runCommand(line, pos, end)) {
-    }
+    // Another client's lines may have run since this one stopped.
+    m_path = std::move(line.path);
+    m_reply = std::move(line.reply);
+    Ran ran = Ran::Next;
+    while (ran == Ran::Next)
+        ran = runCommand(text, line.pos, end);
     // Room for a shape's parameters is kept for the next one (4 MiB for
     // 262143 samples), more is given back.
     if (m_parameters.capacity() > (1u << 18))
         std::vector<Parameter>().swap(m_parameters);
-    if (!m_reply.isEmpty())
-        m_reply += '\n';
-    return std::exchange(m_reply, QByteArray());
+    line.reply = std::exchange(m_reply, QByteArray());
+    if (ran == Ran::Wait) {
+        line.path = m_path;
+        return false;
+    }
+    line.pos = end;
+    return true;
 }
 
-// Reads and runs the command at `pos`; true when another one follows.
-bool Parser::runCommand(const char *line, qsizetype &pos, qsizetype end)
+QByteArray Parser::takeReply(Line &line)
+{
+    QByteArray reply = std::exchange(line.reply, QByteArray());
+    if (!reply.isEmpty())
+        reply += '\n';
+    return reply;
+}
+
+void Parser::operationsCompleted()
+{
+    if (std::exchange(m_opcPending, false))
+        m_status.setEvents(Status::OperationComplete);
+}
+
+// Reads and runs the command at `pos`: Next when another one follows, Wait
+// when it is a *WAI or *OPC? that waits (`pos` stays on it).
+Parser::Ran Parser::runCommand(const char *line, qsizetype &pos, qsizetype end)
 {
     skipSpace(line, pos, end);
     if (pos == end)
-        return false;
+        return Ran::End;
     if (line[pos] == ';') {
         ++pos;
-        return true;
+        return Ran::Next;
     }
+    const qsizetype start = pos;
     const auto fail = [this](int code) {
         m_status.error(code);
-        return false;
+        return Ran::End;
     };
 
     // The header, completed by the path.
@@ -777,13 +855,21 @@ bool Parser::runCommand(const char *line, qsizetype &pos, qsizetype end)
     std::copy(std::begin(suffixes), std::end(suffixes), call.m_suffixes);
     const qsizetype replied = m_reply.size();
     found->handler(call);
+    if (call.m_waits) {
+        m_reply.truncate(replied);
+        pos = start;
+        return Ran::Wait;
+    }
     if (!call.m_failed && !call.m_counted && call.m_read < call.m_count)
         call.error(-108);
     if (call.m_failed) {
         m_reply.truncate(replied);
-        return false;
+        // What could not be read ends the line; what could not be done is
+        // said, and the next command is judged on its own.
+        if (call.m_commandError)
+            return Ran::End;
     }
-    return more;
+    return more ? Ran::Next : Ran::End;
 }
 
 // Reads one parameter at `pos` into m_parameters; 0, or the error.
@@ -900,13 +986,13 @@ std::vector<Row> commonRows()
         { "*ESE", [byte](Call &c) { int v; if (c.expect(1) && c.integer(0, byte, &v)) c.status().setEventEnable(quint8(v)); } },
         { "*ESE?", [](Call &c) { if (c.expect(0)) c.reply(int(c.status().eventEnable())); } },
         { "*ESR?", [](Call &c) { if (c.expect(0)) c.reply(int(c.status().takeEvents())); } },
-        { "*OPC", [](Call &c) { if (c.expect(0)) c.status().setEvents(Status::OperationComplete); } },
-        { "*OPC?", [](Call &c) { if (c.expect(0)) c.replyBool(true); } },
+        { "*OPC", [](Call &c) { if (c.expect(0)) c.operationComplete(); } },
+        { "*OPC?", [](Call &c) { if (c.expect(0) && c.operationsDone()) c.replyBool(true); } },
         { "*SRE", [byte](Call &c) { int v; if (c.expect(1) && c.integer(0, byte, &v)) c.status().setServiceEnable(quint8(v)); } },
         { "*SRE?", [](Call &c) { if (c.expect(0)) c.reply(int(c.status().serviceEnable())); } },
         { "*STB?", [](Call &c) { if (c.expect(0)) c.reply(int(c.status().statusByte())); } },
         { "*TST?", [](Call &c) { if (c.expect(0)) c.reply(0); } },
-        { "*WAI", [](Call &c) { c.expect(0); } },
+        { "*WAI", [](Call &c) { if (c.expect(0)) c.operationsDone(); } },
         { "SYSTem:ERRor[:NEXT]?", [](Call &c) { if (c.expect(0)) c.replyText(c.status().errors().next()); } },
         { "SYSTem:VERSion?", [](Call &c) { if (c.expect(0)) c.replyText("1999.0"); } },
     };
@@ -1049,6 +1135,13 @@ void MessageReader::append(QByteArrayView bytes)
     }
 }
 
+void MessageReader::finish()
+{
+    m_state = Plain;
+    m_remaining = 0;
+    endMessage();
+}
+
 MessageReader::Result MessageReader::next(QByteArray *message)
 {
     if (m_ends.empty())
@@ -1067,6 +1160,49 @@ MessageReader::Result MessageReader::next(QByteArray *message)
     *message = m_buffer.mid(m_taken, end - m_taken);
     m_taken = end;
     return Message;
+}
+
+// --- Conversation ------------------------------------------------------------
+
+Conversation::Conversation(Parser &parser, qsizetype limit)
+    : m_parser(parser)
+    , m_reader(limit)
+{
+}
+
+void Conversation::append(QByteArrayView bytes, bool end)
+{
+    m_reader.append(bytes);
+    if (end)
+        m_reader.finish();
+}
+
+void Conversation::run(const std::function<bool()> &hold)
+{
+    while (!(hold && hold())) {
+        if (!m_line) {
+            QByteArray message;
+            const MessageReader::Result got = m_reader.next(&message);
+            if (got == MessageReader::Nothing)
+                return;
+            if (got == MessageReader::Overrun) {
+                m_parser.status().error(-363);
+                continue;
+            }
+            m_line.emplace(std::move(message));
+        }
+        if (!m_parser.run(*m_line))
+            return; // waits for an operation: run again when it has ended
+        m_output += Parser::takeReply(*m_line);
+        m_line.reset();
+    }
+}
+
+void Conversation::clear()
+{
+    m_reader.clear();
+    m_line.reset();
+    m_output.clear();
 }
 
 } // namespace kd7010fp_scpi

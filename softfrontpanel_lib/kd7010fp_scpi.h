@@ -29,10 +29,17 @@
 // A program message is one line of commands separated by `;`. After a `;` the
 // header goes on from where the last one left off (its header less its last
 // mnemonic), a leading `:` starts again from the root, and common commands
-// leave the place alone. The first error in a command stops the line: a
-// handler runs only once its header and all its parameters have been read
-// whole, and is expected to check them all (expect() first) before it changes
-// anything. The replies of the line's queries come back as one line.
+// leave the place alone. A handler runs only once its header and all its
+// parameters have been read whole, and is expected to check them all
+// (expect() first) before it changes anything. A command error (-1xx: what
+// was sent cannot be read) ends the line there, as IEEE 488.2 allows; an
+// execution error (-2xx: read, but not done) is queued and the line goes on
+// with the next command, so a `;*OPC?` at its end is always answered. The
+// replies of the line's queries come back as one line.
+//
+// *WAI and *OPC? wait for the operations under way (setBusy()): a line that
+// meets one while one runs stops there and goes on where it stopped when it
+// is run again (Parser::run, Conversation).
 #ifndef KD7010FP_SCPI_H
 #define KD7010FP_SCPI_H
 
@@ -44,6 +51,7 @@
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 namespace kd7010fp_scpi {
@@ -171,6 +179,18 @@ public:
     bool integer(int index, const Range &range, int *value);
     // ON, OFF or a number (nonzero is true).
     bool boolean(int index, bool *value);
+    // A query's parameters: none, and true (the handler replies the value
+    // it has), or one MINimum, MAXimum or DEFault, answered from `range` in
+    // its place, and false; anything else is an error, and false.
+    bool expectQuery(const Range &range);
+    // For *WAI and *OPC?: true when no operation is under way; otherwise the
+    // line stops before this command and goes on from it when run again
+    // (a caller that cannot wait, execute(), is told true at once).
+    bool operationsDone();
+    // For *OPC: the operation-complete event, set now or, while busy, once
+    // the operations under way have ended.
+    void operationComplete();
+
     // Whether parameter `index` is the character data `mnemonic` ("INFinity"),
     // or a block, without a word to the error queue.
     bool isMnemonic(int index, const char *mnemonic) const;
@@ -215,6 +235,8 @@ private:
     bool m_failed = false;
     bool m_replied = false;
     bool m_clipped = false; // a value was brought within its range: said once
+    bool m_commandError = false; // the failure was a -1xx: the line ends
+    bool m_waits = false; // stopped before *WAI or *OPC?: the line waits
     int m_suffixes[4] = { 1, 1, 1, 1 };
 };
 
@@ -242,9 +264,42 @@ public:
     // error and ends the program.
     void add(const std::vector<Row> &rows);
 
-    // Carries out one program message; returns the reply line, ending in
-    // "\n", or nothing when the line asked nothing.
+    // Carries out one program message whole; returns the reply line, ending
+    // in "\n", or nothing when the line asked nothing. *WAI and *OPC? do not
+    // wait here.
     QByteArray execute(QByteArrayView message);
+
+    // Whether an operation is under way that *WAI and *OPC? wait for (a
+    // triggered burst playing its cycles); none by default.
+    void setBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
+    bool busy() const { return m_busy && m_busy(); }
+    // The operations under way have ended: an *OPC sent meanwhile sets the
+    // event it promised.
+    void operationsCompleted();
+
+    struct Mnemonic
+    {
+        const char *text;
+        int length; // without the suffix
+        int suffix; // -1: none typed
+    };
+    // A program message being carried out, kept whole while it waits.
+    struct Line
+    {
+        explicit Line(QByteArray text)
+            : text(std::move(text))
+        {
+        }
+        QByteArray text; // never changed, so the path may point into it
+        qsizetype pos = 0; // the next command
+        std::vector<Mnemonic> path;
+        QByteArray reply; // of the commands run so far
+    };
+    // Runs `line` from where it stands: true when it has ended (its reply,
+    // "\n" included when there is one, taken with takeReply()), false when
+    // it stopped at *WAI or *OPC? while busy(), to go on from there.
+    bool run(Line &line);
+    static QByteArray takeReply(Line &line);
 
     Status &status() { return m_status; }
 
@@ -252,20 +307,19 @@ private:
     friend class Call;
     struct Node;
     struct Pattern;
-    struct Mnemonic
-    {
-        const char *text;
-        int length; // without the suffix
-        int suffix; // -1: none typed
-    };
 
-    bool runCommand(const char *line, qsizetype &pos, qsizetype end);
+    enum class Ran { Next, End, Wait };
+    bool runLine(Line &line, bool mayWait);
+    Ran runCommand(const char *line, qsizetype &pos, qsizetype end);
     int readParameter(const char *line, qsizetype &pos, qsizetype end);
     int match(const Pattern &pattern, int node, int typed, int *suffixes) const;
 
     int m_maxSuffix;
     std::vector<Pattern> m_patterns;
     Status m_status;
+    std::function<bool()> m_busy;
+    bool m_mayWait = false; // the line under way can wait (run(), not execute())
+    bool m_opcPending = false; // *OPC was sent while busy
     // Kept from line to line so that long lines cost no allocations.
     std::vector<Mnemonic> m_path;
     std::vector<Mnemonic> m_header;
@@ -293,9 +347,14 @@ public:
     explicit MessageReader(qsizetype limit = defaultLimit);
 
     void append(QByteArrayView bytes);
+    // Ends the message being read here, as a newline would, whatever it is
+    // in (VXI-11's END; a block cut short is then the parser's to refuse).
+    void finish();
     Result next(QByteArray *message);
     // Bytes held: whole messages not yet taken and the one being read.
     qsizetype buffered() const { return m_buffer.size() - m_taken; }
+    // A whole message (or an overrun) waits to be taken.
+    bool hasMessage() const { return !m_ends.empty(); }
     void clear();
 
 private:
@@ -316,6 +375,38 @@ private:
     char m_quote = 0;
     int m_digits = 0;
     qint64 m_remaining = 0;
+};
+
+// One client's conversation with the instrument: its own unread input and
+// unread output, over the one parser every client shares (one error queue,
+// one status byte, as one instrument has). No sockets: each transport feeds
+// it the bytes its client sends and sends back what output() holds.
+class Conversation
+{
+public:
+    explicit Conversation(Parser &parser, qsizetype limit = MessageReader::defaultLimit);
+
+    // Bytes as they come. A newline outside blocks and strings ends a
+    // message; `end` (VXI-11's END) ends the message at the last byte too.
+    void append(QByteArrayView bytes, bool end = false);
+    // Runs the whole messages that can run now, their replies appended to
+    // output(); stops early while `hold()` is true (a modal window is open)
+    // or when a line waits at *WAI or *OPC? for an operation (waiting()).
+    void run(const std::function<bool()> &hold = {});
+    // A line waits for an operation to complete.
+    bool waiting() const { return m_line.has_value(); }
+    // Whole messages not yet run, or a line that waits.
+    bool hasInput() const { return m_line.has_value() || m_reader.hasMessage(); }
+    // Replies the client has not read yet.
+    QByteArray &output() { return m_output; }
+    // Device clear: unread input, the waiting line and unread output dropped.
+    void clear();
+
+private:
+    Parser &m_parser;
+    MessageReader m_reader;
+    std::optional<Parser::Line> m_line;
+    QByteArray m_output;
 };
 
 } // namespace kd7010fp_scpi

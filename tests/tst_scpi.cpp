@@ -41,7 +41,7 @@ struct Card
         };
         return {
             { "[SOURce#]:FREQuency", [=](Call &c) { double v; if (c.expect(1) && c.number(0, Unit::Hertz, { 1, 1e6, 1e3 }, &v)) set("f", c.suffix(), frequency[c.suffix()] = v); } },
-            { "[SOURce#]:FREQuency?", [=](Call &c) { c.reply(frequency[c.suffix()]); } },
+            { "[SOURce#]:FREQuency?", [=](Call &c) { if (c.expectQuery({ 1, 1e6, 1e3 })) c.reply(frequency[c.suffix()]); } },
             { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]", [=](Call &c) { double v; if (c.expect(1) && c.number(0, Unit::Volt, { 0, 10, 1 }, &v)) set("v", c.suffix(), v); } },
             { "[SOURce#]:VOLTage:OFFSet", [=](Call &c) { double v; if (c.expect(1) && c.number(0, Unit::Volt, { -5, 5, 0 }, &v)) set("o", c.suffix(), offset[c.suffix()] = v); } },
             { "[SOURce#]:VOLTage:OFFSet?", [=](Call &c) { c.reply(offset[c.suffix()]); } },
@@ -122,10 +122,17 @@ void tst_Scpi::execute_data()
         << QByteArray("dac=a\nb;c f1=3 ") << QByteArray() << QByteArray("-161 -161 -160 -104");
     QTest::newRow("a shape's list") << QByteArrayList { "DATA:ARB ramp, -1, -0.5,0 ,0.5,1", "DATA:ARB ramp, 1, 2", "DATA:ARB x, 1" }
         << QByteArray("ramp=-1,-0.5,0,0.5,1, ramp=1,1, ") << QByteArray() << QByteArray("-222 -109");
-    QTest::newRow("syntax") << QByteArrayList { "FREQ& 1", "FREQ 1 2", "FREQ::VOLT 1", "ABCDEFGHIJKLM 1", "FREQ?1", ":", "\xe9", "FREQ 1\n2", ";; FREQ 4 ;" }
-        << QByteArray("f1=4 ") << QByteArray() << QByteArray("-101 -103 -102 -112 -102 -102 -101 -101");
-    QTest::newRow("an error stops the rest of the line") << QByteArrayList { "FREQ 5;VOLTS 1;FREQ 6", "FREQ?;FRQ?;FREQ?" }
+    QTest::newRow("syntax") << QByteArrayList { "FREQ& 1", "FREQ 1 2", "FREQ::VOLT 1", "ABCDEFGHIJKLM 1", "FREQ?1", ":", "\xe9", "FREQ 1\n2", ";; FREQ 4 ;\n" }
+        << QByteArray("f1=4 ") << QByteArray() << QByteArray("-101 -103 -102 -112 -102 -102 -101 -103");
+    QTest::newRow("a command error stops the rest of the line") << QByteArrayList { "FREQ 5;VOLTS 1;FREQ 6", "FREQ?;FRQ?;FREQ?" }
         << QByteArray("f1=5 ") << QByteArray("+5.00000000000000E+00\n") << QByteArray("-113 -113");
+    QTest::newRow("an execution error is said and the line goes on") << QByteArrayList { "FREQ 5;DRIV:FAIL;:FREQ 6;*OPC?" }
+        << QByteArray("f1=5 f1=6 ") << QByteArray("1\n") << QByteArray("-200");
+    QTest::newRow("MIN, MAX and DEF asked") << QByteArrayList { "FREQ? MAX;FREQ? minimum;FREQ? DEF;FREQ?", "FREQ? 5", "FREQ? MAXI" }
+        << QByteArray() << QByteArray("+1.00000000000000E+06;+1.00000000000000E+00;+1.00000000000000E+03;+1.00000000000000E+03\n")
+        << QByteArray("-108 -224");
+    QTest::newRow("a block whose last byte is a newline") << QByteArrayList { QByteArray("DATA:DAC #13ab\n") }
+        << QByteArray("dac=ab\n ") << QByteArray() << QByteArray();
     QTest::newRow("event status and status byte") << QByteArrayList { "FOO", "*ESR?;*ESR?;*STB?", "*ESE 49;*SRE 32;*OPC", "*STB?;*ESR?", "FREQ 1E9", "*STB?;*CLS;*STB?;*ESE?;*SRE?" }
         << QByteArray("f1=1000000 ") << QByteArray("+32;+0;+4\n+100;+1\n+100;+0;+49;+32\n") << QByteArray();
     QTest::newRow("a full queue ends in -350") << QByteArrayList { "DRIV:FAIL" } + repeated("FOO", 20) + QByteArrayList { "SYST:ERR?" }
