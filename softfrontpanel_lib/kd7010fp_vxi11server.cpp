@@ -161,10 +161,15 @@ void kd7010fp_vxi11Server::accept(QTcpServer *server, bool abortChannel)
         // What waits in the socket is bounded: beyond it the client waits.
         socket->setReadBufferSize(256 << 10);
         socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_connections.push_back(std::make_unique<Connection>(socket, abortChannel));
         Connection *c = m_connections.back().get();
         connect(socket, &QTcpSocket::readyRead, this, &kd7010fp_vxi11Server::serve);
-        connect(socket, &QTcpSocket::bytesWritten, this, &kd7010fp_vxi11Server::serve);
+        // A client held back for its unread replies goes on as they leave.
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket->bytesToWrite() <= replyLimit && socket->bytesAvailable() > 0)
+                serve();
+        });
         connect(socket, &QTcpSocket::disconnected, this, [this, c] {
             drop(c);
             serve();
@@ -234,8 +239,12 @@ void kd7010fp_vxi11Server::serveConnection(Connection &c)
             return;
         c.current.reset();
         c.wakeIn = -1;
-        if (!reply.isEmpty())
+        // Sent now rather than on the next turn of the event loop: the
+        // client waits for it before its next call.
+        if (!reply.isEmpty()) {
             c.socket->write(reply);
+            c.socket->flush();
+        }
         // What it did (an unlock, a run) may let a waiting call go on.
         m_again = true;
     }
