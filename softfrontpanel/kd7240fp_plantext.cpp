@@ -78,7 +78,7 @@ QString modulationProblem(const Plan &plan)
     const int k = std::max(m.problemChannel, 1);
     switch (m.problem) {
     case ModulationTiming::NoFrequency:
-        return tr("A modulated carrier plays 1 Hz to 100 kHz.");
+        return tr("A modulated carrier plays 1 Hz to %1.").arg(clockText(maxFrequency));
     case ModulationTiming::OutOfRange:
         return tr("Channel %1's modulation holds a value beyond its range.").arg(k);
     case ModulationTiming::NoStandardWave:
@@ -86,12 +86,12 @@ QString modulationProblem(const Plan &plan)
     case ModulationTiming::NotSquare:
         return tr("Channel %1: pulse-width modulation needs a square carrier.").arg(k);
     case ModulationTiming::DeviationTooWide:
-        return tr("Channel %1: the deviation takes the carrier to 0 Hz or beyond 100 kHz.").arg(k);
+        return tr("Channel %1: the deviation takes the carrier to 0 Hz or beyond %2.").arg(k).arg(clockText(maxFrequency));
     case ModulationTiming::TooFast:
-        return tr("Channel %1: the signal reaches %2 Hz with its sidebands; ten samples a period of it, with whole "
+        return tr("Channel %1: the signal reaches %2 with its sidebands; ten samples a period of it, with whole "
                   "samples in each carrier period, need %3, and the card plays at most %4.")
             .arg(k)
-            .arg(hertz(m.highest), clockText(m.rate), clockText(maxRate));
+            .arg(clockText(m.highest), clockText(m.rate), clockText(maxRate));
     case ModulationTiming::NoBuffer:
         return tr("Channel %1: not one carrier period fits with ten samples at the highest frequency.").arg(k);
     case ModulationTiming::HopOutOfRange:
