@@ -10,7 +10,7 @@
 //   and the carrier is the channel's own waveform, sample for sample: one
 //   period is what the channel plays alone with S samples a period
 //   (synthesizePeriod: the square's whole high samples, the saw's -1 .. +1,
-//   the triangle's own peak, 7/9 at ten samples), the sine at its phase
+//   the triangle's own peak, short of 1 for an even S), the sine at its phase
 //   exactly and the others moved by whole samples for theirs. FM, PM and FSK
 //   read it between samples: at a phase of x samples (x = s + f, s whole, f
 //   its part of a sample), the sine is sin(2 pi x / S + phase), the square
@@ -148,6 +148,7 @@ int modulationDecimals(double Modulation::*field);
 // brought within low .. high. The one rounding of modulation values: the
 // dialog's boxes, remote control and the timing take it.
 double fitModulation(double Modulation::*field, double value, double low, double high);
+
 // Channel 2 may be moved this share off beside channel 1 (see above).
 constexpr double modulationTolerance = offTolerance;
 
