@@ -23,6 +23,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # platform plugins are loaded at run time, so the one package is named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# VXI-11 clients find the panel through rpcbind; Avahi announces it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rpcbind, avahi-daemon")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)

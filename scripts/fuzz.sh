@@ -13,7 +13,7 @@ build=${1:?usage: fuzz.sh <fuzz build folder> <seconds> [target ...]}
 seconds=${2:?usage: fuzz.sh <fuzz build folder> <seconds> [target ...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(system expression settings order driver shapefile formula setup scpi)
+[ ${#targets[@]} -gt 0 ] || targets=(system expression settings order driver shapefile formula setup scpi rpc)
 
 for t in "${targets[@]}"; do
     corpus="$build/corpus/$t"

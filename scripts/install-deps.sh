@@ -13,7 +13,7 @@ set -euo pipefail
 run_packages=(
     g++ make cmake ninja-build
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
-    nlohmann-json3-dev pkg-config libmuparser-dev libfftw3-dev
+    nlohmann-json3-dev pkg-config libmuparser-dev libfftw3-dev libtirpc-dev
     fonts-dejavu-core xvfb xauth
 )
 # The tests, benchmarks and screenshots on top of that.
@@ -22,6 +22,10 @@ all_packages=(
     build-essential
     xdotool imagemagick
     python3-pyvisa-py
+    # Remote control as a LAN instrument: DNS-SD built in, and the daemons
+    # and clients the tests open it with (VXI-11 through rpcbind, lxi-tools,
+    # avahi-browse in a network namespace of its own).
+    libavahi-client-dev rpcbind lxi-tools avahi-daemon avahi-utils dbus iproute2
 )
 
 fuzz_packages=(

@@ -366,6 +366,8 @@ void kd7240fp_App::showIdentity()
         return;
     identity = model->generator()->readIdentity();
     aboutDialog->addHardwarePage(identity.serialNumber, identity.revision, identity.model, QString(), QString());
+    if (remote)
+        remote->identityChanged();
 }
 
 int kd7240fp_App::setDac(double)

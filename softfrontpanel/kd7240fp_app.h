@@ -115,7 +115,7 @@ public:
     QCheckBox *remoteBox;
     QLabel *remoteLabel;
     QPushButton *remoteCloseButton; // shown while clients are connected
-    kd7240fp_remote *remote;
+    kd7240fp_remote *remote = nullptr;
     // Turns remote control on for this run (--remote): `port`, and
     // `addresses` to listen at (none: this computer only). False, with the
     // reason in `error`, when the port cannot be opened.

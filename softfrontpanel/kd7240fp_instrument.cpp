@@ -522,13 +522,13 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
     const QByteArray head = "[SOURce#]:" + name;
     const auto modulation = [this](Call &c) { return model->settings().channel[channelOf(c)].modulation; };
     // A value of this kind of modulation, in `unit` within `range`, rounded
-    // to the 0.01 the dialog's boxes take.
+    // as the dialog's box for it rounds.
     const auto value = [this](double Modulation::*field, Unit unit, Range range) {
         return [this, field, unit, range](Call &c) {
             double v;
             if (c.expect(1) && c.number(0, unit, range, &v))
                 changeModulation(c, [&](Modulation &m) {
-                    m.*field = kd7010fp_typedNumber::fitToBox(v, kd7240fp::modulationDecimals, range.minimum, range.maximum);
+                    m.*field = kd7240fp::fitModulation(field, v, range.minimum, range.maximum);
                 });
         };
     };

@@ -2,21 +2,54 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <limits>
+#include <vector>
+
+#include "kd7010fp_typednumber.h"
 
 namespace kd7240fp {
+
+int modulationDecimals(double Modulation::*field)
+{
+    return field == &Modulation::depth || field == &Modulation::phaseDeviation || field == &Modulation::dutyDeviation
+        ? 1
+        : 2;
+}
+
+double fitModulation(double Modulation::*field, double value, double low, double high)
+{
+    return kd7010fp_typedNumber::fitToBox(value, modulationDecimals(field), low, high);
+}
 
 namespace {
 
 constexpr double twoPi = 6.283185307179586;
-constexpr long long cardRate = 1000000; // Hz, the card's fastest
 // Rounding slack where a product of exact values is compared with a bound.
 constexpr double slack = 1e-9;
 
 using Wide = __int128;
 
+constexpr double Modulation::*const boxFields[] = { &Modulation::frequency, &Modulation::depth,
+    &Modulation::deviation, &Modulation::phaseDeviation, &Modulation::hop, &Modulation::rate,
+    &Modulation::dutyDeviation };
+
+// A value in whole steps of its box's last decimal: exact for what the boxes hold.
+long long boxSteps(double Modulation::*field, double value)
+{
+    return std::llround(value * std::pow(10.0, modulationDecimals(field)));
+}
+
 // Hz to whole hundredths: the values the boxes can set are exact there.
-long long hundredths(double hz) { return std::llround(hz * 100); }
+long long hundredths(double hz) { return boxSteps(&Modulation::frequency, hz); }
+
+// Every value as its box holds it; a value beyond its range stays beyond it, to be refused.
+Modulation asBoxesHold(Modulation m)
+{
+    constexpr double unbounded = std::numeric_limits<double>::infinity();
+    for (double Modulation::*field : boxFields)
+        m.*field = fitModulation(field, m.*field, -unbounded, unbounded);
+    return m;
+}
 
 bool within(double v, double lo, double hi) { return v >= lo && v <= hi; }
 
@@ -81,7 +114,9 @@ double steepest(int shape)
     }
 }
 
-// The highest frequency channel c plays with modulation m at fc.
+// The highest frequency channel c reaches with modulation m at fc: the top
+// of its band, the modulating frequency (or rate) above the carrier's
+// highest (see the header).
 double highestOf(const ModulatedChannel &c, const Modulation &m, int fc)
 {
     if (c.waveType == waveNone)
@@ -89,13 +124,13 @@ double highestOf(const ModulatedChannel &c, const Modulation &m, int fc)
     switch (c.modulation.type) {
     case Modulation::AM:
     case Modulation::PWM:
-        return std::max<double>(fc, m.frequency);
+        return fc + m.frequency;
     case Modulation::FM:
-        return std::max(fc + m.deviation, m.frequency);
+        return fc + m.deviation + m.frequency;
     case Modulation::PM:
-        return std::max(fc + m.phaseDeviation / 360 * steepest(m.shape) * m.frequency, m.frequency);
+        return fc + m.phaseDeviation / 360 * steepest(m.shape) * m.frequency + m.frequency;
     case Modulation::FSK:
-        return std::max({ double(fc), m.hop, m.rate });
+        return std::max(double(fc), m.hop) + m.rate;
     default:
         return fc;
     }
@@ -117,7 +152,7 @@ ModulationTiming::Problem checkRanges(const ModulatedChannel &c, int fc)
     case Modulation::FM:
         if (!shapeOk || !frequencyOk || !within(m.deviation, 0, maxDeviation))
             return T::OutOfRange;
-        return fc - m.deviation > 0 && fc + m.deviation <= maxCarrierFrequency ? T::None : T::DeviationTooWide;
+        return fc - m.deviation > 0 && fc + m.deviation <= maxFrequency ? T::None : T::DeviationTooWide;
     case Modulation::PM:
         return shapeOk && frequencyOk && within(m.phaseDeviation, 0, maxPhaseDeviation) ? T::None : T::OutOfRange;
     case Modulation::FSK:
@@ -210,9 +245,116 @@ Fit fitChannel(int fc, const Modulation &m, long long base, long long maxJ)
     return f;
 }
 
-// The samples of K carrier periods at fc: the most the card holds at its
-// fastest rate.
-long long samplesFor(long long K, int fc) { return std::min<long long>(maxSamples, cardRate * K / fc); }
+// x / d rounded down, for d > 0.
+Wide floorDivide(Wide x, Wide d)
+{
+    const Wide q = x / d;
+    return (x % d != 0 && x < 0) ? q - 1 : q;
+}
+
+// A number that is a fraction of whole numbers where it can be (den > 0),
+// else a double (den == 0).
+struct Exact
+{
+    Wide num = 0;
+    Wide den = 0;
+    double value = 0;
+
+    static Exact ratio(Wide num, Wide den) { return { num, den, double(num) / double(den) }; }
+    static Exact real(double value) { return { 0, 0, value }; }
+    bool exact() const { return den > 0; }
+};
+
+// The modulating shape at u = w / n turns: m(u), and its integral I(u) (see
+// the header); exact but for the sine's irrational values.
+Exact shapeValue(int shape, long long w, long long n)
+{
+    switch (shape) {
+    case waveSquare:
+        return Exact::ratio(2 * w < n ? 1 : -1, 1);
+    case waveSaw:
+        return Exact::ratio(2 * w - n, n);
+    case waveTriangle:
+        return Exact::ratio(2 * w < n ? 4 * w - n : 3 * n - 4 * w, n);
+    default: {
+        const double value = std::sin(double(w) * (twoPi / double(n)));
+        // Whole twelfths of a turn give 0, +-1/2 and +-1 exactly where they
+        // are rational; only a value near those can be one.
+        const double size = std::fabs(value);
+        const bool near = size < 1e-9 || std::fabs(size - 0.5) < 1e-9 || size > 1 - 1e-9;
+        if (near && (12 * w) % n == 0)
+            switch (12 * w / n) {
+            case 0:
+            case 6:
+                return Exact::ratio(0, 1);
+            case 1:
+            case 5:
+                return Exact::ratio(1, 2);
+            case 3:
+                return Exact::ratio(1, 1);
+            case 7:
+            case 11:
+                return Exact::ratio(-1, 2);
+            case 9:
+                return Exact::ratio(-1, 1);
+            default:
+                break;
+            }
+        return Exact::real(value);
+    }
+    }
+}
+
+// The square's, the triangle's and the ramp's; the sine's is irrational.
+Exact shapeIntegral(int shape, long long w, long long n)
+{
+    const Wide nn = Wide(n) * n;
+    switch (shape) {
+    case waveSquare:
+        return Exact::ratio(2 * w < n ? w : n - w, n);
+    case waveSaw:
+        return Exact::ratio(Wide(w) * (w - n), nn);
+    default:
+        return Exact::ratio(2 * w < n ? Wide(w) * (2 * w - n) : Wide(2 * w - n) * (n - w), nn);
+    }
+}
+
+// PWM: the high samples of the carrier period starting at the modulation's
+// phase w / K turns: floor(S x (duty + D m) / 100), in whole numbers where m is
+// rational.
+int pwmHigh(const ModulationTiming &t, const ModulationTiming::Channel &ch, int tenths, long long w)
+{
+    const long long S = t.samplesPerPeriod, K = t.carrierPeriods;
+    const long long D = boxSteps(&Modulation::dutyDeviation, ch.played.dutyDeviation); // tenths
+    const Exact m = shapeValue(ch.played.shape, w, K);
+    if (m.exact())
+        return int(floorDivide(Wide(S) * (Wide(tenths) * m.den + Wide(D) * m.num), Wide(1000) * m.den));
+    return int(std::floor(double(S) * (tenths + double(D) * m.value) / 1000));
+}
+
+// Calls f(p, w) for carrier periods p = 0 .. K-1, w = M p mod K.
+template <class F> void overPeriods(long long K, long long M, F f)
+{
+    M %= K;
+    long long w = 0;
+    for (long long p = 0; p < K; ++p) {
+        f(p, w);
+        w += M;
+        if (w >= K)
+            w -= K;
+    }
+}
+
+// Every carrier period of a PWM buffer keeps a high and a low sample.
+bool pwmShowsEveryPeriod(const ModulationTiming &t, const ModulationTiming::Channel &ch, int tenths)
+{
+    bool shown = true;
+    overPeriods(t.carrierPeriods, ch.periods, [&](long long, long long w) {
+        const int high = pwmHigh(t, ch, tenths, w);
+        shown = shown && high >= 1 && high < t.samplesPerPeriod;
+    });
+    return shown;
+}
 
 } // namespace
 
@@ -221,13 +363,16 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
     using T = ModulationTiming;
     T t;
     t.frequency = fc;
-    const ModulatedChannel *c[2] = { &channel1, &channel2 };
+    ModulatedChannel held[2] = { channel1, channel2 };
+    for (ModulatedChannel &c : held)
+        c.modulation = asBoxesHold(c.modulation);
+    const ModulatedChannel *c[2] = { &held[0], &held[1] };
     const auto refuse = [&t](T::Problem problem, int channel) {
         t.problem = problem;
         t.problemChannel = channel;
         return t;
     };
-    if (!within(fc, 1, maxCarrierFrequency))
+    if (!within(fc, 1, maxFrequency))
         return refuse(T::NoFrequency, 0);
     int modulated[2] = {}, count = 0;
     for (int k = 0; k < 2; ++k) {
@@ -241,22 +386,27 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
         if (c[k]->waveType != waveNone)
             if (const T::Problem p = checkRanges(*c[k], fc); p != T::None)
                 return refuse(p, k + 1);
-    const bool wholeSamples = std::any_of(
-        c, c + 2, [](const ModulatedChannel *m) { return m->modulated() && m->modulation.type == Modulation::PWM; });
 
-    // The highest frequency depends on what is played (PM's fm, FSK's hop),
-    // so a fit that raised it is redone for it.
-    double highest[2] = { highestOf(channel1, channel1.modulation, fc), highestOf(channel2, channel2.modulation, fc) };
+    // Every carrier period holds S samples: at most the card's rate allows,
+    // at least ten of the highest frequency's period.
+    const long long mostS = mostShapeSamples(fc);
+    const auto leastS = [fc](double top) {
+        return static_cast<long long>(std::ceil(exactMinSamplesPerPeriod * top / fc * (1 - slack)));
+    };
+    const auto samplesPerPeriod = [mostS](long long K) { return std::min(mostS, maxSamples / K); };
+
+    // The highest frequency depends on what is played (fm, FSK's hop and
+    // rate), so a fit that raised it is redone for it.
+    double highest[2] = { highestOf(held[0], held[0].modulation, fc), highestOf(held[1], held[1].modulation, fc) };
     for (int attempt = 0; attempt < 4; ++attempt) {
         const double top = std::max(highest[0], highest[1]);
         const int topChannel = highest[1] > highest[0] ? 2 : 1;
-        if (top > maxCarrierFrequency * (1 + slack))
+        t.highest = top;
+        if (leastS(top) > mostS) {
+            t.rate = double(leastS(top)) * fc; // what ten samples of it would need
             return refuse(T::TooFast, topChannel);
-        // Ten samples of the top frequency: at least minS per carrier period.
-        const double minS = 10 * top / fc * (1 - slack);
-        const long long maxS = cardRate / fc;
-        const long long maxK = wholeSamples ? maxSamples / static_cast<long long>(std::ceil(minS))
-                                            : static_cast<long long>(maxSamples / minS);
+        }
+        const long long maxK = maxSamples / leastS(top);
         if (maxK < 1)
             return refuse(T::NoBuffer, topChannel);
 
@@ -268,10 +418,10 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
         long long K = fits[first].j;
         if (count == 2) {
             Fit &second = fits[1];
-            second = fitChannel(fc, channel2.modulation, K, maxK / K);
+            second = fitChannel(fc, held[1].modulation, K, maxK / K);
             if (!second.ok)
                 return refuse(T::HopOutOfRange, 2);
-            const Fit alone = fitChannel(fc, channel2.modulation, 1, maxK);
+            const Fit alone = fitChannel(fc, held[1].modulation, 1, maxK);
             if (second.error > modulationTolerance && second.error > alone.error * (1 + slack))
                 return refuse(T::NoCommonBuffer, 2);
             fits[0].periods *= second.j;
@@ -283,15 +433,11 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
             played[k] = highestOf(*c[k], c[k]->modulated() ? fits[k].played : c[k]->modulation, fc);
         const double playedTop = std::max(played[0], played[1]);
         // The shortest multiple of the buffer whose samples serve the top
-        // frequency: at R = 1 MHz a whole number of samples may fall just short.
-        const auto serves = [&](long long k) {
-            const long long n = wholeSamples ? std::min(maxS, maxSamples / k) * k : samplesFor(k, fc);
-            return double(n) * fc >= 10 * playedTop * double(k) * (1 - slack);
-        };
+        // frequency: at the card's rate a whole number of samples may fall just short.
         long long j = 1;
-        while (j * K <= maxK && !serves(j * K))
+        while (j * K <= maxK && samplesPerPeriod(j * K) < leastS(playedTop))
             ++j;
-        if (j * K > maxK) {
+        if (j * K > maxK || leastS(playedTop) > mostS) {
             if (playedTop > top) {
                 highest[0] = std::max(highest[0], played[0]);
                 highest[1] = std::max(highest[1], played[1]);
@@ -300,26 +446,26 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
             return refuse(T::NoBuffer, topChannel);
         }
         K *= j;
+        const long long S = samplesPerPeriod(K);
         t.carrierPeriods = int(K);
-        t.samples = int(wholeSamples ? std::min(maxS, maxSamples / K) * K : samplesFor(K, fc));
-        t.rate = double(t.samples) * fc / double(K);
-        t.samplesPerPeriod = double(t.samples) / double(K);
+        t.samplesPerPeriod = int(S);
+        t.samples = int(S * K);
+        t.rate = double(S) * fc;
         t.highest = playedTop;
         for (int k = 0; k < 2; ++k) {
             if (!c[k]->modulated())
                 continue;
             T::Channel &ch = t.channels[k];
             ch.periods = int(fits[k].periods * j);
+            ch.asked = c[k]->modulation;
             ch.played = fits[k].played;
             ch.fskTurns = int(fits[k].turns);
             ch.moved = fits[k].moved;
             ch.error = fits[k].error;
             t.moved = t.moved || ch.moved;
             if (ch.played.type == Modulation::PWM) {
-                ch.pwmStep = 100 / t.samplesPerPeriod;
-                const double duty = std::lround(c[k]->duty * 10) / 10.0;
-                const double D = ch.played.dutyDeviation;
-                if (duty - D < ch.pwmStep * (1 - slack) || duty + D > 100 - ch.pwmStep * (1 - slack))
+                ch.pwmStep = 100.0 / double(S);
+                if (!pwmShowsEveryPeriod(t, ch, dutyTenths(c[k]->duty)))
                     return refuse(T::DutyTooWide, k + 1);
             }
         }
@@ -334,141 +480,94 @@ ModulationTiming modulationTiming(int fc, const ModulatedChannel &channel1, cons
 
 namespace {
 
-// The modulating shapes at u = w / n turns: m(u) and its integral I(u).
-struct SineShape
+// The carrier: one period of the channel's plain waveform, normalised
+// (amplitude 1, offset 0) and started at its phase, read at a phase of x
+// samples (see the header).
+class Carrier
 {
-    double step; // 2 pi / n
-    double value(int w) const { return std::sin(w * step); }
-    double integral(int w) const { return (1 - std::cos(w * step)) * (1 / twoPi); }
-};
-struct SquareShape
-{
-    int n;
-    double inverse;
-    double value(int w) const { return 2 * w < n ? 1 : -1; }
-    double integral(int w) const { return 2 * w < n ? w * inverse : 1 - w * inverse; }
-};
-struct SawShape
-{
-    double inverse;
-    double value(int w) const { return 2 * (w * inverse) - 1; }
-    double integral(int w) const
+public:
+    Carrier(int waveType, int S, double duty, double phaseDegrees)
+        : type(waveType)
+        , S(S)
+        , inverseS(1.0 / S)
+        , turn(twoPi / S)
+        , phase(phaseDegrees * radiansPerDegree)
+        , period(size_t(S) + 1)
     {
-        const double u = w * inverse;
-        return u * (u - 1);
+        synthesizePeriod(type, S, 1, 0, dutyTenths(duty), phaseDegrees, period.data());
+        if (type != waveSine)
+            rotateSamples(period.data(), S, phaseShift(phaseDegrees, S) % S);
+        period[size_t(S)] = period[0];
     }
-};
-struct TriangleShape
-{
-    int n;
-    double inverse;
-    double value(int w) const
+
+    // Sample s (0 <= s < S): the plain waveform's own.
+    double at(long long s) const { return period[size_t(s)]; }
+
+    // At s + offset samples, s whole.
+    double at(long long s, const Exact &offset) const
     {
-        const double u = w * inverse;
-        return 2 * w < n ? 4 * u - 1 : 3 - 4 * u;
+        if (!offset.exact())
+            return at(s, offset.value);
+        // In integers: sample `whole` and the part of the next one.
+        const Wide x = Wide(s) * offset.den + offset.num;
+        Wide whole = floorDivide(x, offset.den);
+        const Wide part = x - whole * offset.den;
+        whole %= S;
+        if (whole < 0)
+            whole += S;
+        return between(int(whole), part == 0 ? 0.0 : double(part) / double(offset.den));
     }
-    double integral(int w) const
+    double at(long long s, double offset) const
     {
-        const double u = w * inverse;
-        return 2 * w < n ? u * (2 * u - 1) : -(2 * u - 1) * (u - 1);
+        if (offset == 0)
+            return period[size_t(s)];
+        // Whole periods off first, exactly: x - S q is a double for any whole
+        // q near x / S. Truncations for floor(), which is a call here.
+        const double x = double(s) + offset, turns = x * inverseS;
+        long long q = static_cast<long long>(turns);
+        if (double(q) > turns)
+            --q;
+        double within = x - double(S) * double(q);
+        if (within < 0)
+            within += S;
+        else if (within >= S)
+            within -= S;
+        if (type == waveSine)
+            return std::sin(within * turn + phase);
+        const long long whole = static_cast<long long>(within);
+        return between(int(whole), within - double(whole));
     }
-};
 
-template <class F> void withShape(int shape, int n, F f)
-{
-    const double inverse = 1.0 / n;
-    switch (shape) {
-    case waveSquare:
-        f(SquareShape { n, inverse });
-        break;
-    case waveSaw:
-        f(SawShape { inverse });
-        break;
-    case waveTriangle:
-        f(TriangleShape { n, inverse });
-        break;
-    default:
-        f(SineShape { twoPi / n });
-        break;
+private:
+    // f of the way from sample s to the next, 0 <= f < 1.
+    double between(int s, double f) const
+    {
+        if (f == 0)
+            return period[size_t(s)];
+        switch (type) {
+        case waveSine:
+            return std::sin((s + f) * turn + phase);
+        case waveSquare:
+            return period[size_t(s)];
+        default:
+            return period[size_t(s)] + f * (period[size_t(s) + 1] - period[size_t(s)]);
+        }
     }
-}
 
-// The carriers at a phase theta in turns, 0 <= theta < 1.
-struct SineCarrier
-{
-    double at(double theta) const { return std::sin(theta * twoPi); }
-};
-struct SquareCarrier
-{
-    double high; // the duty as a share of the period
-    double at(double theta) const { return theta < high ? 1 : -1; }
-};
-struct SawCarrier
-{
-    double at(double theta) const { return 2 * theta - 1; }
-};
-struct TriangleCarrier
-{
-    double at(double theta) const { return theta < 0.5 ? 4 * theta - 1 : 3 - 4 * theta; }
+    int type;
+    int S;
+    double inverseS;
+    double turn; // radians a sample
+    double phase; // radians, the sine's (the others are moved by whole samples)
+    std::vector<double> period; // S samples and the first again
 };
 
-template <class F> void withCarrier(int waveType, double duty, F f)
-{
-    switch (waveType) {
-    case waveSquare:
-        f(SquareCarrier { std::lround(duty * 10) / 1000.0 });
-        break;
-    case waveSaw:
-        f(SawCarrier {});
-        break;
-    case waveTriangle:
-        f(TriangleCarrier {});
-        break;
-    default:
-        f(SineCarrier {});
-        break;
-    }
-}
-
-// Calls sample(i, kc, w) for i = 0 .. N-1 with kc = K i mod N and w = M i mod N,
-// stepped without products: the carrier's phase is kc / N, the modulation's w / N.
-template <class F> void overSamples(int N, int K, int M, F sample)
-{
-    K %= N;
-    M %= N;
-    int kc = 0, w = 0;
-    for (int i = 0; i < N; ++i) {
-        sample(i, kc, w);
-        kc += K;
-        if (kc >= N)
-            kc -= N;
-        w += M;
-        if (w >= N)
-            w -= N;
-    }
-}
-
-inline double turnsOf(double theta) { return theta - std::floor(theta); }
-
-// PWM: carrier period p gets floor(S x duty(p) / 100) high samples.
 void pwm(const ModulationTiming &t, const ModulationTiming::Channel &ch, double duty, double amplitude, double offset,
     double phaseDegrees, double *out)
 {
-    const int N = t.samples, K = t.carrierPeriods, S = N / K;
-    const long long M = ch.periods % K;
-    const double dutyPercent = std::lround(duty * 10) / 10.0;
-    withShape(ch.played.shape, K, [&](auto shape) {
-        long long w = 0; // M p mod K: the modulation's phase at period p's start, in K-ths
-        for (int p = 0; p < K; ++p) {
-            const double level = dutyPercent + ch.played.dutyDeviation * shape.value(int(w));
-            const int high = std::clamp(int(std::floor(S * level / 100 + slack)), 0, S);
-            double *period = out + static_cast<long long>(p) * S;
-            std::fill(period, period + high, offset + amplitude);
-            std::fill(period + high, period + S, offset - amplitude);
-            w += M;
-            if (w >= K)
-                w -= K;
-        }
+    const int N = t.samples, S = t.samplesPerPeriod, tenths = dutyTenths(duty);
+    overPeriods(t.carrierPeriods, ch.periods, [&](long long p, long long w) {
+        synthesizeSquare(S, amplitude, offset, pwmHigh(t, ch, tenths, w), out + p * S);
     });
     rotateSamples(out, N, phaseShift(phaseDegrees, S) % N);
 }
@@ -482,67 +581,73 @@ void synthesizeModulated(const ModulationTiming &t, int channel, int waveType, d
         return;
     const ModulationTiming::Channel &ch = t.channels[channel - 1];
     const Modulation &m = ch.played;
-    const int N = t.samples, K = t.carrierPeriods, M = ch.periods;
-    const double inverse = 1.0 / N;
-    const double start = phaseDegrees / 360;
+    const long long N = t.samples, K = t.carrierPeriods, M = ch.periods, S = t.samplesPerPeriod;
     clearUpperVectorState();
     if (m.type == Modulation::PWM) {
         pwm(t, ch, duty, amplitude, offset, phaseDegrees, out);
         return;
     }
-    withCarrier(waveType, duty, [&](auto carrier) {
-        switch (m.type) {
-        case Modulation::AM: {
-            const double half = amplitude / 2, depth = m.depth / 100;
-            withShape(m.shape, N, [&](auto shape) {
-                overSamples(N, K, M, [&](int i, int kc, int w) {
-                    out[i] = half * (1 + depth * shape.value(w)) * carrier.at(turnsOf(kc * inverse + start)) + offset;
-                });
-            });
+    const Carrier carrier(waveType, int(S), duty, phaseDegrees);
+    // Sample i is carrier sample s = i mod S plus what the modulation adds;
+    // the modulation's phase is w / N turns, w = M i mod N.
+    long long s = 0, w = 0;
+    const auto next = [&] {
+        if (++s == S)
+            s = 0;
+        w += M;
+        if (w >= N)
+            w -= N;
+    };
+    switch (m.type) {
+    case Modulation::AM: {
+        const double half = amplitude / 2, depth = m.depth / 100;
+        for (long long i = 0; i < N; ++i, next())
+            out[i] = half * (1 + depth * shapeValue(m.shape, w, N).value) * carrier.at(s) + offset;
+        break;
+    }
+    case Modulation::FM: {
+        // S (df / fm) I samples, fm = M fc / K: N df I / (M fc), df in hundredths.
+        const Wide scale = Wide(N) * boxSteps(&Modulation::deviation, m.deviation);
+        const Wide under = Wide(100) * M * t.frequency;
+        if (m.shape == waveSine) {
+            // I(u) = (1 - cos 2 pi u) / (2 pi): irrational but at u = 0.
+            const double index = double(scale) / double(under) / twoPi, step = twoPi / double(N);
+            for (long long i = 0; i < N; ++i, next())
+                out[i] = amplitude * carrier.at(s, index * (1 - std::cos(double(w) * step))) + offset;
             break;
         }
-        case Modulation::FM: {
-            // The index df / fm with fm as played, M fc / K.
-            const double index = m.deviation * K / (double(M) * t.frequency);
-            withShape(m.shape, N, [&](auto shape) {
-                overSamples(N, K, M, [&](int i, int kc, int w) {
-                    out[i] = amplitude * carrier.at(turnsOf(kc * inverse + start + index * shape.integral(w))) + offset;
-                });
-            });
-            break;
+        for (long long i = 0; i < N; ++i, next()) {
+            const Exact I = shapeIntegral(m.shape, w, N);
+            out[i] = amplitude * carrier.at(s, Exact::ratio(scale * I.num, under * I.den)) + offset;
         }
-        case Modulation::PM: {
-            const double deviation = m.phaseDeviation / 360;
-            withShape(m.shape, N, [&](auto shape) {
-                overSamples(N, K, M, [&](int i, int kc, int w) {
-                    out[i]
-                        = amplitude * carrier.at(turnsOf(kc * inverse + start + deviation * shape.value(w))) + offset;
-                });
-            });
-            break;
+        break;
+    }
+    case Modulation::PM: {
+        // S dphi / 360 m samples, dphi in tenths of a degree.
+        const Wide scale = Wide(S) * boxSteps(&Modulation::phaseDeviation, m.phaseDeviation);
+        const double samples = double(scale) / 3600;
+        for (long long i = 0; i < N; ++i, next()) {
+            const Exact v = shapeValue(m.shape, w, N);
+            const Exact moved = v.exact() ? Exact::ratio(scale * v.num, 3600 * v.den) : Exact::real(samples * v.value);
+            out[i] = amplitude * carrier.at(s, moved) + offset;
         }
-        case Modulation::FSK: {
-            // Within a rate period (v = w / N of it) the phase is (K / M) v in
-            // the first half and 2 P (v - 1/2) + (K / M)(1 - v) in the second:
-            // continuous at the hop, P whole turns at its end. Formed from
-            // integers reduced by whole turns, so no digits are lost.
-            const long long MN = static_cast<long long>(M) * N, P = ch.fskTurns;
-            const double inverseMN = 1.0 / double(MN);
-            overSamples(N, 0, M, [&](int i, int, int w) {
-                double theta;
-                if (2 * w < N)
-                    theta = double((static_cast<long long>(K) * w) % MN) * inverseMN;
-                else
-                    theta = double((P * (2LL * w - N)) % N) * inverse
-                        + double((static_cast<long long>(K) * (N - w)) % MN) * inverseMN;
-                out[i] = amplitude * carrier.at(turnsOf(theta + start)) + offset;
-            });
-            break;
+        break;
+    }
+    case Modulation::FSK: {
+        // Within a rate period (v = w / N of it) the phase is (K / M) v turns
+        // in the first half and 2 P (v - 1/2) + (K / M)(1 - v) in the second:
+        // continuous at the hop, P whole turns at its end. In the carrier's
+        // samples (S a turn, N = S K): w / M, then (P M (2w - N) + K (N - w)) / (M K).
+        const Wide P = ch.fskTurns, under = Wide(M) * K;
+        for (long long i = 0; i < N; ++i, next()) {
+            const Wide at = 2 * w < N ? Wide(K) * w : P * M * (2 * w - N) + Wide(K) * (N - w);
+            out[i] = amplitude * carrier.at(0, Exact::ratio(at, under)) + offset;
         }
-        default:
-            break;
-        }
-    });
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 } // namespace kd7240fp

@@ -32,15 +32,16 @@ int indexOf(const int *values, int count, int value)
     return 0;
 }
 
-QDoubleSpinBox *valueBox(double low, double high, int decimals, const QString &suffix,
-    kd7010fp_typedNumber::Quantity quantity, double value, QWidget *parent)
+// The box of one of the modulation's values, holding m's.
+QDoubleSpinBox *valueBox(double Modulation::*field, double low, double high, const QString &suffix,
+    kd7010fp_typedNumber::Quantity quantity, const Modulation &m, QWidget *parent)
 {
     auto *box = new kd7010fp_clampDoubleSpinBox(parent);
-    box->setDecimals(decimals);
+    box->setDecimals(kd7240fp::modulationDecimals(field));
     box->setRange(low, high);
     box->setSuffix(suffix);
     box->setQuantity(quantity);
-    box->setValue(value);
+    box->setValue(kd7240fp::fitModulation(field, m.*field, low, high));
     return box;
 }
 
@@ -81,27 +82,27 @@ kd7240fp_modulationDialog::kd7240fp_modulationDialog(QWidget *parent, const QStr
     shapeBox->addItems({ tr("Sine"), tr("Square"), tr("Triangle"), tr("Ramp") });
     shapeBox->setCurrentIndex(indexOf(shapes, 4, m.shape));
     shapeBox->setAccessibleName(tr("Modulating shape"));
-    frequencyBox = valueBox(kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency,
-        kd7240fp::modulationDecimals, QStringLiteral(" Hz"), Q::Frequency, m.frequency, this);
+    frequencyBox = valueBox(&Modulation::frequency, kd7240fp::minModulationFrequency,
+        kd7240fp::maxModulationFrequency, QStringLiteral(" Hz"), Q::Frequency, m, this);
     frequencyBox->setAccessibleName(tr("Modulating frequency"));
-    depthBox = valueBox(0, kd7240fp::maxDepth, 1, QStringLiteral(" %"), Q::Percent, m.depth, this);
+    depthBox = valueBox(&Modulation::depth, 0, kd7240fp::maxDepth, QStringLiteral(" %"), Q::Percent, m, this);
     depthBox->setAccessibleName(tr("AM depth"));
     depthBox->setToolTip(tr("100 % swings from 0 to the full amplitude; 0 % plays half of it"));
-    deviationBox = valueBox(0, kd7240fp::maxDeviation, kd7240fp::modulationDecimals, QStringLiteral(" Hz"),
-        Q::Frequency, m.deviation, this);
+    deviationBox
+        = valueBox(&Modulation::deviation, 0, kd7240fp::maxDeviation, QStringLiteral(" Hz"), Q::Frequency, m, this);
     deviationBox->setAccessibleName(tr("FM deviation"));
-    phaseDeviationBox
-        = valueBox(0, kd7240fp::maxPhaseDeviation, 1, QStringLiteral("°"), Q::Angle, m.phaseDeviation, this);
+    phaseDeviationBox = valueBox(
+        &Modulation::phaseDeviation, 0, kd7240fp::maxPhaseDeviation, QStringLiteral("°"), Q::Angle, m, this);
     phaseDeviationBox->setAccessibleName(tr("PM deviation"));
-    hopBox = valueBox(kd7240fp::minHop, kd7240fp::maxHop, kd7240fp::modulationDecimals, QStringLiteral(" Hz"),
-        Q::Frequency, m.hop, this);
+    hopBox = valueBox(
+        &Modulation::hop, kd7240fp::minHop, kd7240fp::maxHop, QStringLiteral(" Hz"), Q::Frequency, m, this);
     hopBox->setAccessibleName(tr("FSK hop frequency"));
-    rateBox = valueBox(kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency,
-        kd7240fp::modulationDecimals, QStringLiteral(" Hz"), Q::Frequency, m.rate, this);
+    rateBox = valueBox(&Modulation::rate, kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency,
+        QStringLiteral(" Hz"), Q::Frequency, m, this);
     rateBox->setAccessibleName(tr("FSK rate"));
     rateBox->setToolTip(tr("How often per second the carrier hops to the hop frequency and back"));
-    dutyDeviationBox
-        = valueBox(0, kd7240fp::maxDutyDeviation, 1, QStringLiteral(" %"), Q::Percent, m.dutyDeviation, this);
+    dutyDeviationBox = valueBox(
+        &Modulation::dutyDeviation, 0, kd7240fp::maxDutyDeviation, QStringLiteral(" %"), Q::Percent, m, this);
     dutyDeviationBox->setAccessibleName(tr("PWM duty deviation"));
 
     problemLabel = new QLabel(this);

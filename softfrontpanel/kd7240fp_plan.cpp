@@ -18,13 +18,9 @@ constexpr double seamOverSteps = 2;
 
 int shapeSamples(const ChannelSettings &c) { return c.waveType == waveArbitrary ? int(c.shape.size()) : 0; }
 
-int dutyTenths(const ChannelSettings &c) { return int(std::lround(c.duty * 10)); }
-
 // The phase of a sine is computed exactly; the other waveforms and shapes
 // are drawn at phase 0 and rotated by whole samples.
 bool exactPhase(const ChannelSettings &c) { return c.waveType == waveSine; }
-
-constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
 
 // The buffer of one channel: `periods` periods in n samples, started at the
 // channel's phase (by `shift` samples where it is not exact), or its
@@ -34,6 +30,7 @@ SampleStats fillChannel(const ChannelSettings &c, int k, const Plan &plan, int s
 {
     const int n = plan.timing.nSam;
     const int periods = plan.periods;
+    const int tenths = dutyTenths(c.duty);
     SampleStats stats;
     if (plan.modulated && c.modulated()) {
         synthesizeModulated(plan.modulation, k + 1, c.waveType, c.duty, c.amplitude, c.offset, c.phase, out);
@@ -41,13 +38,20 @@ SampleStats fillChannel(const ChannelSettings &c, int k, const Plan &plan, int s
     }
     if (c.waveType == waveArbitrary) {
         stats = playShape(c.shape.data(), n, c.amplitude, c.offset, out);
+    } else if (plan.modulated) {
+        // Beside a modulation: its own period of S samples, as alone, over and over.
+        const int S = plan.modulation.samplesPerPeriod;
+        synthesizePeriod(c.waveType, S, c.amplitude, c.offset, tenths, c.phase, out);
+        for (int p = 1; p < periods; ++p)
+            std::copy(out, out + S, out + static_cast<long long>(p) * S);
+        stats = sampleStats(out, n, c.offset);
     } else {
         if (exactPhase(c))
             synthesizeSine(n, periods, c.phase * radiansPerDegree, c.amplitude, c.offset, out);
-        else if (periods == 1 && dutyTenths(c) == 500)
+        else if (periods == 1 && tenths == 500)
             synthesize(c.waveType, n, c.amplitude, c.offset, out);
         else
-            synthesizePeriods(c.waveType, n, periods, c.amplitude, c.offset, dutyTenths(c), out);
+            synthesizePeriods(c.waveType, n, periods, c.amplitude, c.offset, tenths, out);
         stats = sampleStats(out, n, c.offset);
     }
     if (shift != 0)
@@ -185,19 +189,22 @@ Plan planFor(const Settings &settings, const Limits &limits, const SampleRoom &r
     for (int k = 0; k < 2 && plan.timing.ok; ++k) {
         const ChannelSettings &c = settings.channel[k];
         const double perPeriod = double(n) / plan.periods;
-        // A modulated carrier is drawn at its phase exactly (PWM in whole samples).
-        plan.phaseExact[k] = exactPhase(c)
-            || (plan.modulated && c.modulated() && c.modulation.type != Modulation::PWM);
+        // A modulated carrier is the plain waveform, its phase too.
+        plan.phaseExact[k] = exactPhase(c);
         shift[k] = plan.phaseExact[k] ? 0 : phaseShift(c.phase, perPeriod) % n;
         plan.phasePlayed[k] = plan.phaseExact[k] ? c.phase : shift[k] * 360.0 / perPeriod;
-        // The square's high part is whole samples of the buffer.
-        plan.dutyHigh[k] = int(static_cast<long long>(n) * dutyTenths(c) / 1000);
+        // The square's high part is whole samples of the period drawn: the
+        // buffer, or each of a modulated buffer's periods of S samples.
+        const int drawn = plan.drawnSamples = plan.modulated ? plan.modulation.samplesPerPeriod : n;
+        plan.dutyHigh[k] = highSamples(drawn, dutyTenths(c.duty)) * (n / drawn);
+        plan.noHighSample[k] = c.waveType == waveSquare && plan.dutyHigh[k] == 0;
         // Beside a shape a standard waveform gets the shape's samples; a few
         // samples no longer draw it (a sine of two samples is a constant).
         plan.fewSamples[k]
             = plan.timing.fromShape && c.active() && c.waveType != waveArbitrary && n < exactMinSamplesPerPeriod;
     }
     plan.off = !plan.timing.ok || plan.exactMissed || plan.fewSamples[0] || plan.fewSamples[1]
+        || plan.noHighSample[0] || plan.noHighSample[1]
         || (!plan.exact && std::fabs(plan.timing.played - plan.frequency) > offTolerance * plan.frequency)
         || (plan.modulated && plan.modulation.moved);
 

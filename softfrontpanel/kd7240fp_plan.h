@@ -56,7 +56,7 @@ struct Plan
     bool fewSamples[2] = {};
     // The readout should stand out: the card plays something other than
     // what was asked (0.1 % off, an exact fit missed, a waveform drawn with
-    // few samples), or nothing at all.
+    // few samples, a square without a high sample), or nothing at all.
     bool off = false;
 
     bool active[2] = {};
@@ -72,6 +72,12 @@ struct Plan
     bool phaseExact[2] = {};
     // A square's high part as played: whole samples of timing.nSam.
     int dutyHigh[2] = {};
+    // The samples of the one period a standard waveform is drawn with: the
+    // buffer's, or a modulated buffer's S a carrier period.
+    int drawnSamples = 0;
+    // A square whose duty holds no whole sample of that period (5 % of ten
+    // samples): it would play a constant, so the readout says so.
+    bool noHighSample[2] = {};
 
     // With room given and a timing: one period of each active channel,
     // timing.nSam samples, within the room; null for a silent channel.

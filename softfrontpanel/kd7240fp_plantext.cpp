@@ -45,6 +45,12 @@ QString timingProblem(const Plan &plan)
 
 QString hertz(double value) { return decimalText(value, 'f', 2); }
 
+// How far a played value is from the one asked, in percent of it: "0.52".
+QString moveText(double played, double asked)
+{
+    return decimalText(std::fabs(played - asked) / asked * 100, 'g', 3);
+}
+
 // What one channel's modulation plays, short: "AM 50 % at 100.00 Hz".
 QString modulationWords(const ModulationTiming &m, int k)
 {
@@ -72,7 +78,7 @@ QString modulationProblem(const Plan &plan)
     const int k = std::max(m.problemChannel, 1);
     switch (m.problem) {
     case ModulationTiming::NoFrequency:
-        return tr("A modulated carrier plays 1 Hz to 100 kHz.");
+        return tr("A modulated carrier plays 1 Hz to %1.").arg(clockText(maxFrequency));
     case ModulationTiming::OutOfRange:
         return tr("Channel %1's modulation holds a value beyond its range.").arg(k);
     case ModulationTiming::NoStandardWave:
@@ -80,15 +86,19 @@ QString modulationProblem(const Plan &plan)
     case ModulationTiming::NotSquare:
         return tr("Channel %1: pulse-width modulation needs a square carrier.").arg(k);
     case ModulationTiming::DeviationTooWide:
-        return tr("Channel %1: the deviation takes the carrier to 0 Hz or beyond 100 kHz.").arg(k);
+        return tr("Channel %1: the deviation takes the carrier to 0 Hz or beyond %2.").arg(k).arg(clockText(maxFrequency));
     case ModulationTiming::TooFast:
-        return tr("Channel %1: the modulation swings the frequency beyond 100 kHz.").arg(k);
+        return tr("Channel %1: the signal reaches %2 with its sidebands; ten samples a period of it, with whole "
+                  "samples in each carrier period, need %3, and the card plays at most %4.")
+            .arg(k)
+            .arg(clockText(m.highest), clockText(m.rate), clockText(maxRate));
     case ModulationTiming::NoBuffer:
         return tr("Channel %1: not one carrier period fits with ten samples at the highest frequency.").arg(k);
     case ModulationTiming::HopOutOfRange:
         return tr("Channel %1: the hop would have to leave its range for every hop to end on a whole cycle.").arg(k);
     case ModulationTiming::DutyTooWide:
-        return tr("Channel %1: the duty's deviation leaves a pulse without a sample; the duty moves in steps of %2 %.")
+        return tr("Channel %1: the duty's deviation leaves a carrier period without a high or a low sample; the duty "
+                  "moves in steps of %2 %.")
             .arg(k)
             .arg(decimalText(m.channels[k - 1].pwmStep, 'f', 1));
     case ModulationTiming::NoCommonBuffer:
@@ -99,6 +109,49 @@ QString modulationProblem(const Plan &plan)
         break;
     }
     return tr("The modulation cannot be played.");
+}
+
+// "channel 1 plays no high sample", or empty.
+QString noHighSampleWords(const Plan &plan)
+{
+    if (plan.noHighSample[0] && plan.noHighSample[1])
+        return tr("channels 1 and 2 play no high sample");
+    for (int k = 0; k < 2; ++k)
+        if (plan.noHighSample[k])
+            return tr("channel %1 plays no high sample").arg(k + 1);
+    return QString();
+}
+
+QString readoutPlayed(const Plan &plan)
+{
+    if (plan.modulated && !plan.modulation.ok)
+        return tr("no modulated buffer fits");
+    if (plan.modulated) {
+        // What the first modulated channel plays (the tip tells both).
+        const ModulationTiming &m = plan.modulation;
+        const int k = m.channels[0].modulated ? 0 : 1;
+        return tr("%1\non %2 Hz, %3 samples").arg(modulationWords(m, k), hertz(m.frequency)).arg(m.samples);
+    }
+    if (!plan.timing.ok) {
+        switch (plan.timing.problem) {
+        case Timing::TooFast:
+            return tr("needs %1").arg(clockText(plan.timing.rate));
+        case Timing::LengthsDiffer:
+            return tr("shapes differ in length");
+        default:
+            return tr("no sample rate fits");
+        }
+    }
+    if (plan.exact) {
+        const QString ppm = decimalText(plan.errorPpm, 'f', 1);
+        return plan.periods == 1
+            ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played(plan), ppm).arg(plan.timing.nSam)
+            : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
+                  .arg(played(plan), ppm)
+                  .arg(plan.periods)
+                  .arg(plan.timing.nSam);
+    }
+    return tr("plays %1 Hz, %2 samples").arg(played(plan)).arg(plan.timing.nSam);
 }
 
 } // namespace
@@ -148,34 +201,12 @@ QString clockText(double rate)
 
 QString readoutText(const Plan &plan)
 {
-    if (plan.modulated && !plan.modulation.ok)
-        return tr("no modulated buffer fits");
-    if (plan.modulated) {
-        // What the first modulated channel plays (the tip tells both).
-        const ModulationTiming &m = plan.modulation;
-        const int k = m.channels[0].modulated ? 0 : 1;
-        return tr("%1\non %2 Hz, %3 samples").arg(modulationWords(m, k), hertz(m.frequency)).arg(m.samples);
-    }
-    if (!plan.timing.ok) {
-        switch (plan.timing.problem) {
-        case Timing::TooFast:
-            return tr("needs %1").arg(clockText(plan.timing.rate));
-        case Timing::LengthsDiffer:
-            return tr("shapes differ in length");
-        default:
-            return tr("no sample rate fits");
-        }
-    }
-    if (plan.exact) {
-        const QString ppm = decimalText(plan.errorPpm, 'f', 1);
-        return plan.periods == 1
-            ? tr("plays %1 Hz (%2 ppm),\n1 period in %3 samples").arg(played(plan), ppm).arg(plan.timing.nSam)
-            : tr("plays %1 Hz (%2 ppm),\n%3 periods in %4 samples")
-                  .arg(played(plan), ppm)
-                  .arg(plan.periods)
-                  .arg(plan.timing.nSam);
-    }
-    return tr("plays %1 Hz, %2 samples").arg(played(plan)).arg(plan.timing.nSam);
+    const QString text = readoutPlayed(plan);
+    const QString noHigh = noHighSampleWords(plan);
+    if (noHigh.isEmpty())
+        return text;
+    // On a line of its own, unless the readout has two already.
+    return text.contains(QLatin1Char('\n')) ? tr("%1; %2").arg(text, noHigh) : tr("%1;\n%2").arg(text, noHigh);
 }
 
 QString readoutTip(const Plan &plan)
@@ -198,7 +229,15 @@ QString readoutTip(const Plan &plan)
                                          .arg(k + 1)
                                          .arg(modulationWords(m, k))
                                          .arg(c.periods));
-            if (c.moved)
+            if (c.moved && c.played.type == Modulation::FSK)
+                tip << tr("The buffer closes only when a rate period holds whole cycles of the carrier and the hop's "
+                          "mean and the buffer whole rate periods, so channel %1 plays the hop %2 Hz (%3 % from %4 "
+                          "Hz) and the rate %5 Hz (%6 % from %7 Hz).")
+                           .arg(k + 1)
+                           .arg(decimalText(c.played.hop, 'f', 4), moveText(c.played.hop, c.asked.hop),
+                               hertz(c.asked.hop), decimalText(c.played.rate, 'f', 4),
+                               moveText(c.played.rate, c.asked.rate), hertz(c.asked.rate));
+            else if (c.moved)
                 tip << tr("No buffer of the card holds whole periods of both the carrier and the modulation as set, "
                           "so channel %1 plays the closest that one holds (%2 % off).")
                            .arg(k + 1)
@@ -206,10 +245,11 @@ QString readoutTip(const Plan &plan)
             if (c.played.type == Modulation::PWM)
                 tip << tr("The duty moves in steps of %1 %: a carrier period holds %2 samples.")
                            .arg(decimalText(c.pwmStep, 'f', 1))
-                           .arg(decimalText(m.samplesPerPeriod, 'f', 0));
+                           .arg(m.samplesPerPeriod);
         }
         if (plan.exactBesideModulation)
             tip << tr("Exact frequency does not apply beside a modulation: its buffer is exact already.");
+        tip << cautionText(plan);
         return sentences(tip);
     }
     if (!plan.timing.ok)
@@ -309,14 +349,22 @@ QString refusedReadout(const Plan &plan)
 
 QString cautionText(const Plan &plan)
 {
+    QStringList said;
     for (int k = 0; k < 2; ++k)
         if (plan.fewSamples[k])
-            return tr("Channel %1 draws its waveform with the shape's %2 samples per period; below %3 it no longer "
-                      "looks like one.")
-                .arg(k + 1)
-                .arg(plan.timing.nSam)
-                .arg(exactMinSamplesPerPeriod);
-    return QString();
+            said << tr("Channel %1 draws its waveform with the shape's %2 samples per period; below %3 it no longer "
+                       "looks like one.")
+                        .arg(k + 1)
+                        .arg(plan.timing.nSam)
+                        .arg(exactMinSamplesPerPeriod);
+    for (int k = 0; k < 2; ++k)
+        if (plan.noHighSample[k])
+            said << tr("Channel %1's square plays no high sample: its duty is less than one of the %2 samples a "
+                       "period, so it stays at its low level; %3 % or more plays a pulse.")
+                        .arg(k + 1)
+                        .arg(plan.drawnSamples)
+                        .arg(decimalText(std::ceil(1000.0 / plan.drawnSamples) / 10, 'f', 1));
+    return sentences(said);
 }
 
 QString sweepLabel(const Sweep &sweep, int frequency)

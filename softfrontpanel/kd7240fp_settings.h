@@ -24,9 +24,9 @@ constexpr int dutyDecimals = 1;
 constexpr double maxPhase = 359.99;
 constexpr double minDuty = 1;
 constexpr double maxDuty = 99;
-// The common frequency (whole hertz) and the cycles of a limited burst.
+// The common frequency (whole hertz; the highest, maxFrequency, is the
+// card's) and the cycles of a limited burst.
 constexpr int minFrequency = 1;
-constexpr int maxFrequency = 100000;
 constexpr int minCycles = 1;
 constexpr int maxCycles = 1024;
 // A sweep's start and stop frequencies: their decimals and lowest value

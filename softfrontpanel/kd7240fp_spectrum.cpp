@@ -59,6 +59,13 @@ Transform &transformFor(int n)
 
 } // namespace
 
+double roundingFloor(int n, double peak)
+{
+    constexpr double unit = 1.0 / 9007199254740992.0; // 2^-53
+    constexpr double sampleUnits = 8;
+    return n > 0 ? std::sqrt(2.0) * (sampleUnits + std::log2(double(n))) * unit * peak : 0;
+}
+
 void lineSpectrum(const double *samples, int n, double rate, Spectrum *spectrum)
 {
     spectrum->n = n;
@@ -66,8 +73,12 @@ void lineSpectrum(const double *samples, int n, double rate, Spectrum *spectrum)
     if (!samples || n < 1) {
         spectrum->rms.clear();
         spectrum->mean = 0;
+        spectrum->floor = 0;
         return;
     }
+    double lowest = 0, highest = 0;
+    sampleRange(samples, n, &lowest, &highest);
+    spectrum->floor = roundingFloor(n, std::max(std::fabs(lowest), std::fabs(highest)));
     Transform &t = transformFor(n);
     std::copy(samples, samples + n, t.in);
     fftw_execute(t.plan);
@@ -100,9 +111,11 @@ Analysis analyse(const Spectrum &spectrum, int fundamentalBin, int sidebandStep)
             named.frequency = spectrum.frequency(named.bin);
             named.rms = spectrum.rms[size_t(bin)];
             named.dbv = spectrum.level(named.bin);
+            named.rounding = spectrum.rounding(named.bin);
         }
         return named;
     };
+    a.floor = spectrum.floor;
     if (fundamentalBin < 1)
         return a;
     a.fundamental = line(fundamentalBin);
@@ -110,7 +123,7 @@ Analysis analyse(const Spectrum &spectrum, int fundamentalBin, int sidebandStep)
         return a;
     const auto relative = [&a](NamedLine &named) {
         if (named.present())
-            named.dbc = named.dbv - a.fundamental.dbv;
+            named.dbc = a.measurable() ? named.dbv - a.fundamental.dbv : NAN;
     };
     double sum = 0;
     for (int h = 2; h <= Analysis::lastHarmonic; ++h) {
@@ -118,7 +131,7 @@ Analysis analyse(const Spectrum &spectrum, int fundamentalBin, int sidebandStep)
         relative(a.harmonic[h]);
         sum += a.harmonic[h].rms * a.harmonic[h].rms;
     }
-    if (a.fundamental.rms > 0)
+    if (a.measurable() && a.fundamental.rms > 0)
         a.thd = std::sqrt(sum) / a.fundamental.rms;
     if (a.sidebandStep > 0)
         for (int j = 1; j <= Analysis::sidebandPairs; ++j) {

@@ -30,9 +30,6 @@ const QColor crossHairColour(0x40, 0x40, 0x40, 0xa0);
 
 // How far from the pointer, in pixels, a line's stem is sought.
 constexpr double reach = 6;
-// Lines this far below the fundamental are the rounding of the samples'
-// doubles (about 2^-53 of the largest), not the signal: the table says so.
-constexpr double roundingDbc = -300;
 // Below this share of the pixel columns in use, each stem's top is marked.
 constexpr int markedShare = 6;
 
@@ -465,21 +462,44 @@ void kd7240fp_spectrumView::fillTable()
 {
     const QLocale locale;
     const QString none = QStringLiteral("—");
-    const QString roundingTip = tr("As weak as the rounding of the samples' numbers: none in the signal");
     bool anySidebands = false;
     for (int k = 0; k < 2; ++k) {
         table->setColumnHidden(k, !active[k]);
         if (!active[k])
             continue;
         const kd7240fp::Analysis &a = analyses[k];
+        const QString floorText = tr("%1 dBV").arg(levelNumber(kd7240fp::dbv(a.floor), 0));
+        const QString roundingTip
+            = tr("Below the samples' rounding floor (%1): as weak as the rounding of their numbers, none in the signal")
+                  .arg(floorText);
+        // Said where a ratio to the fundamental would be one to rounding.
+        const QString noFundamentalTip
+            = a.fundamental.present() && a.fundamental.rounding
+            ? tr("The fundamental (a modulated signal's carrier) is below the samples' rounding floor (%1): there "
+                 "is no line to give a ratio to")
+                  .arg(floorText)
+            : tr("No fundamental to measure it against");
+        const QString floorDbc = tr("< %1 dBc").arg(levelNumber(std::ceil(a.floorDbc()), 0));
         const auto relative = [&](const kd7240fp::NamedLine &line) {
-            if (!line.present())
+            if (!line.present() || std::isnan(line.dbc))
                 return none;
             if (line.rms == 0)
                 return tr("exactly 0");
-            if (line.dbc < roundingDbc)
-                return tr("< %1 dBc").arg(levelNumber(roundingDbc, 0));
+            if (line.rounding)
+                return floorDbc;
             return tr("%1 dBc").arg(levelNumber(line.dbc, 1));
+        };
+        const auto lineTip = [&](const kd7240fp::NamedLine &line) {
+            if (!line.present())
+                return tr("Beyond the Nyquist frequency");
+            if (line.rms == 0)
+                return QString();
+            QString tip = tr("%1, %2 dBV").arg(frequencyText(line.frequency), levelNumber(line.dbv));
+            if (std::isnan(line.dbc))
+                tip += QStringLiteral("\n") + noFundamentalTip;
+            else if (line.rounding)
+                tip += QStringLiteral("\n") + roundingTip;
+            return tip;
         };
         const auto set = [&](int row, const QString &text, const QString &tip = QString()) {
             table->item(row, k)->setText(text);
@@ -489,22 +509,23 @@ void kd7240fp_spectrumView::fillTable()
         set(FundamentalRow, f.present() ? frequencyText(f.frequency) : none,
             f.present() ? tr("Line %1").arg(f.bin) : tr("Beyond the Nyquist frequency"));
         set(LevelRow, f.present() ? tr("%1 dBV").arg(levelNumber(f.dbv)) : none,
-            f.present() ? tr("%1 V RMS").arg(locale.toString(f.rms, 'g', 6)) : QString());
-        set(DcRow, tr("%1 V").arg(locale.toString(spectra[k].mean, 'g', 4)));
-        for (int h = 2; h <= kd7240fp::Analysis::lastHarmonic; ++h) {
-            const kd7240fp::NamedLine &line = a.harmonic[h];
-            set(FirstHarmonicRow + h - 2, relative(line),
-                !line.present()     ? tr("Beyond the Nyquist frequency")
-                    : line.rms == 0 ? QString()
-                                    : tr("%1, %2 dBV").arg(frequencyText(line.frequency), levelNumber(line.dbv))
-                        + (line.dbc < roundingDbc ? QStringLiteral("\n") + roundingTip : QString()));
-        }
+            !f.present()   ? QString()
+                : f.rounding ? tr("%1 V RMS").arg(locale.toString(f.rms, 'g', 6)) + QStringLiteral("\n") + roundingTip
+                             : tr("%1 V RMS").arg(locale.toString(f.rms, 'g', 6)));
+        // A mean as small as the rounding is none: 0 rather than -2e-18.
+        const kd7240fp::Spectrum &spectrum = spectra[k];
+        if (spectrum.lines() > 0 && spectrum.rounding(0))
+            set(DcRow, tr("0 V"), spectrum.mean == 0 ? QString() : roundingTip);
+        else
+            set(DcRow, tr("%1 V").arg(locale.toString(spectrum.mean, 'g', 4)));
+        for (int h = 2; h <= kd7240fp::Analysis::lastHarmonic; ++h)
+            set(FirstHarmonicRow + h - 2, relative(a.harmonic[h]), lineTip(a.harmonic[h]));
         if (std::isnan(a.thd))
-            set(ThdRow, none, tr("No fundamental to measure it against"));
+            set(ThdRow, none, noFundamentalTip);
         else if (a.thd == 0)
             set(ThdRow, tr("0 %"));
-        else if (a.thdDb() < roundingDbc)
-            set(ThdRow, tr("< %1 dB").arg(levelNumber(roundingDbc, 0)), roundingTip);
+        else if (a.thdRounding())
+            set(ThdRow, tr("< %1 dB").arg(levelNumber(std::ceil(a.floorDbc()), 0)), roundingTip);
         else
             set(ThdRow, tr("%1 %, %2 dB").arg(locale.toString(a.thdPercent(), 'g', 3), levelNumber(a.thdDb(), 1)),
                 tr("The RMS of harmonics 2 to 10 over the fundamental's"));
@@ -513,8 +534,7 @@ void kd7240fp_spectrumView::fillTable()
             for (const kd7240fp::NamedLine *line : { &a.lower[j], &a.upper[j] }) {
                 const int row = FirstSidebandRow + 2 * (j - 1) + (line == &a.upper[j] ? 1 : 0);
                 set(row, a.sidebandStep > 0 ? relative(*line) : none,
-                    line->present() ? tr("%1, %2 dBV").arg(frequencyText(line->frequency), levelNumber(line->dbv))
-                                    : QString());
+                    line->present() ? lineTip(*line) : QString());
             }
     }
     for (int row = FirstSidebandRow; row < RowCount; ++row)
@@ -601,7 +621,7 @@ void kd7240fp_spectrumView::pointAt(const QPointF &viewPosition)
     QString text;
     if (s.rms[size_t(best)] == 0)
         text = tr("%1: exactly 0").arg(where);
-    else if (fundamental.present() && fundamental.rms > 0)
+    else if (analyses[bestChannel].measurable() && fundamental.rms > 0)
         text = tr("%1: %2 dBV, %3 dBc").arg(where, levelNumber(level), levelNumber(level - fundamental.dbv));
     else
         text = tr("%1: %2 dBV").arg(where, levelNumber(level));

@@ -255,6 +255,16 @@ void synthesizeSquare(int n, double amplitude, double offset, int high, double *
         out[i] = down;
 }
 
+void synthesizePeriod(int type, int n, double amplitude, double offset, int dutyTenths, double phaseDegrees, double *out)
+{
+    if (type == waveSine)
+        synthesizeSine(n, 1, phaseDegrees * radiansPerDegree, amplitude, offset, out);
+    else if (type == waveSquare)
+        synthesizeSquare(n, amplitude, offset, highSamples(n, dutyTenths), out);
+    else
+        synthesize(type, n, amplitude, offset, out);
+}
+
 // Exact frequency, duty and phase.
 
 namespace {
@@ -382,7 +392,7 @@ void synthesizePeriods(int type, int N, int k, double amplitude, double offset, 
         return;
     const auto onePeriod = [&](double *to) {
         if (type == waveSquare)
-            synthesizeSquare(N, amplitude, offset, int(static_cast<long long>(N) * dutyTenths / 1000), to);
+            synthesizeSquare(N, amplitude, offset, highSamples(N, dutyTenths), to);
         else
             synthesize(type, N, amplitude, offset, to);
     };

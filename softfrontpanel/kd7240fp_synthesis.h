@@ -7,6 +7,7 @@
 #ifndef KD7240FP_SYNTHESIS_H
 #define KD7240FP_SYNTHESIS_H
 
+#include <cmath>
 #include <vector>
 
 namespace kd7240fp {
@@ -50,6 +51,12 @@ Timing timingFor(int freq, int shapeSamples1 = 0, int shapeSamples2 = 0);
 
 // The card's fastest sample rate.
 constexpr double maxRate = 1e6;
+// Fewer samples than this per period would no longer draw a waveform: the
+// least a standard waveform gets, and what Exact frequency and modulation
+// keep at the highest frequency they play.
+constexpr int exactMinSamplesPerPeriod = 10;
+// The highest frequency the card plays: ten samples a period at its fastest rate.
+constexpr int maxFrequency = int(maxRate) / exactMinSamplesPerPeriod;
 // The most samples a shape's period may hold at `freq` Hz: its rate,
 // freq x samples, stays within maxRate.
 inline int mostShapeSamples(int freq) { return freq > 0 ? int(maxRate / freq) : 0; }
@@ -90,12 +97,26 @@ void synthesize(int type, int n, double amplitude, double offset, double *out);
 // (amplitude + offset) and the rest low. synthesize() draws high = n / 2.
 void synthesizeSquare(int n, double amplitude, double offset, int high, double *out);
 
+// A square's duty (percent) as it is played: whole tenths of a percent.
+inline int dutyTenths(double dutyPercent) { return int(std::lround(dutyPercent * 10)); }
+// The high samples of a square period of n samples at that duty: whole
+// samples, rounded down (500 gives synthesize()'s n / 2). At 5 % a period of
+// ten samples has none.
+inline int highSamples(int n, int dutyTenths) { return int(static_cast<long long>(n) * dutyTenths / 1000); }
+
+constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
+
+// One period of n samples of a standard waveform as a channel plays it
+// alone: a sine started at `phaseDegrees` exactly, a square high for its
+// first highSamples(n, dutyTenths) samples, a saw or triangle as
+// synthesize() draws it. All but the sine start at phase 0: the caller moves
+// them by whole samples (phaseShift). An unknown type writes nothing.
+void synthesizePeriod(int type, int n, double amplitude, double offset, int dutyTenths, double phaseDegrees, double *out);
+
 // --- Exact frequency, duty and phase ---
 
 // The most samples a buffer holds.
 constexpr int exactMaxSamples = maxSamples;
-// Fewer samples than this per period would no longer draw the waveform.
-constexpr int exactMinSamplesPerPeriod = 10;
 // A played frequency further than this share from the one asked for is
 // off: said in the readout, and for Exact frequency reported as missed.
 constexpr double offTolerance = 0.001;

@@ -16,6 +16,7 @@
 
 #include "kd7010fp_app.h"
 #include "kd7010fp_fcenteraddressfc.h"
+#include "kd7010fp_quitsignal.h"
 #include "kd7010fp_splashlabel.h"
 #include "kd7240_fc.h"
 #include "kd7240fp_app.h"
@@ -69,13 +70,17 @@ static Options answerCommandLine(int argc, char *argv[])
     const QCommandLineOption start(QStringLiteral("start"),
         QStringLiteral("Presses Start once the card is connected and the settings are applied."));
     const QCommandLineOption remote(QStringLiteral("remote"),
-        QStringLiteral("Answers SCPI commands on TCP port 5025 of this computer (remote control) for this run. Whoever "
-                       "reaches the port controls the card's outputs."));
+        QStringLiteral("Answers SCPI commands (remote control) for this run: on TCP port 5025 of this computer (VISA "
+                       "resource TCPIP0::host::5025::SOCKET) and over VXI-11 (TCPIP0::host::inst0::INSTR, found "
+                       "through rpcbind, which must be running). Whoever reaches the ports controls the card's "
+                       "outputs."));
     const QCommandLineOption remotePort(QStringLiteral("remote-port"),
         QStringLiteral("Remote control on TCP port PORT instead of 5025."), QStringLiteral("PORT"));
     const QCommandLineOption remoteAddress(QStringLiteral("remote-address"),
         QStringLiteral("Remote control listens at ADDRESS (for example 0.0.0.0: every network of this computer) "
-                       "instead of 127.0.0.1 and ::1 alone."),
+                       "instead of 127.0.0.1 and ::1 alone, and is announced there with DNS-SD (_scpi-raw._tcp, "
+                       "_vxi-11._tcp) when avahi-daemon runs. Anyone on that network can then drive the outputs: "
+                       "use it on a lab network you trust."),
         QStringLiteral("ADDRESS"));
     parser.addOption(setup);
     parser.addOption(noRestore);
@@ -191,6 +196,8 @@ int main(int argc, char *argv[])
         return options.exitStatus;
 
     QApplication app(argc, argv);
+    // kill and Ctrl+C leave as closing does: rpcbind and Avahi are told.
+    kd7010fp_quitSignal quitSignal;
     kd7240_fc card;
 
     QPixmap splashImage = drawnSplash();

@@ -47,6 +47,8 @@ double thdOfSquare(int n)
 
 } // namespace
 
+Q_DECLARE_METATYPE(kd7240fp::Modulation)
+
 class tst_spectrum : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,8 @@ private slots:
     void asDefined();
     void squareThd_data();
     void squareThd();
+    void sidebands_data();
+    void sidebands();
     void viewReads_data();
     void viewReads();
 };
@@ -169,6 +173,45 @@ void tst_spectrum::squareThd()
     QVERIFY(std::fabs(a.fundamental.dbv - db(squareLine(n, 1, amplitude))) < 1e-9);
 }
 
+// AM of a cosine carrier of K periods by a cosine of M, depth d, in n
+// samples: lines at K (the carrier, amplitude 1) and K +- M (d / 2 each),
+// nothing at K +- 2M and K +- 3M but rounding. With no carrier at all, its
+// line is only the rounding of the samples: no ratio to it is given.
+void tst_spectrum::sidebands_data()
+{
+    QTest::addColumn<double>("carrier"); // its amplitude, 0 or 1
+    QTest::addColumn<double>("depth");
+    QTest::addColumn<double>("first"); // dBc of the sidebands +-1
+    QTest::newRow("AM 50 %: -12 dBc a side") << 1.0 << 0.5 << db(0.25);
+    QTest::newRow("no carrier: no ratios") << 0.0 << 1.0 << double(NAN);
+}
+
+void tst_spectrum::sidebands()
+{
+    QFETCH(double, carrier);
+    QFETCH(double, depth);
+    QFETCH(double, first);
+    const int n = 1000, K = 50, M = 7;
+    std::vector<double> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        s[size_t(i)] = (carrier + depth * std::cos(2 * pi * M * i / n)) * std::cos(2 * pi * K * i / n);
+    kd7240fp::Spectrum spectrum;
+    kd7240fp::lineSpectrum(s.data(), n, rate, &spectrum);
+    const kd7240fp::Analysis a = kd7240fp::analyse(spectrum, K, M);
+    for (int j = 1; j <= 3; ++j) {
+        QCOMPARE(a.lower[j].bin, K - j * M);
+        QCOMPARE(a.upper[j].bin, K + j * M);
+    }
+    if (std::isnan(first)) {
+        QVERIFY(std::isnan(a.thd));
+        QVERIFY(std::isnan(a.upper[1].dbc) && std::isnan(a.lower[1].dbc) && std::isnan(a.harmonic[2].dbc));
+        return;
+    }
+    QVERIFY2(std::fabs(a.lower[1].dbc - first) < 1e-9 && std::fabs(a.upper[1].dbc - first) < 1e-9,
+        qPrintable(QStringLiteral("%1, %2 dBc").arg(a.lower[1].dbc).arg(a.upper[1].dbc)));
+    QVERIFY(a.lower[2].dbc < -200 && a.upper[3].dbc < -200);
+}
+
 // The Preview tab's spectrum of a plan: computed once shown, from the whole
 // buffer; its table's fundamental and THD; the cross-hair on the
 // fundamental, then on the 3rd harmonic once the axis zooms to it.
@@ -180,11 +223,21 @@ void tst_spectrum::viewReads_data()
     QTest::addColumn<QString>("fundamentalAt"); // the fundamental's frequency
     QTest::addColumn<double>("rms"); // the fundamental's, volts
     QTest::addColumn<double>("thd"); // NaN: below the rounding of the samples
-    // 2 V: a square of 1000 samples, a sine.
+    QTest::addColumn<kd7240fp::Modulation>("modulation");
+    QTest::addColumn<QString>("sideband"); // the first upper sideband's row, empty: none shown
+    // 2 V: a square of 1000 samples, a sine; its DC is rounding, and reads 0.
+    const kd7240fp::Modulation none;
     QTest::newRow("square, 1 kHz") << 2 << 1000 << false << QStringLiteral("1 kHz") << squareLine(1000, 1, 2)
-                                   << thdOfSquare(1000);
+                                   << thdOfSquare(1000) << none << QString();
     QTest::newRow("sine, exactly 3 Hz: three periods")
-        << 1 << 3 << true << QStringLiteral("3 Hz") << std::sqrt(2.0) << double(NAN);
+        << 1 << 3 << true << QStringLiteral("3 Hz") << std::sqrt(2.0) << double(NAN) << none << QString();
+    // AM of 100 % by 1.5 kHz: a carrier of half the amplitude, a sideband of
+    // half the carrier's 1.5 kHz away on either side (the buffer holds 20
+    // carrier periods and 3 of the modulation).
+    QTest::newRow("AM 100 % by 1.5 kHz on 10 kHz")
+        << 1 << 10000 << false << QStringLiteral("10 kHz") << 1 / std::sqrt(2.0) << double(NAN)
+        << kd7240fp::Modulation { kd7240fp::Modulation::AM, kd7240fp::waveSine, 1500, 100 }
+        << QLocale().toString(db(0.5), 'f', 1) + QStringLiteral(" dBc");
 }
 
 void tst_spectrum::viewReads()
@@ -195,7 +248,10 @@ void tst_spectrum::viewReads()
     QFETCH(QString, fundamentalAt);
     QFETCH(double, rms);
     QFETCH(double, thd);
+    QFETCH(kd7240fp::Modulation, modulation);
+    QFETCH(QString, sideband);
     kd7240fp::Settings settings;
+    settings.channel[0].modulation = modulation;
     settings.channel[0].waveType = waveType;
     settings.channel[0].amplitude = 2;
     settings.common.frequency = frequency;
@@ -231,10 +287,17 @@ void tst_spectrum::viewReads()
     const QString level = locale.toString(fundamental, 'f', 2);
     QCOMPARE(view->table->item(kd7240fp_spectrumView::FundamentalRow, 0)->text(), fundamentalAt);
     QCOMPARE(view->table->item(kd7240fp_spectrumView::LevelRow, 0)->text(), level + QStringLiteral(" dBV"));
-    QCOMPARE(view->table->item(kd7240fp_spectrumView::ThdRow, 0)->text(),
-        std::isnan(thd)
-            ? QStringLiteral("< %1 dB").arg(locale.toString(-300.0, 'f', 0))
-            : QStringLiteral("%1 %, %2 dB").arg(locale.toString(100 * thd, 'g', 3), locale.toString(db(thd), 'f', 1)));
+    const QString thdText = view->table->item(kd7240fp_spectrumView::ThdRow, 0)->text();
+    if (std::isnan(thd))
+        QVERIFY2(thdText.startsWith(QStringLiteral("< ")) && thdText.endsWith(QStringLiteral(" dB")), qPrintable(thdText));
+    else
+        QCOMPARE(thdText,
+            QStringLiteral("%1 %, %2 dB").arg(locale.toString(100 * thd, 'g', 3), locale.toString(db(thd), 'f', 1)));
+    QCOMPARE(view->table->item(kd7240fp_spectrumView::DcRow, 0)->text(), QStringLiteral("0 V"));
+    const int sidebandRow = kd7240fp_spectrumView::FirstSidebandRow + 1;
+    QCOMPARE(view->table->isRowHidden(sidebandRow), sideband.isEmpty());
+    if (!sideband.isEmpty())
+        QCOMPARE(view->table->item(sidebandRow, 0)->text(), sideband);
 
     // Onto the fundamental's stem, below its top.
     QTest::qWait(50);
