@@ -39,6 +39,10 @@ kd7240fp_remote::kd7240fp_remote(kd7240fp_model *model, std::function<QByteArray
         showClient();
     });
     connect(vxi11, &kd7010fp_vxi11Server::clientsChanged, this, &kd7240fp_remote::showClient);
+    // A triggered burst has played its cycles: lines waiting at *WAI or
+    // *OPC? go on, on either transport.
+    connect(instrument, &kd7240fp_instrument::operationComplete, server, &kd7010fp_scpiServer::resume);
+    connect(instrument, &kd7240fp_instrument::operationComplete, vxi11, &kd7010fp_vxi11Server::resume);
     connect(dnssd, &kd7010fp_dnssd::changed, this, [this] {
         dnssdProblem = dnssd->errorString().isEmpty() ? QString() : tr("DNS-SD needs avahi-daemon: %1").arg(dnssd->errorString());
         showClient();

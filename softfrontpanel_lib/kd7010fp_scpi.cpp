@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 namespace kd7010fp_scpi {
 
@@ -129,6 +130,7 @@ const char *errorText(int code)
     case -222: return "Data out of range";
     case -223: return "Too much data";
     case -224: return "Illegal parameter value";
+    case -225: return "Out of memory";
     case -240: return "Hardware error";
     case -241: return "Hardware missing";
     case -250: return "Mass storage error";
@@ -886,8 +888,19 @@ int Parser::readParameter(const char *line, qsizetype &pos, qsizetype end)
             return -120;
         // from_chars takes a minus but no plus, and no locale.
         const auto r = std::from_chars(line + (c == '-' ? pos : digits), line + end, p.number);
-        if (r.ec != std::errc())
+        if (r.ec == std::errc::result_out_of_range) {
+            // Beyond what a double holds: as far out as it goes (1E400 is
+            // clipped to the range like any large number), or 0 for a
+            // number too small (1E-400, 0.000…1).
+            const QByteArrayView text(line + digits, r.ptr - (line + digits));
+            const qsizetype e = std::max(text.indexOf('e'), text.indexOf('E'));
+            const bool tiny = e >= 0 ? text.at(e + 1) == '-' : text.startsWith('0') || text.startsWith('.');
+            p.number = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+            if (c == '-')
+                p.number = -p.number;
+        } else if (r.ec != std::errc()) {
             return -120;
+        }
         pos = r.ptr - line;
         if (pos < end && (line[pos] == '.' || isDigit(line[pos])))
             return -120;

@@ -35,6 +35,18 @@ def binary(header, values, datatype, big_endian):
     return lambda inst: inst.write_binary_values(header, values, datatype=datatype, is_big_endian=big_endian)
 
 
+TIMED = {}
+
+
+def timed(command):
+    """A query whose answer's wait is noted."""
+    def run(inst):
+        t0 = time.monotonic()
+        inst.query(command)
+        TIMED["waited"] = time.monotonic() - t0
+    return run
+
+
 # (what, commands (text or a call on the instrument), what must hold)
 ROWS = [
     ("output on generates", ["FUNC SIN;FREQ 2500;VOLT 2;VOLT:OFFS 0", "OUTP ON"], {"channel": 1, "cycles": 0}),
@@ -52,6 +64,9 @@ ROWS = [
     ("burst of 5 set while idle", ["OUTP OFF", "FUNC SIN;BURS:STAT ON;NCYC 5", "OUTP ON"], {"cycles": 5}),
     ("bad header", ["FREQ:BOGUS 1"], {"error": -113}),
     ("value beyond the card", ["VOLT:OFFS 1000"], {"error": -222}),
+    # 50 cycles at 100 Hz: *OPC? answers once the triggered burst has played them.
+    ("*OPC? waits for a triggered burst", ["*CLS;:OUTP OFF", "FUNC SIN;FREQ 100;:TRIG:SOUR BUS;:BURS:STAT ON;NCYC 50",
+                                            "OUTP ON", timed("*TRG;*OPC?")], {"waited": 0.45}),
     ("a DC level goes to 0 V with its output", ["*CLS;:OUTP OFF", "FUNC DC;VOLT:OFFS 3", "OUTP ON", "OUTP OFF"],
      {"dacs": [(3.0, 0.0), (0.0, 0.0)]}),
 ]
@@ -68,6 +83,9 @@ def check(want, generate, writes, error):
         return f"error queue says {error}"
     if "error" in want:
         return None
+    if "waited" in want:
+        got = TIMED.get("waited", 0)
+        return None if got >= want["waited"] else f"*OPC? answered after {got:.3f} s"
     if "dacs" in want:
         dacs = [(w["args"]["ch1"], w["args"]["ch2"]) for w in writes]
         return None if dacs == want["dacs"] else f"dacs: wanted {want['dacs']}, the card was written {dacs}"

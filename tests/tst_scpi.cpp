@@ -108,8 +108,8 @@ void tst_Scpi::execute_data()
         << QByteArray("f1=1000000 v1=1 ") << QByteArray("-222,\"Data out of range; value clipped to 1000000\";+0,\"No error\"\n") << QByteArray();
     QTest::newRow("phase wraps") << QByteArrayList { "PHAS 450", "PHAS -90 DEG", "PHAS 359.995" }
         << QByteArray("p1=90 p1=270 p1=359.99 ") << QByteArray() << QByteArray("-222");
-    QTest::newRow("numbers") << QByteArrayList { "FREQ +2e3", "FREQ .5e1", "FREQ #HFF", "FREQ #q17", "FREQ #B101", "FREQ 1.2.3", "FREQ ABC", "FREQ 'abc'", "FREQ 1e999", "FREQ #HFG", "FREQ -", "FREQ #H" }
-        << QByteArray("f1=2000 f1=5 f1=255 f1=15 f1=5 ") << QByteArray() << QByteArray("-120 -104 -104 -120 -120 -120 -120");
+    QTest::newRow("numbers") << QByteArrayList { "FREQ +2e3", "FREQ .5e1", "FREQ #HFF", "FREQ #q17", "FREQ #B101", "FREQ 1.2.3", "FREQ ABC", "FREQ 'abc'", "FREQ 1e999", "FREQ 1E-400", "FREQ #HFG", "FREQ -", "FREQ #H" }
+        << QByteArray("f1=2000 f1=5 f1=255 f1=15 f1=5 f1=1000000 f1=1 ") << QByteArray() << QByteArray("-120 -104 -104 -222 -222 -120 -120 -120");
     QTest::newRow("integers and booleans") << QByteArrayList { "BURS:NCYC 10.4", "BURS:NCYC 0.6", "BURS:NCYC MAX", "OUTP 0.5", "BURS:NCYC 2000", "OUTP MAYBE", "OUTP 'ON'", "OUTP 1V" }
         << QByteArray("n0=10 n0=1 n0=1024 out1=1 n0=1024 ") << QByteArray() << QByteArray("-222 -224 -104 -138");
     QTest::newRow("choices") << QByteArrayList { "FUNC SQU", "FUNC:SHAP ramp", "FUNC sinusoid", "FUNC SINUS", "FUNC 1" }
