@@ -491,7 +491,8 @@ bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
     return true;
 }
 
-bool kd7240fp_instrument::changeModulation(Call &call, const std::function<void(Modulation &)> &edit)
+bool kd7240fp_instrument::changeModulation(
+    Call &call, const std::function<void(Modulation &)> &edit, double Modulation::*sentField, double sent)
 {
     const int k = channelOf(call);
     Settings s = model->settings();
@@ -500,7 +501,8 @@ bool kd7240fp_instrument::changeModulation(Call &call, const std::function<void(
     edit(set);
     if (!apply(call, s))
         return false;
-    // A value this command set that the buffer moved is said.
+    // A value this command set that plays otherwise (the box's decimals, a
+    // buffer that moved it) is said.
     static const struct
     {
         double Modulation::*field;
@@ -512,7 +514,9 @@ bool kd7240fp_instrument::changeModulation(Call &call, const std::function<void(
         { &Modulation::dutyDeviation, "duty deviation", "%" } };
     const Modulation played = playedModulation(k);
     for (const auto &v : values)
-        if (set.*v.field != before.*v.field)
+        if (v.field == sentField)
+            sayPlayed(call, v.what, sent, played.*v.field, 3, v.unit);
+        else if (set.*v.field != before.*v.field)
             sayPlayed(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
     return true;
 }
@@ -527,9 +531,9 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
         return [this, field, unit, range](Call &c) {
             double v;
             if (c.expect(1) && c.number(0, unit, range, &v))
-                changeModulation(c, [&](Modulation &m) {
-                    m.*field = kd7240fp::fitModulation(field, v, range.minimum, range.maximum);
-                });
+                changeModulation(
+                    c, [&](Modulation &m) { m.*field = kd7240fp::fitModulation(field, v, range.minimum, range.maximum); },
+                    field, v);
         };
     };
     // What plays: a frequency, rate or hop the buffer moved.

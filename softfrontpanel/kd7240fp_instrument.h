@@ -63,7 +63,10 @@ private:
     // A pattern made from parts, kept for as long as the parser takes it in.
     const char *pattern(const QByteArray &text) { return patterns.emplace_back(text).constData(); }
     // Changes channel `k`'s modulation by `edit`; a client's change as any.
-    bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit);
+    // `sentField`, when given, is the field the client sent `sent` for:
+    // what plays instead of it (the box's decimals, the buffer) is said.
+    bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit,
+        double kd7240fp::Modulation::*sentField = nullptr, double sent = 0);
     // Takes `settings` as a client's change: a conflict with the card's
     // generation is -221 and nothing is taken; what the card cannot play
     // is said. True when taken.

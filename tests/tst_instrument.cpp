@@ -211,6 +211,11 @@ void tst_instrument::lines_data()
                "SYST:ERR?;:AM:STAT?" } << ""
         << QByteArray("-241,\"Hardware missing; this card has no modulation input\";1\n") << start << 2.25
         << "frequency=10000 amplitude1=1 offset1=1.5 wave1=1 stop=0 dac1=0 generating=1";
+    // The dialog's depth box has one decimal: what plays is said.
+    QTest::newRow("a modulation value the box rounds is said")
+        << QByteArrayList { "FREQ 10000;:FUNC SIN;:AM:STAT ON;DEPT 50.55", "SYST:ERR?;:AM:DEPT?" } << ""
+        << QByteArray("-222,\"Data out of range; depth played 50.6 %\";+5.06000000000000E+01\n") << QStringList()
+        << none << QString();
     QTest::newRow("undefined header, channel 3")
         << QByteArrayList { "FREQUENCE 5", "SOUR3:FREQ 5", "SYST:ERR?;ERR?" } << ""
         << QByteArray("-113,\"Undefined header\";-114,\"Header suffix out of range\"\n") << QStringList() << none
