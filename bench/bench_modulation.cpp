@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 
+#include "benchgui.h"
 #include "benchsupport.h"
 #include "kd7240fp_modulation.h"
 

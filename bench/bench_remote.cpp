@@ -34,6 +34,7 @@
 #include "kd7240fp_comset.h"
 #include "kd7240fp_instrument.h"
 #include "kd7240fp_remote.h"
+#include "kd7240fp_remotecontrol.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ int main(int argc, char *argv[])
         std::printf("bench_remote: %s\n", qPrintable(problem));
         return 0;
     }
-    kd7240fp_instrument &instrument = *panel.remote->instrument;
+    kd7240fp_instrument &instrument = *panel.remote->control->instrument;
 
     // --- Round trips: the panel's server against a bare echo server ---
     QTcpServer echo;

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QLabel>
 
+#include "benchgui.h"
 #include "benchsupport.h"
 #include "kd7240fp_synthesis.h"
 

@@ -18,6 +18,7 @@
 #include "kd7010fp_vxi11server.h"
 #include "kd7240fp_app.h"
 #include "kd7240fp_remote.h"
+#include "kd7240fp_remotecontrol.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ int main(int argc, char *argv[])
         std::printf("bench_vxi11: %s\n", qPrintable(problem));
         return 0;
     }
-    if (!panel.remote->vxi11->isListening()
+    if (!panel.remote->control->vxi11->isListening()
         || !run(QStringLiteral("rpcinfo"), { QStringLiteral("-p"), QStringLiteral("127.0.0.1") }).contains(" 395183 ")) {
         std::printf("bench_vxi11: skipped: VXI-11 is not registered (is rpcbind running?)\n");
         return 0;

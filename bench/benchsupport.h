@@ -2,8 +2,7 @@
 #ifndef BENCHSUPPORT_H
 #define BENCHSUPPORT_H
 
-#include <QApplication>
-#include <QLabel>
+#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -31,19 +30,6 @@ inline double bestMs(const std::function<void()> &fn, int rounds = 30)
         best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
     return best;
-}
-
-// The GUI started as the panel starts it, once the QApplication exists: a
-// window shown and drawn. Code that ran before it may leave the processor's
-// vector state dirty, which is what the benchmarks timed before and after
-// it look for.
-inline void drawAWindow()
-{
-    QLabel window(QStringLiteral("the GUI has started"));
-    window.show();
-    for (int k = 0; k < 5; ++k)
-        QApplication::processEvents();
-    window.grab();
 }
 
 // This process's resident memory in MB.

@@ -1,9 +1,10 @@
-// Setup files as the operator saves and opens them: the file dialogs, which
-// start in the folder used last (kept beside the address history), and the
-// settings the panel closed with (Last.kd7240). What went wrong or was
-// changed comes back in the operator's words; the window shows it.
-#ifndef KD7240FP_SETUPLOADER_H
-#define KD7240FP_SETUPLOADER_H
+// Setup files as the panel reads and writes them, and the settings it closed
+// with (Last.kd7240 beside the address history): values beyond what the
+// card's boxes offer are fitted, and what went wrong or was changed comes
+// back in the operator's words. No dialogs here: the window asks for the
+// files (kd7240fp_setupLoader), a remote client names them.
+#ifndef KD7240FP_SETUPFILES_H
+#define KD7240FP_SETUPFILES_H
 
 #include <QCoreApplication>
 #include <QString>
@@ -12,22 +13,13 @@
 #include "kd7240fp_range.h"
 #include "kd7240fp_settings.h"
 
-class QWidget;
-
-class kd7240fp_setupLoader
+class kd7240fp_setupFiles
 {
-    Q_DECLARE_TR_FUNCTIONS(kd7240fp_setupLoader)
+    Q_DECLARE_TR_FUNCTIONS(kd7240fp_setupFiles)
 
 public:
-    // Asks where to save a setup; empty when the operator cancels. A name
-    // typed without ".kd7240" gets it, and the file dialog asks before
-    // replacing that file; `replaceUnasked` is set when it exists and the
-    // dialog could not ask (a desktop's own dialog that adds no suffix).
-    static QString askSavePath(QWidget *parent, bool *replaceUnasked);
     // Writes `settings` to `path`; what went wrong, or empty.
     static QString save(const QString &path, const kd7240fp::Settings &settings);
-    // Asks for a setup to open; empty when the operator cancels.
-    static QString askOpen(QWidget *parent);
 
     struct Opened
     {

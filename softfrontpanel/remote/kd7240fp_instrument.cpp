@@ -9,11 +9,11 @@
 #include <cstring>
 #include <iterator>
 
-#include "kd7010fp_fcenteraddress.h"
+#include "kd7010fp_settingsfile.h"
 #include "kd7010fp_typednumber.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_setup.h"
-#include "kd7240fp_setuploader.h"
+#include "kd7240fp_setupfiles.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_synthesis.h"
 
@@ -189,7 +189,7 @@ void kd7240fp_instrument::burstEnded()
 
 QString kd7240fp_instrument::setupsFolder()
 {
-    return QFileInfo(kd7010fp_fcEnterAddress::settingsFilePath()).dir().filePath(QStringLiteral("Setups"));
+    return kd7010fp_settingsFile::beside(QStringLiteral("Setups"));
 }
 
 QString kd7240fp_instrument::setupPath(Call &call)
@@ -1132,7 +1132,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return void(c.error(-221, stopFirst));
                 if (!QFileInfo::exists(path))
                     return void(c.error(-256, ascii(QFileInfo(path).fileName())));
-                const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
+                const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
                 if (!opened.settings)
                     return void(c.error(-250, ascii(opened.problem)));
                 if (!opened.changes.isEmpty())

@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "kd7010fp_app.h"
+#include "kd7010fp_settingsfile.h"
 #include "kd7010fp_fcenteraddressfc.h"
 #include "kd7010fp_genfc.h"
 #include "kd7010fp_icons.h"
@@ -226,22 +227,12 @@ kd7010fp_fcEnterAddress::kd7010fp_fcEnterAddress(kd7010fp_genFC *card)
 
 QString kd7010fp_fcEnterAddress::settingsFilePath()
 {
-    const QString profile = qEnvironmentVariable("ALLUSERSPROFILE");
-#ifdef Q_OS_WIN
-    const QString base = profile.isEmpty() ? QStringLiteral("c:\\vxipnp") : profile;
-    return base + QStringLiteral("\\Keldor\\DefaultInstrDescr.ini");
-#else
-    // Never a file named with backslashes in the current folder.
-    const QString base
-        = profile.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) : profile;
-    return QDir(base).filePath(QStringLiteral("Keldor/DefaultInstrDescr.ini"));
-#endif
+    return kd7010fp_settingsFile::path();
 }
 
 bool kd7010fp_fcEnterAddress::settingsFileOpenable(const QString &path)
 {
-    const QFileInfo info(path);
-    return !info.exists() || info.isFile();
+    return kd7010fp_settingsFile::openable(path);
 }
 
 void kd7010fp_fcEnterAddress::showEvent(QShowEvent *event)

@@ -2,22 +2,22 @@
 
 #include <QSettings>
 
-#include "kd7010fp_fcenteraddress.h"
+#include "kd7010fp_settingsfile.h"
 
 namespace kd7240fp {
 
 QVariant remembered(const QString &key)
 {
-    const QString path = kd7010fp_fcEnterAddress::settingsFilePath();
-    if (!kd7010fp_fcEnterAddress::settingsFileOpenable(path))
+    const QString path = kd7010fp_settingsFile::path();
+    if (!kd7010fp_settingsFile::openable(path))
         return QVariant();
     return QSettings(path, QSettings::IniFormat).value(key);
 }
 
 void remember(const QString &key, const QVariant &value)
 {
-    const QString path = kd7010fp_fcEnterAddress::settingsFilePath();
-    if (kd7010fp_fcEnterAddress::settingsFileOpenable(path))
+    const QString path = kd7010fp_settingsFile::path();
+    if (kd7010fp_settingsFile::openable(path))
         QSettings(path, QSettings::IniFormat).setValue(key, value);
 }
 

@@ -1,6 +1,5 @@
 #include "kd7010fp_scpiserver.h"
 
-#include <QApplication>
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QTcpServer>
@@ -58,8 +57,8 @@ kd7010fp_scpiServer::kd7010fp_scpiServer(kd7010fp_scpi::Parser *parser, QObject 
     , m_parser(parser)
     , m_chunk(64 << 10, Qt::Uninitialized)
 {
-    m_modalPoll.setInterval(50);
-    connect(&m_modalPoll, &QTimer::timeout, this, &kd7010fp_scpiServer::serve);
+    m_holdPoll.setInterval(50);
+    connect(&m_holdPoll, &QTimer::timeout, this, &kd7010fp_scpiServer::serve);
     m_waitForRoom.setSingleShot(true);
     m_waitForRoom.setInterval(waitForRoomMs);
     connect(&m_waitForRoom, &QTimer::timeout, this, [this] { accept(true); });
@@ -136,7 +135,7 @@ void kd7010fp_scpiServer::closeClients()
         drop(client.get());
     if (!m_serving)
         removeGone();
-    m_modalPoll.stop();
+    m_holdPoll.stop();
     if (any)
         emit clientsChanged();
 }
@@ -205,11 +204,6 @@ void kd7010fp_scpiServer::admit(QTcpSocket *socket)
     emit clientsChanged();
 }
 
-bool kd7010fp_scpiServer::modalOpen()
-{
-    return qobject_cast<QApplication *>(QCoreApplication::instance()) && QApplication::activeModalWidget();
-}
-
 void kd7010fp_scpiServer::serve()
 {
     // A command's own event loop brings readyRead again: the loop below
@@ -218,12 +212,12 @@ void kd7010fp_scpiServer::serve()
         m_again = true;
         return;
     }
-    if (modalOpen()) {
+    if (held()) {
         if (!m_clients.empty())
-            m_modalPoll.start();
+            m_holdPoll.start();
         return;
     }
-    m_modalPoll.stop();
+    m_holdPoll.stop();
     {
         const QScopedValueRollback<bool> serving(m_serving, true);
         bool busy = true;
@@ -233,8 +227,8 @@ void kd7010fp_scpiServer::serve()
             for (size_t i = 0; i < m_clients.size(); ++i)
                 if (!m_clients[i]->gone)
                     busy = serveOne(*m_clients[i]) || busy;
-            if (modalOpen()) {
-                m_modalPoll.start();
+            if (held()) {
+                m_holdPoll.start();
                 break;
             }
         }
@@ -291,7 +285,7 @@ bool kd7010fp_scpiServer::serveOne(Client &client)
     }
     // One message at a time from each client in turn.
     int asked = 0;
-    client.conversation.run([&asked] { return asked++ > 0 || modalOpen(); });
+    client.conversation.run([this, &asked] { return asked++ > 0 || held(); });
     did = did || asked > 1;
     QByteArray &output = client.conversation.output();
     if (!output.isEmpty()) {

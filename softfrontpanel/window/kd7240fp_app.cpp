@@ -36,6 +36,7 @@
 #include "kd7240fp_preview.h"
 #include "kd7240fp_remote.h"
 #include "kd7240fp_remembered.h"
+#include "kd7240fp_setupfiles.h"
 #include "kd7240fp_setuploader.h"
 #include "kd7240fp_shapefile.h"
 #include "kd7240fp_shapeloader.h"
@@ -577,7 +578,7 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
     model->change(s, kd7240fp_model::Window);
 }
 
-QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupLoader::lastPath(); }
+QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupFiles::lastPath(); }
 
 
 void kd7240fp_App::saveSetup()
@@ -592,7 +593,7 @@ void kd7240fp_App::saveSetup()
                { tr("&Yes"), tr("&No") }, 1, 1)
             != 0)
         return;
-    const QString error = kd7240fp_setupLoader::save(path, settings());
+    const QString error = kd7240fp_setupFiles::save(path, settings());
     if (!error.isEmpty())
         warningMessage(error);
 }
@@ -606,7 +607,7 @@ void kd7240fp_App::openSetup()
 
 bool kd7240fp_App::openSetupFile(const QString &path)
 {
-    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
+    const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
     if (!opened.settings) {
         warningMessage(opened.problem);
         return false;
@@ -619,7 +620,7 @@ bool kd7240fp_App::openSetupFile(const QString &path)
 
 bool kd7240fp_App::takeUpSetup(const QString &path)
 {
-    const kd7240fp_setupLoader::Opened opened = kd7240fp_setupLoader::open(path, model->range());
+    const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
     if (!opened.settings) {
         // Named by its whole path: the short name says little on a command line.
         const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -633,7 +634,7 @@ bool kd7240fp_App::takeUpSetup(const QString &path)
 
 void kd7240fp_App::restoreLastSetup()
 {
-    const kd7240fp_setupLoader::Opened last = kd7240fp_setupLoader::openLast(model->range());
+    const kd7240fp_setupFiles::Opened last = kd7240fp_setupFiles::openLast(model->range());
     if (last.settings)
         applySettings(*last.settings);
     if (!last.problem.isEmpty())
@@ -646,7 +647,7 @@ void kd7240fp_App::setUnattended(bool on) { notices.setUnattended(on); }
 
 void kd7240fp_App::showNotices() { notices.show(); }
 
-QString kd7240fp_App::saveLastSetup() { return kd7240fp_setupLoader::saveLast(settings()); }
+QString kd7240fp_App::saveLastSetup() { return kd7240fp_setupFiles::saveLast(settings()); }
 
 void kd7240fp_App::closeEvent(QCloseEvent *event)
 {
@@ -712,7 +713,7 @@ void kd7240fp_App::changeCardAsked()
     readCard();
     showIdentity();
     QString changes;
-    kd7240fp_setupLoader::fitToCard(kept, model->range(),
+    kd7240fp_setupFiles::fitToCard(kept, model->range(),
         tr("The settings hold values beyond this card's output range; they were changed:"), &changes);
     applySettings(kept);
     if (!changes.isEmpty())

@@ -6,10 +6,10 @@
 // them speak to the one parser, so they share one error queue and one status
 // byte, as the clients of one bench instrument do. Whole messages run one at
 // a time, taken in turn from the clients that have one; half a line never
-// runs. While any modal window is open nothing is run, so a message box's
-// own event loop never runs a remote command; running resumes when it
-// closes. A line waiting at *WAI or *OPC? holds its own client alone, until
-// resume() is called.
+// runs. While the hold says so nothing is run: the window holds remote
+// commands while it shows a modal box, so a box's own event loop never runs
+// one; running resumes when it closes. A line waiting at *WAI or *OPC?
+// holds its own client alone, until resume() is called.
 //
 // A connection whose first line is a web browser's (an HTTP request line or
 // header) is closed unread: a web page the operator has open could otherwise
@@ -37,6 +37,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,6 +60,10 @@ public:
     // Serves `parser`'s commands (not owned; it outlives the server).
     explicit kd7010fp_scpiServer(kd7010fp_scpi::Parser *parser, QObject *parent = nullptr);
     ~kd7010fp_scpiServer() override;
+
+    // While `hold` says so, no command runs (none by default); the server
+    // looks again every 50 ms while it holds.
+    void setHold(std::function<bool()> hold) { m_hold = std::move(hold); }
 
     // Listens on `addresses`, by default 127.0.0.1 and ::1 (a host without
     // IPv6 is served on the first alone); port 0 takes a free port. On
@@ -105,17 +110,18 @@ private:
     void drop(Client *client);
     // Forgets the clients dropped; true when there were any.
     bool removeGone();
-    static bool modalOpen();
+    bool held() const { return m_hold && m_hold(); }
 
     kd7010fp_scpi::Parser *m_parser;
     QList<QTcpServer *> m_servers;
     std::vector<std::unique_ptr<Client>> m_clients;
     QByteArray m_chunk;
-    QTimer m_modalPoll;
+    QTimer m_holdPoll;
     QTimer m_waitForRoom;
     bool m_serving = false;
     bool m_again = false; // asked to serve while serving
     QString m_error;
+    std::function<bool()> m_hold;
 };
 
 #endif

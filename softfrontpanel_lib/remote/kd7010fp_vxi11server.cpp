@@ -1,6 +1,6 @@
 #include "kd7010fp_vxi11server.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QScopedValueRollback>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -32,11 +32,6 @@ struct kd7010fp_vxi11Server::Connection
 };
 
 namespace {
-
-bool modalOpen()
-{
-    return qobject_cast<QApplication *>(QCoreApplication::instance()) && QApplication::activeModalWidget();
-}
 
 // A call refused with `error`, in the shape of the procedure's results.
 QByteArray refusal(quint32 procedure, quint32 xid, qint32 error)
@@ -182,12 +177,12 @@ void kd7010fp_vxi11Server::accept(QTcpServer *server, bool abortChannel)
 
 bool kd7010fp_vxi11Server::held() const
 {
-    return modalOpen();
+    return m_hold && m_hold();
 }
 
 void kd7010fp_vxi11Server::runLinks()
 {
-    const auto hold = [] { return modalOpen(); };
+    const auto hold = [this] { return held(); };
     for (const auto &[id, link] : m_links)
         if (link->conversation.output().size() < replyLimit && !hold())
             link->conversation.run(hold);

@@ -17,8 +17,8 @@
 //
 // Calls are answered on Qt's event loop: a call that must wait holds its
 // connection's later calls (each client waits for its reply anyway) while
-// the others go on. Nothing runs while a modal window is open, as on the
-// socket. Memory stays bounded: a record beyond recordLimit closes its
+// the others go on. Nothing runs while the hold says so (the window shows a
+// modal box), as on the socket. Memory stays bounded: a record beyond recordLimit closes its
 // connection, a connection's calls are read one record at a time, a link's
 // replies stop running while more than replyLimit of them wait unread, and
 // connections and links are counted.
@@ -37,6 +37,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -63,6 +64,10 @@ public:
     // Serves `parser`'s commands (not owned; it outlives the server).
     explicit kd7010fp_vxi11Server(kd7010fp_scpi::Parser *parser, QObject *parent = nullptr);
     ~kd7010fp_vxi11Server() override;
+
+    // While `hold` says so, no command runs (none by default); the server
+    // looks again every 50 ms while it holds.
+    void setHold(std::function<bool()> hold) { m_hold = std::move(hold); }
 
     // Listens on `addresses` (by default 127.0.0.1 and ::1), the core
     // channel and the abort channel each on a free port. On failure nothing
@@ -126,6 +131,7 @@ private:
     bool m_serving = false;
     bool m_again = false;
     QString m_error;
+    std::function<bool()> m_hold;
 };
 
 #endif
