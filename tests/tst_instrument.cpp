@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
+#include <QTcpSocket>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -16,6 +18,7 @@
 #include "kd7240fp_comset.h"
 #include "kd7010fp_scpi.h"
 #include "kd7240fp_instrument.h"
+#include "kd7240fp_remote.h"
 #include "modalscript.h"
 #include "panelfixture.h"
 
@@ -104,6 +107,7 @@ private slots:
     void lines_data();
     void lines();
     void remoteAndLocalAgree();
+    void nothingRunsUnderTheOperatorsBox();
 
 private:
     kd7240_fc card;
@@ -440,6 +444,31 @@ void tst_instrument::remoteAndLocalAgree()
     QCOMPARE(panel->commonSettings->frequencyBox->value(), 2000);
     QCOMPARE(panel->chan1->amplitudeBox->value(), 1.5);
     panel->startButton->click();
+}
+
+// A client's command waits while the operator answers a box: the box's own
+// event loop never runs it, and it runs once the box is closed.
+void tst_instrument::nothingRunsUnderTheOperatorsBox()
+{
+    auto panel = openPanel(&card, "panel_vxi.json", QStringLiteral("Auto Find"));
+    QVERIFY(panel);
+    QString error;
+    QVERIFY2(panel->startRemote(0, {}, &error), qPrintable(error));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, panel->remote->port());
+    QVERIFY(client.waitForConnected(5000));
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Box"), QStringLiteral("Open"));
+    int whileOpen = -1;
+    QTimer::singleShot(0, &box, [&] {
+        client.write("FREQ 2000\n");
+        QTimer::singleShot(300, &box, [&] {
+            whileOpen = panel->commonSettings->frequencyBox->value();
+            box.done(0);
+        });
+    });
+    box.exec();
+    QCOMPARE(whileOpen, 1000);
+    QTRY_COMPARE(panel->commonSettings->frequencyBox->value(), 2000);
 }
 
 QTEST_MAIN(tst_instrument)
