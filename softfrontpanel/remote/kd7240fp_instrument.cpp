@@ -11,6 +11,9 @@
 
 #include "kd7010fp_settingsfile.h"
 #include "kd7010fp_typednumber.h"
+#include "kd7240fp_clientchange.h"
+#include "kd7240fp_clienttext.h"
+#include "kd7240fp_played.h"
 #include "kd7240fp_plantext.h"
 #include "kd7240fp_setup.h"
 #include "kd7240fp_setupfiles.h"
@@ -20,15 +23,15 @@
 using namespace kd7010fp_scpi;
 using kd7240fp::Modulation;
 using kd7240fp::Settings;
+using kd7240fp_clientChange::apply;
+using kd7240fp_clientChange::channelOf;
+using kd7240fp_clientChange::remote;
+using kd7240fp_clientText::ascii;
 
 namespace {
 
-constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
-// What a generating card cannot take: SCPI's settings conflict.
-const char *const stopFirst = "stop generation first";
-// Without a card (demo mode, or one lost) nothing is played, measured or
-// written: said as SCPI's hardware missing, and *IDN? says so too.
-const char *const noCard = "no card connected";
+// Without a card (demo mode, or one lost) *IDN? says so, as every command
+// that would play, measure or write does.
 const char *const noCardIdentity = "Keldor Instruments,7240 (no card connected),0,0";
 
 // The functions in the order FUNCtion names them.
@@ -39,40 +42,6 @@ const char *const functionNames[] = { "SIN", "SQU", "RAMP", "TRI", "ARB", "DC" }
 // Whether the channel plays a sweep: its function is its shape, made from one.
 bool sweeping(const kd7240fp::ChannelSettings &c) { return c.function() == kd7240fp::waveArbitrary && c.sweep.isSweep(); }
 
-// SCPI's own numbers: plain C digits, whatever the operator's locale.
-QByteArray plain(double value) { return QByteArray::number(value, 'g', 12); }
-
-// A value as the queue says it: C digits, at most `places` decimals.
-QByteArray decimals(double value, int places)
-{
-    QByteArray text = QByteArray::number(value, 'f', places);
-    if (text.contains('.')) {
-        while (text.endsWith('0'))
-            text.chop(1);
-        if (text.endsWith('.'))
-            text.chop(1);
-    }
-    return text == "-0" ? QByteArray("0") : text;
-}
-
-// A value taken, but not as it was sent: clipped to the card's range by the
-// parser, or brought to what the card can play. Either way -222, with what
-// plays.
-constexpr int adjusted = -222;
-
-// Says what plays in place of the value a client sent, unless it is that
-// value to `places` decimals: "<what> played <value> <unit>", and `more`.
-void sayPlayed(Call &call, const QByteArray &what, double sent, double played, int places, const QByteArray &unit,
-    const QByteArray &more = {})
-{
-    if (std::fabs(played - sent) < 0.5 * std::pow(10.0, -places))
-        return;
-    call.status().error(adjusted, what + " played " + decimals(played, places) + ' ' + unit + more);
-}
-
-// The frequency the readout shows: to the hundredth of a hertz.
-double hundredths(double hz) { return std::round(hz * 100) / 100; }
-
 const Range frequencyRange { kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000 };
 const Range phaseRange { 0, kd7240fp::maxPhase, 0, 360 };
 const Range dutyRange { kd7240fp::minDuty, kd7240fp::maxDuty, 50 };
@@ -80,31 +49,6 @@ const Range cyclesRange { kd7240fp::minCycles, kd7240fp::maxCycles, 1 };
 const Range sweepTimeRange { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 };
 const Range sweepStartRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 };
 const Range sweepStopRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 };
-
-// A text as the queue says it: ASCII, the panel's few other signs spelt out.
-QByteArray ascii(const QString &text)
-{
-    QString plainText = text;
-    plainText.replace(QChar(0x00B1), QLatin1String("+-"))
-        .replace(QChar(0x00B0), QLatin1String(" deg"))
-        .replace(QChar(0x2192), QLatin1String("->"))
-        .replace(QChar(0x2212), QLatin1Char('-'))
-        .replace(QChar(0x00B5), QLatin1Char('u'))
-        .replace(QChar(0x00A0), QLatin1Char(' '))
-        .replace(QChar(0x2026), QLatin1String("..."));
-    QByteArray bytes = plainText.toLatin1();
-    for (char &c : bytes)
-        if (uchar(c) > 0x7e)
-            c = '?';
-    return bytes;
-}
-
-// A text of the plan's, as a client hears it: made with the C locale.
-QByteArray scpiText(const std::function<QString()> &make)
-{
-    const kd7240fp::CLocaleTexts c;
-    return ascii(make());
-}
 
 QByteArray shapeName(const QByteArray &typed) { return typed.trimmed().toUpper(); }
 
@@ -207,22 +151,6 @@ QString kd7240fp_instrument::setupPath(Call &call)
     return path;
 }
 
-bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
-{
-    switch (model->change(settings, remote)) {
-    case kd7240fp_model::Applied:
-        return true;
-    case kd7240fp_model::Locked:
-        return call.error(-221, stopFirst);
-    case kd7240fp_model::NotSent:
-        return call.error(-221, "not sent: " + scpiText([this] { return kd7240fp::problemText(model->notTaken()); }));
-    case kd7240fp_model::NotStopped:
-    case kd7240fp_model::Stopped:
-        break; // the driver's failure is queued already
-    }
-    return false;
-}
-
 bool kd7240fp_instrument::outputOn(int k) const
 {
     return model->generator()->channelActive(k) || model->levelHeld(k);
@@ -260,7 +188,7 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
     kd7240fp::ChannelSettings &c = s.channel[k];
     if (function == c.function())
         return true;
-    if (function == kd7240fp::waveDc && !hardwareThere(call))
+    if (function == kd7240fp::waveDc && !kd7240fp_clientChange::hardwareThere(call, model))
         return false;
     if (function == kd7240fp::waveArbitrary && c.shape.empty())
         return call.error(-221, "no shape chosen; send one with DATA:ARBitrary and choose it with FUNCtion:ARBitrary");
@@ -274,7 +202,7 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
     };
     if ((c.function() == kd7240fp::waveDc) == (function == kd7240fp::waveDc)) {
         choose(c);
-        return apply(call, s);
+        return apply(call, model, s);
     }
     // Between a waveform and the DC level, which reach the output by other
     // paths (the generated samples, the DAC): an output that is on is turned
@@ -284,7 +212,7 @@ bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
         return false;
     s = model->settings();
     choose(s.channel[k]);
-    return apply(call, s) && (!on || setOutput(call, k, true));
+    return apply(call, model, s) && (!on || setOutput(call, k, true));
 }
 
 bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
@@ -294,24 +222,24 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
     if (on) {
         if (outputOn(k))
             return true;
-        if (!hardwareThere(call))
+        if (!kd7240fp_clientChange::hardwareThere(call, model))
             return false;
         if (c.function() == kd7240fp::waveDc) {
             if (model->running())
-                return call.error(-221, stopFirst);
+                return call.error(-221, kd7240fp_clientChange::stopFirst);
             return model->holdLevel(k, true, remote);
         }
         c.waveType = c.function();
         if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
             return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
         const Settings before = model->settings();
-        if (!apply(call, s))
+        if (!apply(call, model, s))
             return false;
         if (model->running())
             return true;
         // What the card cannot play is not started, and the output stays off.
         if (!model->plan().playable()) {
-            call.status().error(-221, scpiText([this] { return kd7240fp::problemText(model->plan()); }));
+            call.status().error(-221, kd7240fp_clientText::ofPlan([this] { return kd7240fp::problemText(model->plan()); }));
             model->change(before, remote);
             return false;
         }
@@ -328,7 +256,7 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
             return false; // the card refused to stop: said in the queue
     }
     // Nor does its DAC hold anything, a DC level or the operator's value.
-    return apply(call, s) && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
+    return apply(call, model, s) && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
 }
 
 bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double offset)
@@ -341,7 +269,7 @@ bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double
     // decimals (what that makes of them the caller says).
     const double most = kd7240fp::mostAmplitude(c.offset, range.offsets, range.maxAmplitude);
     c.amplitude = std::min(kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude), most);
-    return apply(call, s);
+    return apply(call, model, s);
 }
 
 bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
@@ -363,8 +291,8 @@ bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
     switch (kd7240fp::sweepProblem(sweep, shape)) {
     case kd7240fp::SweepProblem::TooFewAtTop:
         return call.error(-221,
-            "the sweep reaches " + plain(top) + " Hz; at " + QByteArray::number(frequency)
-                + " Hz it may reach " + plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
+            "the sweep reaches " + kd7240fp_clientText::plain(top) + " Hz; at " + QByteArray::number(frequency)
+                + " Hz it may reach " + kd7240fp_clientText::plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
                 + " Hz: lower FREQuency:STOP or raise the frequency");
     case kd7240fp::SweepProblem::ZeroButRounding:
         return call.error(-221, "every sample is 0 but for rounding: the samples fall on whole cycles of the sweep");
@@ -412,7 +340,7 @@ void kd7240fp_instrument::changeSweep(Call &call, int k, const std::function<voi
         c.sweepWhenOn = { c.sweep.start, c.sweep.stop, c.sweep.logarithmic, 0 };
     edit(c.sweepWhenOn);
     if (!playing || makeSweep(call, s, k))
-        apply(call, s);
+        apply(call, model, s);
 }
 
 bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
@@ -499,7 +427,7 @@ bool kd7240fp_instrument::changeModulation(
     const Modulation before = s.channel[k].modulation;
     Modulation &set = s.channel[k].modulation;
     edit(set);
-    if (!apply(call, s))
+    if (!apply(call, model, s))
         return false;
     // A value this command set that plays otherwise (the box's decimals, a
     // buffer that moved it) is said.
@@ -512,12 +440,12 @@ bool kd7240fp_instrument::changeModulation(
         { &Modulation::deviation, "deviation", "Hz" }, { &Modulation::phaseDeviation, "deviation", "deg" },
         { &Modulation::hop, "hop frequency", "Hz" }, { &Modulation::rate, "rate", "Hz" },
         { &Modulation::dutyDeviation, "duty deviation", "%" } };
-    const Modulation played = playedModulation(k);
+    const Modulation played = kd7240fp_played::modulation(model, k);
     for (const auto &v : values)
         if (v.field == sentField)
-            sayPlayed(call, v.what, sent, played.*v.field, 3, v.unit);
+            kd7240fp_played::say(call, v.what, sent, played.*v.field, 3, v.unit);
         else if (set.*v.field != before.*v.field)
-            sayPlayed(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
+            kd7240fp_played::say(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
     return true;
 }
 
@@ -540,7 +468,7 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
     const auto query = [this](double Modulation::*field, Range range) {
         return [this, field, range](Call &c) {
             if (c.expectQuery(range))
-                c.reply(playedModulation(channelOf(c)).*field);
+                c.reply(kd7240fp_played::modulation(model, channelOf(c)).*field);
         };
     };
     const Range frequencyRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 };
@@ -643,76 +571,9 @@ Range kd7240fp_instrument::offsetRange(int k) const
     return { low, high, std::clamp(range.defaultOffset, low, high) };
 }
 
-double kd7240fp_instrument::playedFrequency() const
-{
-    const kd7240fp::Plan &plan = model->plan();
-    return plan.timing.ok ? hundredths(plan.timing.played) : model->settings().common.frequency;
-}
-
-double kd7240fp_instrument::playedPhase(int k) const
-{
-    // A sine's phase is exact; the others move by whole samples, as they
-    // would for a channel whose output is off once it is on.
-    const kd7240fp::Plan &plan = model->plan();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    if (!plan.timing.ok || (!c.active() && c.function() == kd7240fp::waveSine))
-        return c.phase;
-    return plan.phasePlayed[k];
-}
-
-double kd7240fp_instrument::playedDuty(int k) const
-{
-    // A square's high part is whole samples of its period.
-    const kd7240fp::Plan &plan = model->plan();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    if (c.function() != kd7240fp::waveSquare || c.modulated() || !plan.timing.ok)
-        return c.duty;
-    return 100.0 * plan.dutyHigh[k] / plan.timing.nSam;
-}
-
-Modulation kd7240fp_instrument::playedModulation(int k) const
-{
-    // A channel whose output is off, as it will play once it is on.
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    const bool on = c.active();
-    if (!on)
-        c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveNone : c.function();
-    if (!c.modulated())
-        return c.modulation;
-    const kd7240fp::Plan plan = on ? model->plan() : kd7240fp::planFor(s, model->generator()->limits());
-    const kd7240fp::ModulationTiming &timing = plan.modulation;
-    return plan.modulated && timing.ok && timing.channels[k].modulated ? timing.channels[k].played : c.modulation;
-}
-
-void kd7240fp_instrument::sayFrequency(Call &call, double sent)
-{
-    const kd7240fp::Plan &plan = model->plan();
-    if (!plan.timing.ok)
-        return;
-    // Where whole periods in a longer buffer would play what was asked, say so.
-    QByteArray exactly;
-    if (!plan.exact && !plan.timing.fromShape && !plan.modulated) {
-        Settings s = model->settings();
-        s.common.exactFrequency = true;
-        const kd7240fp::Plan exact = kd7240fp::planFor(s, model->generator()->limits());
-        if (exact.exact && hundredths(exact.timing.played) != hundredths(plan.timing.played))
-            exactly = "; FREQ:EXAC ON plays " + decimals(hundredths(exact.timing.played), 2) + " Hz";
-    }
-    sayPlayed(call, "frequency", sent, plan.timing.played, 2, "Hz", exactly);
-}
-
-bool kd7240fp_instrument::hardwareThere(Call &call)
-{
-    if (model->generator()->withCard())
-        return true;
-    call.status().error(-241, noCard);
-    return false;
-}
-
 void kd7240fp_instrument::trigger(Call &call)
 {
-    if (!hardwareThere(call))
+    if (!kd7240fp_clientChange::hardwareThere(call, model))
         return;
     model->trigger(remote);
     // A limited burst that waited for it plays its cycles now.
@@ -753,7 +614,7 @@ std::vector<Row> kd7240fp_instrument::rows()
             [this](Call &c) {
                 if (!c.expect(0))
                     return;
-                const bool done = hardwareThere(c) && model->calibrate(remote);
+                const bool done = kd7240fp_clientChange::hardwareThere(c, model) && model->calibrate(remote);
                 c.reply(done ? 0 : 1);
             } },
 
@@ -782,10 +643,10 @@ std::vector<Row> kd7240fp_instrument::rows()
                 for (int k = 0; k < 2; ++k)
                     if (!remakeSweep(c, s, k))
                         return;
-                if (apply(c, s))
-                    sayFrequency(c, hz);
+                if (apply(c, model, s))
+                    kd7240fp_played::sayFrequency(c, model, hz);
             } },
-        { "[SOURce#]:FREQuency?", [this](Call &c) { if (c.expectQuery(frequencyRange)) c.reply(playedFrequency()); } },
+        { "[SOURce#]:FREQuency?", [this](Call &c) { if (c.expectQuery(frequencyRange)) c.reply(kd7240fp_played::frequency(model)); } },
         { "[SOURce#]:FREQuency:EXACt",
             [this, settings](Call &c) {
                 bool on;
@@ -793,7 +654,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return;
                 Settings s = settings();
                 s.common.exactFrequency = on;
-                apply(c, s);
+                apply(c, model, s);
             } },
         { "[SOURce#]:FREQuency:EXACt?", [settings](Call &c) { if (c.expect(0)) c.replyBool(settings().common.exactFrequency); } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]",
@@ -803,7 +664,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 double value;
                 if (c.expect(1) && c.number(0, Unit::Volt, amplitudeRange(k), &value)
                     && setVoltage(c, k, value / unit, settings().channel[k].offset))
-                    sayPlayed(c, "amplitude", value, settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
+                    kd7240fp_played::say(c, "amplitude", value, settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?",
             [this, settings](Call &c) {
@@ -824,7 +685,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 double offset;
                 if (c.expect(1) && c.number(0, Unit::Volt, offsetRange(k), &offset)
                     && setVoltage(c, k, settings().channel[k].amplitude, offset))
-                    sayPlayed(c, "offset", offset, settings().channel[k].offset, 2, "V");
+                    kd7240fp_played::say(c, "offset", offset, settings().channel[k].offset, 2, "V");
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?",
             [this, settings](Call &c) {
@@ -841,7 +702,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (c.expect(1) && c.number(0, Unit::Volt, Range { low, model->range().offsets.high, low }, &high)
                     && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
                     const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    sayPlayed(c, "high level", high, now.offset + now.amplitude, 2, "V");
+                    kd7240fp_played::say(c, "high level", high, now.offset + now.amplitude, 2, "V");
                 }
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?",
@@ -860,7 +721,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (c.expect(1) && c.number(0, Unit::Volt, Range { model->range().offsets.low, high, high }, &low)
                     && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
                     const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    sayPlayed(c, "low level", low, now.offset - now.amplitude, 2, "V");
+                    kd7240fp_played::say(c, "low level", low, now.offset - now.amplitude, 2, "V");
                 }
             } },
         { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?",
@@ -878,10 +739,10 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const int k = channelOf(c);
                 Settings s = settings();
                 s.channel[k].phase = kd7010fp_typedNumber::fitToBox(degrees, kd7240fp::phaseDecimals, 0, kd7240fp::maxPhase, true);
-                if (apply(c, s))
-                    sayPlayed(c, "phase", degrees, playedPhase(k), 2, "deg");
+                if (apply(c, model, s))
+                    kd7240fp_played::say(c, "phase", degrees, kd7240fp_played::phase(model, k), 2, "deg");
             } },
-        { "[SOURce#]:PHASe?", [this](Call &c) { if (c.expectQuery(phaseRange)) c.reply(playedPhase(channelOf(c))); } },
+        { "[SOURce#]:PHASe?", [this](Call &c) { if (c.expectQuery(phaseRange)) c.reply(kd7240fp_played::phase(model, channelOf(c))); } },
         { "[SOURce#]:FUNCtion:SQUare:DCYCle",
             [this, settings](Call &c) {
                 double duty;
@@ -890,10 +751,10 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const int k = channelOf(c);
                 Settings s = settings();
                 s.channel[k].duty = kd7010fp_typedNumber::fitToBox(duty, kd7240fp::dutyDecimals, kd7240fp::minDuty, kd7240fp::maxDuty);
-                if (apply(c, s))
-                    sayPlayed(c, "duty", duty, playedDuty(k), 2, "%");
+                if (apply(c, model, s))
+                    kd7240fp_played::say(c, "duty", duty, kd7240fp_played::duty(model, k), 2, "%");
             } },
-        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [this](Call &c) { if (c.expectQuery(dutyRange)) c.reply(playedDuty(channelOf(c))); } },
+        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [this](Call &c) { if (c.expectQuery(dutyRange)) c.reply(kd7240fp_played::duty(model, channelOf(c))); } },
 
         // --- Outputs: generation starts with the first and stops with the last ---
         { "OUTPut#[:STATe]",
@@ -916,7 +777,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return;
                 Settings s = settings();
                 s.common.stopIndex = on ? 1 : 0;
-                apply(c, s);
+                apply(c, model, s);
             } },
         { "[SOURce#]:BURSt:STATe?", [settings](Call &c) { if (c.expect(0)) c.replyBool(settings().common.stopIndex != 0); } },
         { "[SOURce#]:BURSt:NCYCles",
@@ -932,7 +793,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                         return;
                     s.common.cycles = cycles;
                 }
-                apply(c, s);
+                apply(c, model, s);
             } },
         { "[SOURce#]:BURSt:NCYCles?",
             [settings](Call &c) {
@@ -953,7 +814,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return;
                 Settings s = settings();
                 s.common.startIndex = which == 0 ? 0 : 1;
-                if (apply(c, s))
+                if (apply(c, model, s))
                     triggerSource = which == 0 ? "IMM" : which == 1 ? "EXT" : "BUS";
             } },
         { "TRIGger#:SOURce?",
@@ -985,7 +846,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     ch.sweep = kd7240fp::Sweep();
                     (ch.active() ? ch.waveType : ch.parked) = kd7240fp::waveSine;
                 }
-                apply(c, s);
+                apply(c, model, s);
             } },
         { "[SOURce#]:SWEep:STATe?", [settings](Call &c) { if (c.expect(0)) c.replyBool(sweeping(settings().channel[c.suffix(0) - 1])); } },
         { "[SOURce#]:SWEep:SPACing",
@@ -1014,8 +875,8 @@ std::vector<Row> kd7240fp_instrument::rows()
                         if (!remakeSweep(c, s, j))
                             return;
                 }
-                if (apply(c, s))
-                    sayPlayed(c, "sweep time", seconds, 1.0 / frequency, 9, "s");
+                if (apply(c, model, s))
+                    kd7240fp_played::say(c, "sweep time", seconds, 1.0 / frequency, 9, "s");
             } },
         { "[SOURce#]:SWEep:TIME?", [this](Call &c) { if (c.expectQuery(sweepTimeRange)) c.reply(1.0 / sweepOf(channelOf(c)).frequency); } },
         { "[SOURce#]:FREQuency:STARt",
@@ -1074,7 +935,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 ch.shapeName = QString::fromLatin1(name);
                 ch.formula.clear();
                 ch.sweep = kd7240fp::Sweep();
-                apply(c, s);
+                apply(c, model, s);
             } },
         { "[SOURce#]:FUNCtion:ARBitrary?",
             [settings](Call &c) {
@@ -1095,8 +956,8 @@ std::vector<Row> kd7240fp_instrument::rows()
                 const int frequency = std::clamp(int(std::lround(rate / samples)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
                 Settings s = settings();
                 s.common.frequency = frequency;
-                if (apply(c, s))
-                    sayPlayed(c, "sample rate", rate, double(frequency) * samples, 2, "Sa/s");
+                if (apply(c, model, s))
+                    kd7240fp_played::say(c, "sample rate", rate, double(frequency) * samples, 2, "Sa/s");
             } },
         { "[SOURce#]:FUNCtion:ARBitrary:SRATe?",
             [this, settings](Call &c) {
@@ -1129,7 +990,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (path.isEmpty())
                     return;
                 if (model->running())
-                    return void(c.error(-221, stopFirst));
+                    return void(c.error(-221, kd7240fp_clientChange::stopFirst));
                 if (!QFileInfo::exists(path))
                     return void(c.error(-256, ascii(QFileInfo(path).fileName())));
                 const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
@@ -1137,7 +998,7 @@ std::vector<Row> kd7240fp_instrument::rows()
                     return void(c.error(-250, ascii(opened.problem)));
                 if (!opened.changes.isEmpty())
                     c.status().error(-222, "values brought within this card's range");
-                apply(c, *opened.settings);
+                apply(c, model, *opened.settings);
             } },
     };
 }

@@ -67,12 +67,6 @@ private:
     // what plays instead of it (the box's decimals, the buffer) is said.
     bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit,
         double kd7240fp::Modulation::*sentField = nullptr, double sent = 0);
-    // Takes `settings` as a client's change: a conflict with the card's
-    // generation is -221 and nothing is taken; what the card cannot play
-    // is said. True when taken.
-    bool apply(kd7010fp_scpi::Call &call, const kd7240fp::Settings &settings);
-    // The channel a command names (SOURce1, OUTPut2...), 0 or 1.
-    static int channelOf(kd7010fp_scpi::Call &call) { return call.suffix(0) - 1; }
     // Whether channel k's output is on: it is generated, or holds its DC level.
     bool outputOn(int k) const;
     // The RMS of one volt of amplitude as the channel plays its waveform.
@@ -98,19 +92,10 @@ private:
     kd7010fp_scpi::Range offsetRange(int k) const;
     // What FUNCtion:ARBitrary:SRATe takes: the channel's shape at 1 Hz to 100 kHz.
     kd7010fp_scpi::Range rateRange(int k) const;
-    // What the card plays, or would as the settings stand: queries answer it.
-    double playedFrequency() const;
-    double playedPhase(int k) const;
-    double playedDuty(int k) const;
-    kd7240fp::Modulation playedModulation(int k) const;
-    // Says the frequency that plays in place of `sent`.
-    void sayFrequency(kd7010fp_scpi::Call &call, double sent);
     bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
     bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
     bool storeShape(kd7010fp_scpi::Call &call, bool dacUnits);
-    // Whether a card is there; without one -241 is queued.
-    bool hardwareThere(kd7010fp_scpi::Call &call);
     // Pulses the trigger line: a limited burst waiting for it is pending.
     void trigger(kd7010fp_scpi::Call &call);
     // The burst a client triggered is over: operationComplete.
