@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -49,32 +48,6 @@ const Range cyclesRange { kd7240fp::minCycles, kd7240fp::maxCycles, 1 };
 const Range sweepTimeRange { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 };
 const Range sweepStartRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 };
 const Range sweepStopRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 };
-
-QByteArray shapeName(const QByteArray &typed) { return typed.trimmed().toUpper(); }
-
-bool validShapeName(const QByteArray &name)
-{
-    if (name.isEmpty() || name.size() > 40)
-        return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    });
-}
-
-// The values of a block, in its byte order, as they are: whether all lie
-// within +-full.
-template <typename T> bool decode(const char *bytes, bool littleEndian, std::vector<double> *values, double full)
-{
-    bool inRange = true;
-    double *out = values->data();
-    const size_t count = values->size();
-    for (size_t i = 0; i < count; ++i, bytes += sizeof(T)) {
-        const double v = littleEndian ? qFromLittleEndian<T>(bytes) : qFromBigEndian<T>(bytes);
-        out[i] = v;
-        inRange &= std::fabs(v) <= full; // false for a NaN too
-    }
-    return inRange;
-}
 
 } // namespace
 
@@ -343,82 +316,6 @@ void kd7240fp_instrument::changeSweep(Call &call, int k, const std::function<voi
         apply(call, model, s);
 }
 
-bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
-{
-    QByteArray name;
-    if (!call.expect(2, INT_MAX) || !call.text(0, &name))
-        return false;
-    name = shapeName(name);
-    if (!validShapeName(name))
-        return call.error(-224, "a shape's name is 1 to 40 letters; digits or _");
-    const double full = dacUnits ? 32767 : 1;
-    // Read into the room the last shape replaced: a client sending its
-    // shape again and again costs no allocation. A shape refused gives the
-    // memory it was read into back.
-    std::vector<double> &values = room;
-    struct Release
-    {
-        std::vector<double> &values;
-        bool kept = false;
-        ~Release()
-        {
-            if (!kept)
-                std::vector<double>().swap(values);
-        }
-    } release { values };
-    QByteArrayView block;
-    // One value after the name is a block: no shape has a single sample, and
-    // a lone number is answered once (-104), not again for its length.
-    if (call.count() == 2) {
-        if (!call.block(1, &block))
-            return false;
-        // IEEE 488.2 block: float32 (-1 to 1) or int16 (DAC units), in the
-        // byte order FORMat:BORDer names, big-endian (NORMal) by default.
-        const int width = dacUnits ? 2 : 4;
-        if (block.size() % width != 0)
-            return call.error(-161, "the block holds no whole number of values");
-        values.resize(size_t(block.size() / width));
-        // Read in a loop of its own, which the compiler keeps free of
-        // branches; what is beyond the full scale, or no number at all, is
-        // looked for only when the loop saw some.
-        const bool inRange = dacUnits ? decode<qint16>(block.data(), swapped, &values, full)
-                                      : decode<float>(block.data(), swapped, &values, full);
-        if (!inRange) {
-            bool clipped = false;
-            for (size_t i = 0; i < values.size(); ++i) {
-                double &v = values[i];
-                if (!std::isfinite(v))
-                    return call.error(-224, "value " + QByteArray::number(qulonglong(i)) + " is not finite");
-                clipped = clipped || std::fabs(v) > full;
-                v = std::clamp(v, -full, full);
-            }
-            if (clipped)
-                call.status().error(-222, "values beyond the full scale were clipped");
-        }
-    } else if (!call.numbers(1, Unit::None, Range { -full, full, 0 }, &values)) {
-        return false;
-    }
-    if (dacUnits)
-        for (double &v : values)
-            v /= full;
-    if (int(values.size()) > kd7240fp::maxShapeSamples)
-        return call.error(-223, "a shape holds at most " + QByteArray::number(kd7240fp::maxShapeSamples) + " samples");
-    if (int(values.size()) < kd7240fp::minShapeSamples)
-        return call.error(-224, "a shape holds at least " + QByteArray::number(kd7240fp::minShapeSamples) + " samples");
-    if (kd7240fp::playsNothing(values))
-        return call.error(-224, "every value is 0: there is nothing to play");
-    const auto replaced = shapes.find(name);
-    const size_t samples = storedSamples - (replaced != shapes.end() ? replaced->second.size() : 0) + values.size();
-    if ((replaced == shapes.end() && shapes.size() >= maxShapes) || samples > maxStoredSamples)
-        return call.error(-225,
-            "the shapes sent keep at most " + QByteArray::number(qulonglong(maxShapes)) + " shapes of "
-                + QByteArray::number(qulonglong(maxStoredSamples)) + " samples in all: DATA:VOLatile:CLEar makes room");
-    storedSamples = samples;
-    std::swap(shapes[name], values);
-    release.kept = true;
-    return true;
-}
-
 bool kd7240fp_instrument::changeModulation(
     Call &call, const std::function<void(Modulation &)> &edit, double Modulation::*sentField, double sent)
 {
@@ -595,7 +492,7 @@ void kd7240fp_instrument::reset()
     model->change(defaults, remote);
     rms[0] = rms[1] = false;
     triggerSource = "IMM";
-    swapped = false;
+    shapes.reset();
 }
 
 std::vector<Row> kd7240fp_instrument::rows()
@@ -899,39 +796,24 @@ std::vector<Row> kd7240fp_instrument::rows()
         { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expectQuery(sweepStopRange)) c.reply(sweepOf(channelOf(c)).stop); } },
 
         // --- Shapes of one's own ---
-        { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { storeShape(c, false); } },
-        { "[SOURce#]:DATA:ARBitrary:DAC", [this](Call &c) { storeShape(c, true); } },
-        { "[SOURce#]:DATA:VOLatile:CLEar",
-            [this](Call &c) {
-                if (!c.expect(0))
-                    return;
-                shapes.clear();
-                storedSamples = 0;
-                room = {};
-            } },
-        { "[SOURce#]:DATA:VOLatile:CATalog?",
-            [this](Call &c) {
-                if (!c.expect(0))
-                    return;
-                if (shapes.empty())
-                    c.replyString("");
-                for (const auto &[name, samples] : shapes)
-                    c.replyString(name);
-            } },
+        { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { shapes.store(c, false); } },
+        { "[SOURce#]:DATA:ARBitrary:DAC", [this](Call &c) { shapes.store(c, true); } },
+        { "[SOURce#]:DATA:VOLatile:CLEar", [this](Call &c) { shapes.clear(c); } },
+        { "[SOURce#]:DATA:VOLatile:CATalog?", [this](Call &c) { shapes.catalogue(c); } },
         { "[SOURce#]:FUNCtion:ARBitrary",
             [this, settings](Call &c) {
                 QByteArray name;
                 if (!c.expect(1) || !c.text(0, &name))
                     return;
-                name = shapeName(name);
-                const auto found = shapes.find(name);
-                if (found == shapes.end())
+                name = kd7240fp_shapeStore::nameOf(name);
+                const std::vector<double> *shape = shapes.find(name);
+                if (!shape)
                     return void(c.error(-224, "no shape named " + name));
                 const int k = channelOf(c);
                 Settings s = settings();
                 kd7240fp::ChannelSettings &ch = s.channel[k];
                 // Played as given: -1 to 1 is the amplitude either way.
-                ch.shape = found->second;
+                ch.shape = *shape;
                 ch.shapeName = QString::fromLatin1(name);
                 ch.formula.clear();
                 ch.sweep = kd7240fp::Sweep();
@@ -965,13 +847,8 @@ std::vector<Row> kd7240fp_instrument::rows()
                 if (c.expectQuery(rateRange(k)))
                     c.reply(double(settings().common.frequency) * double(settings().channel[k].shape.size()));
             } },
-        { "FORMat:BORDer",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "NORMal", "SWAPped" }, &which))
-                    swapped = which == 1;
-            } },
-        { "FORMat:BORDer?", [this](Call &c) { if (c.expect(0)) c.replyText(swapped ? "SWAP" : "NORM"); } },
+        { "FORMat:BORDer", [this](Call &c) { shapes.setByteOrder(c); } },
+        { "FORMat:BORDer?", [this](Call &c) { shapes.queryByteOrder(c); } },
 
         // --- Setups ---
         { "MMEMory:STORe:STATe",

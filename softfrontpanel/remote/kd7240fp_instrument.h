@@ -18,11 +18,11 @@
 #include <QString>
 #include <deque>
 #include <functional>
-#include <map>
 #include <vector>
 
 #include "kd7010fp_scpi.h"
 #include "kd7240fp_model.h"
+#include "kd7240fp_shapestore.h"
 
 class kd7240fp_instrument : public QObject
 {
@@ -95,7 +95,6 @@ private:
     bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
     bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
-    bool storeShape(kd7010fp_scpi::Call &call, bool dacUnits);
     // Pulses the trigger line: a limited burst waiting for it is pending.
     void trigger(kd7010fp_scpi::Call &call);
     // The burst a client triggered is over: operationComplete.
@@ -108,15 +107,8 @@ private:
     bool rms[2] = {}; // VOLTage:UNIT VRMS
     QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
     bool triggered = false; // operationPending()
-    bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
-    // The shapes sent (DATA:ARBitrary), by name: at most maxShapes of
-    // maxStoredSamples samples in all (sixteen of the longest, 32 MiB).
-    static constexpr size_t maxShapes = 32;
-    static constexpr size_t maxStoredSamples = size_t(1) << 22;
-    std::map<QByteArray, std::vector<double>> shapes;
-    size_t storedSamples = 0;
+    kd7240fp_shapeStore shapes;
     std::deque<QByteArray> patterns;
-    std::vector<double> room; // what the last shape replaced, for the next one
 };
 
 #endif
