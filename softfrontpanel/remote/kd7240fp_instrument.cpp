@@ -56,6 +56,7 @@ kd7240fp_instrument::kd7240fp_instrument(
     : QObject(parent)
     , model(model)
     , identity(std::move(identity))
+    , voltage(model)
     , parser(2)
 {
     parser.add(commonRows());
@@ -127,32 +128,6 @@ QString kd7240fp_instrument::setupPath(Call &call)
 bool kd7240fp_instrument::outputOn(int k) const
 {
     return model->generator()->channelActive(k) || model->levelHeld(k);
-}
-
-double kd7240fp_instrument::rmsPerVolt(int k) const
-{
-    // The samples as played, at one volt and no offset: a triangle of ten
-    // samples falls short of its nominal RMS, a shape has its own.
-    Settings one = model->settings();
-    kd7240fp::ChannelSettings &c = one.channel[k];
-    c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveSine : c.function();
-    c.amplitude = 1;
-    c.offset = 0;
-    std::vector<double> room;
-    const auto measured = [&room](const Settings &settings) {
-        return kd7240fp::planFor(settings, kd7240fp::Limits { -2, 2 }, [&room](int count) {
-            room.resize(size_t(count));
-            return room.data();
-        });
-    };
-    kd7240fp::Plan plan = measured(one);
-    // The other channel may stop the plan (a shape too fast, a modulation
-    // that fits no buffer): the channel alone then.
-    if (!plan.samples[k]) {
-        one.channel[1 - k] = kd7240fp::ChannelSettings();
-        plan = measured(one);
-    }
-    return plan.samples[k] && plan.rms[k] > 0 ? plan.rms[k] : 1 / std::sqrt(2.0);
 }
 
 bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
@@ -230,19 +205,6 @@ bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
     }
     // Nor does its DAC hold anything, a DC level or the operator's value.
     return apply(call, model, s) && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
-}
-
-bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double offset)
-{
-    const kd7240fp::CardRange &range = model->range();
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    c.offset = kd7010fp_typedNumber::fitToBox(offset, kd7240fp::voltDecimals, range.offsets.low, range.offsets.high);
-    // Amplitude and offset are one pair: what is taken plays, to the boxes'
-    // decimals (what that makes of them the caller says).
-    const double most = kd7240fp::mostAmplitude(c.offset, range.offsets, range.maxAmplitude);
-    c.amplitude = std::min(kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude), most);
-    return apply(call, model, s);
 }
 
 bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
@@ -440,32 +402,12 @@ std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, cons
     return rows;
 }
 
-double kd7240fp_instrument::perVolt(int k) const { return rms[k] ? rmsPerVolt(k) : 2; }
-
-Range kd7240fp_instrument::amplitudeRange(int k) const
-{
-    const kd7240fp::CardRange &range = model->range();
-    const double most = kd7240fp::mostAmplitude(model->settings().channel[k].offset, range.offsets, range.maxAmplitude);
-    return { 0, most * perVolt(k), 0 };
-}
-
 Range kd7240fp_instrument::rateRange(int k) const
 {
     // The common frequency times the shape's samples, within the card's clock.
     const double samples = double(model->settings().channel[k].shape.size());
     const double lowest = kd7240fp::minFrequency * samples;
     return { lowest, std::min(kd7240fp::maxRate, kd7240fp::maxFrequency * samples), lowest };
-}
-
-Range kd7240fp_instrument::offsetRange(int k) const
-{
-    // Beside the amplitude, as the amplitude is beside the offset: both
-    // peaks stay within the card. A DC level has the whole range.
-    const kd7240fp::CardRange &range = model->range();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    const double room = c.function() == kd7240fp::waveDc ? 0 : c.amplitude;
-    const double low = range.offsets.low + room, high = range.offsets.high - room;
-    return { low, high, std::clamp(range.defaultOffset, low, high) };
 }
 
 void kd7240fp_instrument::trigger(Call &call)
@@ -490,7 +432,7 @@ void kd7240fp_instrument::reset()
     for (kd7240fp::ChannelSettings &c : defaults.channel)
         c.offset = range.defaultOffset;
     model->change(defaults, remote);
-    rms[0] = rms[1] = false;
+    voltage.reset();
     triggerSource = "IMM";
     shapes.reset();
 }
@@ -554,80 +496,16 @@ std::vector<Row> kd7240fp_instrument::rows()
                 apply(c, model, s);
             } },
         { "[SOURce#]:FREQuency:EXACt?", [settings](Call &c) { if (c.expect(0)) c.replyBool(settings().common.exactFrequency); } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const double unit = perVolt(k);
-                double value;
-                if (c.expect(1) && c.number(0, Unit::Volt, amplitudeRange(k), &value)
-                    && setVoltage(c, k, value / unit, settings().channel[k].offset))
-                    kd7240fp_played::say(c, "amplitude", value, settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                if (c.expectQuery(amplitudeRange(k)))
-                    c.reply(settings().channel[k].amplitude * perVolt(k));
-            } },
-        { "[SOURce#]:VOLTage:UNIT",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "VPP", "VRMS" }, &which))
-                    rms[channelOf(c)] = which == 1;
-            } },
-        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { if (c.expect(0)) c.replyText(rms[channelOf(c)] ? "VRMS" : "VPP"); } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                double offset;
-                if (c.expect(1) && c.number(0, Unit::Volt, offsetRange(k), &offset)
-                    && setVoltage(c, k, settings().channel[k].amplitude, offset))
-                    kd7240fp_played::say(c, "offset", offset, settings().channel[k].offset, 2, "V");
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                if (c.expectQuery(offsetRange(k)))
-                    c.reply(settings().channel[k].offset);
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const kd7240fp::ChannelSettings ch = settings().channel[k];
-                const double low = ch.offset - ch.amplitude;
-                double high;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { low, model->range().offsets.high, low }, &high)
-                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
-                    const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    kd7240fp_played::say(c, "high level", high, now.offset + now.amplitude, 2, "V");
-                }
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?",
-            [this, settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
-                const double low = ch.offset - ch.amplitude;
-                if (c.expectQuery(Range { low, model->range().offsets.high, low }))
-                    c.reply(ch.offset + ch.amplitude);
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const kd7240fp::ChannelSettings ch = settings().channel[k];
-                const double high = ch.offset + ch.amplitude;
-                double low;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { model->range().offsets.low, high, high }, &low)
-                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
-                    const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    kd7240fp_played::say(c, "low level", low, now.offset - now.amplitude, 2, "V");
-                }
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?",
-            [this, settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
-                const double high = ch.offset + ch.amplitude;
-                if (c.expectQuery(Range { model->range().offsets.low, high, high }))
-                    c.reply(ch.offset - ch.amplitude);
-            } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]", [this](Call &c) { voltage.setAmplitude(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?", [this](Call &c) { voltage.queryAmplitude(c); } },
+        { "[SOURce#]:VOLTage:UNIT", [this](Call &c) { voltage.setUnit(c); } },
+        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { voltage.queryUnit(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet", [this](Call &c) { voltage.setOffset(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?", [this](Call &c) { voltage.queryOffset(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH", [this](Call &c) { voltage.setLevel(c, true); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?", [this](Call &c) { voltage.queryLevel(c, true); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW", [this](Call &c) { voltage.setLevel(c, false); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?", [this](Call &c) { voltage.queryLevel(c, false); } },
         { "[SOURce#]:PHASe",
             [this, settings](Call &c) {
                 double degrees;

@@ -23,6 +23,7 @@
 #include "kd7010fp_scpi.h"
 #include "kd7240fp_model.h"
 #include "kd7240fp_shapestore.h"
+#include "kd7240fp_voltage.h"
 
 class kd7240fp_instrument : public QObject
 {
@@ -69,8 +70,6 @@ private:
         double kd7240fp::Modulation::*sentField = nullptr, double sent = 0);
     // Whether channel k's output is on: it is generated, or holds its DC level.
     bool outputOn(int k) const;
-    // The RMS of one volt of amplitude as the channel plays its waveform.
-    double rmsPerVolt(int k) const;
     // The channel's shape made from its sweepWhenOn at the common frequency
     // (the sweep's own, when SWEep:TIME set one); its function becomes the
     // shape.
@@ -84,17 +83,10 @@ private:
     // Changes the sweep channel `k` makes by `edit`, and plays it when the
     // channel plays a sweep.
     void changeSweep(kd7010fp_scpi::Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit);
-    // What VOLTage's unit is of a volt of amplitude (peak): 2 for Vpp, the
-    // RMS as played for Vrms.
-    double perVolt(int k) const;
-    // What VOLTage and VOLTage:OFFSet take, and give for MIN, MAX and DEF.
-    kd7010fp_scpi::Range amplitudeRange(int k) const;
-    kd7010fp_scpi::Range offsetRange(int k) const;
     // What FUNCtion:ARBitrary:SRATe takes: the channel's shape at 1 Hz to 100 kHz.
     kd7010fp_scpi::Range rateRange(int k) const;
     bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
     bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
-    bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
     // Pulses the trigger line: a limited burst waiting for it is pending.
     void trigger(kd7010fp_scpi::Call &call);
     // The burst a client triggered is over: operationComplete.
@@ -103,8 +95,8 @@ private:
 
     kd7240fp_model *model;
     std::function<QByteArray()> identity;
+    kd7240fp_voltage voltage;
     kd7010fp_scpi::Parser parser;
-    bool rms[2] = {}; // VOLTage:UNIT VRMS
     QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
     bool triggered = false; // operationPending()
     kd7240fp_shapeStore shapes;
