@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -57,14 +56,12 @@ kd7240fp_instrument::kd7240fp_instrument(
     , model(model)
     , identity(std::move(identity))
     , voltage(model)
+    , modulation(model)
     , parser(2)
 {
     parser.add(commonRows());
     parser.add(rows());
-    for (const auto &[type, name] : { std::pair { Modulation::AM, "AM" }, { Modulation::FM, "FM" },
-             { Modulation::PM, "PM" }, { Modulation::FSK, "FSKey" }, { Modulation::PWM, "PWM" } })
-        parser.add(modulationRows(type, name));
-    patterns.clear();
+    modulation.addTo(parser);
     // What went wrong in a client's command goes to its error queue, and
     // to the window's status; the operator's own troubles stay in boxes.
     connect(model, &kd7240fp_model::callReported, this,
@@ -276,130 +273,6 @@ void kd7240fp_instrument::changeSweep(Call &call, int k, const std::function<voi
     edit(c.sweepWhenOn);
     if (!playing || makeSweep(call, s, k))
         apply(call, model, s);
-}
-
-bool kd7240fp_instrument::changeModulation(
-    Call &call, const std::function<void(Modulation &)> &edit, double Modulation::*sentField, double sent)
-{
-    const int k = channelOf(call);
-    Settings s = model->settings();
-    const Modulation before = s.channel[k].modulation;
-    Modulation &set = s.channel[k].modulation;
-    edit(set);
-    if (!apply(call, model, s))
-        return false;
-    // A value this command set that plays otherwise (the box's decimals, a
-    // buffer that moved it) is said.
-    static const struct
-    {
-        double Modulation::*field;
-        const char *what;
-        const char *unit;
-    } values[] = { { &Modulation::frequency, "modulation frequency", "Hz" }, { &Modulation::depth, "depth", "%" },
-        { &Modulation::deviation, "deviation", "Hz" }, { &Modulation::phaseDeviation, "deviation", "deg" },
-        { &Modulation::hop, "hop frequency", "Hz" }, { &Modulation::rate, "rate", "Hz" },
-        { &Modulation::dutyDeviation, "duty deviation", "%" } };
-    const Modulation played = kd7240fp_played::modulation(model, k);
-    for (const auto &v : values)
-        if (v.field == sentField)
-            kd7240fp_played::say(call, v.what, sent, played.*v.field, 3, v.unit);
-        else if (set.*v.field != before.*v.field)
-            kd7240fp_played::say(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
-    return true;
-}
-
-std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, const QByteArray &name)
-{
-    const QByteArray head = "[SOURce#]:" + name;
-    const auto modulation = [this](Call &c) { return model->settings().channel[channelOf(c)].modulation; };
-    // A value of this kind of modulation, in `unit` within `range`, rounded
-    // as the dialog's box for it rounds.
-    const auto value = [this](double Modulation::*field, Unit unit, Range range) {
-        return [this, field, unit, range](Call &c) {
-            double v;
-            if (c.expect(1) && c.number(0, unit, range, &v))
-                changeModulation(
-                    c, [&](Modulation &m) { m.*field = kd7240fp::fitModulation(field, v, range.minimum, range.maximum); },
-                    field, v);
-        };
-    };
-    // What plays: a frequency, rate or hop the buffer moved.
-    const auto query = [this](double Modulation::*field, Range range) {
-        return [this, field, range](Call &c) {
-            if (c.expectQuery(range))
-                c.reply(kd7240fp_played::modulation(model, channelOf(c)).*field);
-        };
-    };
-    const Range frequencyRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 };
-    const Range rateRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 10 };
-    const Range hopRange { kd7240fp::minHop, kd7240fp::maxHop, 100 };
-    std::vector<Row> rows = {
-        { pattern(head + ":STATe"),
-            [this, type](Call &c) {
-                bool on;
-                if (!c.expect(1) || !c.boolean(0, &on))
-                    return;
-                if (on && model->settings().channel[channelOf(c)].waveType == kd7240fp::waveArbitrary)
-                    return void(c.error(-221, "a shape is not modulated; choose a standard function first"));
-                changeModulation(c, [&](Modulation &m) {
-                    if (on)
-                        m.type = type;
-                    else if (m.type == type)
-                        m.type = Modulation::None;
-                });
-            } },
-        { pattern(head + ":STATe?"), [modulation, type](Call &c) { if (c.expect(0)) c.replyBool(modulation(c).type == type); } },
-        { pattern(head + ":SOURce"),
-            [](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "INTernal", "EXTernal" }, &which) && which == 1)
-                    c.error(-241, "this card has no modulation input");
-            } },
-        { pattern(head + ":SOURce?"), [](Call &c) { if (c.expect(0)) c.replyText("INT"); } },
-        { pattern(head + ":INTernal:FUNCtion"),
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "TRIangle", "RAMP" }, &which))
-                    changeModulation(c, [&](Modulation &m) {
-                        m.shape = std::array { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveTriangle, kd7240fp::waveSaw }[size_t(which)];
-                    });
-            } },
-        { pattern(head + ":INTernal:FUNCtion?"),
-            [modulation](Call &c) {
-                if (c.expect(0))
-                    c.replyText(std::array { "", "SIN", "SQU", "RAMP", "TRI" }[size_t(std::clamp(modulation(c).shape, 1, 4))]);
-            } },
-    };
-    if (type == Modulation::FSK) {
-        rows.push_back({ pattern(head + ":FREQuency"), value(&Modulation::hop, Unit::Hertz, hopRange) });
-        rows.push_back({ pattern(head + ":FREQuency?"), query(&Modulation::hop, hopRange) });
-        rows.push_back({ pattern(head + ":INTernal:RATE"), value(&Modulation::rate, Unit::Hertz, rateRange) });
-        rows.push_back({ pattern(head + ":INTernal:RATE?"), query(&Modulation::rate, rateRange) });
-        return rows;
-    }
-    rows.push_back({ pattern(head + ":INTernal:FREQuency"), value(&Modulation::frequency, Unit::Hertz, frequencyRange) });
-    rows.push_back({ pattern(head + ":INTernal:FREQuency?"), query(&Modulation::frequency, frequencyRange) });
-    switch (type) {
-    case Modulation::AM:
-        rows.push_back({ pattern(head + ":DEPTh"), value(&Modulation::depth, Unit::Percent, Range { 0, kd7240fp::maxDepth, 100 }) });
-        rows.push_back({ pattern(head + ":DEPTh?"), query(&Modulation::depth, Range { 0, kd7240fp::maxDepth, 100 }) });
-        break;
-    case Modulation::FM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::deviation, Unit::Hertz, Range { 0, kd7240fp::maxDeviation, 100 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::deviation, Range { 0, kd7240fp::maxDeviation, 100 }) });
-        break;
-    case Modulation::PM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::phaseDeviation, Unit::Degree, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::phaseDeviation, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
-        break;
-    case Modulation::PWM:
-        rows.push_back({ pattern(head + ":DEViation:DCYCle"), value(&Modulation::dutyDeviation, Unit::Percent, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
-        rows.push_back({ pattern(head + ":DEViation:DCYCle?"), query(&Modulation::dutyDeviation, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
-        break;
-    default:
-        break;
-    }
-    return rows;
 }
 
 Range kd7240fp_instrument::rateRange(int k) const

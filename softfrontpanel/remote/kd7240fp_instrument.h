@@ -16,12 +16,12 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <deque>
 #include <functional>
 #include <vector>
 
 #include "kd7010fp_scpi.h"
 #include "kd7240fp_model.h"
+#include "kd7240fp_modulationrows.h"
 #include "kd7240fp_shapestore.h"
 #include "kd7240fp_voltage.h"
 
@@ -59,15 +59,6 @@ signals:
 
 private:
     std::vector<kd7010fp_scpi::Row> rows();
-    // The rows of one kind of modulation, headed `name` (AM, FSKey...).
-    std::vector<kd7010fp_scpi::Row> modulationRows(kd7240fp::Modulation::Type type, const QByteArray &name);
-    // A pattern made from parts, kept for as long as the parser takes it in.
-    const char *pattern(const QByteArray &text) { return patterns.emplace_back(text).constData(); }
-    // Changes channel `k`'s modulation by `edit`; a client's change as any.
-    // `sentField`, when given, is the field the client sent `sent` for:
-    // what plays instead of it (the box's decimals, the buffer) is said.
-    bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit,
-        double kd7240fp::Modulation::*sentField = nullptr, double sent = 0);
     // Whether channel k's output is on: it is generated, or holds its DC level.
     bool outputOn(int k) const;
     // The channel's shape made from its sweepWhenOn at the common frequency
@@ -96,11 +87,11 @@ private:
     kd7240fp_model *model;
     std::function<QByteArray()> identity;
     kd7240fp_voltage voltage;
+    kd7240fp_modulationRows modulation;
     kd7010fp_scpi::Parser parser;
     QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
     bool triggered = false; // operationPending()
     kd7240fp_shapeStore shapes;
-    std::deque<QByteArray> patterns;
 };
 
 #endif
