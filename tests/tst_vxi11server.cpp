@@ -146,6 +146,11 @@ QString tst_Vxi11Server::step(const QString &line)
     if (words.size() == 1)
         return reply(client);
     const QString verb = words.value(1);
+    if (verb == "close") { // the client goes, and the server has seen it go
+        client.socket.disconnectFromHost();
+        QTest::qWait(100);
+        return QString();
+    }
     const QByteArray text = line.section(QLatin1Char(' '), 2).toLatin1().replace("\\n", "\n");
     rpc::XdrWriter out;
     const auto generic = [&](quint32 procedure, qint32 flags = 0, quint32 lockTimeout = 0) {
@@ -253,6 +258,9 @@ void tst_Vxi11Server::calls_data()
     QTest::newRow("another device name") << QStringList { "a create gpib0,5" } << QStringList { "link 3" };
     QTest::newRow("a destroyed link") << QStringList { "a destroy", "a write *IDN?" }
                                       << QStringList { "error 0", "write 4 0" };
+    QTest::newRow("a client gone before another")
+        << QStringList { "a close", "b write *IDN?", "b read 1024" }
+        << QStringList { "", "write 0 5", "read 0 4 Test,Device,0,1\n" };
     QTest::newRow("remote, local") << QStringList { "a remote", "a local" } << QStringList { "error 0", "error 0" };
     QTest::newRow("no interrupt channel")
         << QStringList { "a srq", "a intr" } << QStringList { "error 8", "error 8" };

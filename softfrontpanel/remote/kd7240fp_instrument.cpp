@@ -2,135 +2,34 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QtEndian>
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstring>
-#include <iterator>
 
 #include "kd7010fp_settingsfile.h"
 #include "kd7010fp_typednumber.h"
-#include "kd7240fp_plantext.h"
+#include "kd7240fp_clientchange.h"
+#include "kd7240fp_clienttext.h"
+#include "kd7240fp_played.h"
 #include "kd7240fp_setup.h"
 #include "kd7240fp_setupfiles.h"
 #include "kd7240fp_shapefile.h"
-#include "kd7240fp_synthesis.h"
 
 using namespace kd7010fp_scpi;
-using kd7240fp::Modulation;
 using kd7240fp::Settings;
+using kd7240fp_clientChange::apply;
+using kd7240fp_clientChange::channelOf;
+using kd7240fp_clientChange::remote;
+using kd7240fp_clientText::ascii;
 
 namespace {
 
-constexpr kd7240fp_model::Origin remote = kd7240fp_model::Remote;
-// What a generating card cannot take: SCPI's settings conflict.
-const char *const stopFirst = "stop generation first";
-// Without a card (demo mode, or one lost) nothing is played, measured or
-// written: said as SCPI's hardware missing, and *IDN? says so too.
-const char *const noCard = "no card connected";
+// Without a card (demo mode, or one lost) *IDN? says so, as every command
+// that would play, measure or write does.
 const char *const noCardIdentity = "Keldor Instruments,7240 (no card connected),0,0";
-
-// The functions in the order FUNCtion names them.
-constexpr int functions[] = { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveSaw, kd7240fp::waveTriangle,
-    kd7240fp::waveArbitrary, kd7240fp::waveDc };
-const char *const functionNames[] = { "SIN", "SQU", "RAMP", "TRI", "ARB", "DC" };
-
-// Whether the channel plays a sweep: its function is its shape, made from one.
-bool sweeping(const kd7240fp::ChannelSettings &c) { return c.function() == kd7240fp::waveArbitrary && c.sweep.isSweep(); }
-
-// SCPI's own numbers: plain C digits, whatever the operator's locale.
-QByteArray plain(double value) { return QByteArray::number(value, 'g', 12); }
-
-// A value as the queue says it: C digits, at most `places` decimals.
-QByteArray decimals(double value, int places)
-{
-    QByteArray text = QByteArray::number(value, 'f', places);
-    if (text.contains('.')) {
-        while (text.endsWith('0'))
-            text.chop(1);
-        if (text.endsWith('.'))
-            text.chop(1);
-    }
-    return text == "-0" ? QByteArray("0") : text;
-}
-
-// A value taken, but not as it was sent: clipped to the card's range by the
-// parser, or brought to what the card can play. Either way -222, with what
-// plays.
-constexpr int adjusted = -222;
-
-// Says what plays in place of the value a client sent, unless it is that
-// value to `places` decimals: "<what> played <value> <unit>", and `more`.
-void sayPlayed(Call &call, const QByteArray &what, double sent, double played, int places, const QByteArray &unit,
-    const QByteArray &more = {})
-{
-    if (std::fabs(played - sent) < 0.5 * std::pow(10.0, -places))
-        return;
-    call.status().error(adjusted, what + " played " + decimals(played, places) + ' ' + unit + more);
-}
-
-// The frequency the readout shows: to the hundredth of a hertz.
-double hundredths(double hz) { return std::round(hz * 100) / 100; }
 
 const Range frequencyRange { kd7240fp::minFrequency, kd7240fp::maxFrequency, 1000 };
 const Range phaseRange { 0, kd7240fp::maxPhase, 0, 360 };
 const Range dutyRange { kd7240fp::minDuty, kd7240fp::maxDuty, 50 };
-const Range cyclesRange { kd7240fp::minCycles, kd7240fp::maxCycles, 1 };
-const Range sweepTimeRange { 1.0 / kd7240fp::maxFrequency, 1, 1e-3 };
-const Range sweepStartRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 100 };
-const Range sweepStopRange { kd7240fp::minSweepFrequency, kd7240fp::maxRate, 1000 };
-
-// A text as the queue says it: ASCII, the panel's few other signs spelt out.
-QByteArray ascii(const QString &text)
-{
-    QString plainText = text;
-    plainText.replace(QChar(0x00B1), QLatin1String("+-"))
-        .replace(QChar(0x00B0), QLatin1String(" deg"))
-        .replace(QChar(0x2192), QLatin1String("->"))
-        .replace(QChar(0x2212), QLatin1Char('-'))
-        .replace(QChar(0x00B5), QLatin1Char('u'))
-        .replace(QChar(0x00A0), QLatin1Char(' '))
-        .replace(QChar(0x2026), QLatin1String("..."));
-    QByteArray bytes = plainText.toLatin1();
-    for (char &c : bytes)
-        if (uchar(c) > 0x7e)
-            c = '?';
-    return bytes;
-}
-
-// A text of the plan's, as a client hears it: made with the C locale.
-QByteArray scpiText(const std::function<QString()> &make)
-{
-    const kd7240fp::CLocaleTexts c;
-    return ascii(make());
-}
-
-QByteArray shapeName(const QByteArray &typed) { return typed.trimmed().toUpper(); }
-
-bool validShapeName(const QByteArray &name)
-{
-    if (name.isEmpty() || name.size() > 40)
-        return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    });
-}
-
-// The values of a block, in its byte order, as they are: whether all lie
-// within +-full.
-template <typename T> bool decode(const char *bytes, bool littleEndian, std::vector<double> *values, double full)
-{
-    bool inRange = true;
-    double *out = values->data();
-    const size_t count = values->size();
-    for (size_t i = 0; i < count; ++i, bytes += sizeof(T)) {
-        const double v = littleEndian ? qFromLittleEndian<T>(bytes) : qFromBigEndian<T>(bytes);
-        out[i] = v;
-        inRange &= std::fabs(v) <= full; // false for a NaN too
-    }
-    return inRange;
-}
 
 } // namespace
 
@@ -139,14 +38,16 @@ kd7240fp_instrument::kd7240fp_instrument(
     : QObject(parent)
     , model(model)
     , identity(std::move(identity))
+    , outputs(model)
+    , voltage(model)
+    , bursts(model)
+    , sweeps(model)
+    , modulation(model)
     , parser(2)
 {
     parser.add(commonRows());
     parser.add(rows());
-    for (const auto &[type, name] : { std::pair { Modulation::AM, "AM" }, { Modulation::FM, "FM" },
-             { Modulation::PM, "PM" }, { Modulation::FSK, "FSKey" }, { Modulation::PWM, "PWM" } })
-        parser.add(modulationRows(type, name));
-    patterns.clear();
+    modulation.addTo(parser);
     // What went wrong in a client's command goes to its error queue, and
     // to the window's status; the operator's own troubles stay in boxes.
     connect(model, &kd7240fp_model::callReported, this,
@@ -179,12 +80,243 @@ kd7240fp_instrument::kd7240fp_instrument(
 
 QByteArray kd7240fp_instrument::execute(QByteArrayView message) { return parser.execute(message); }
 
-void kd7240fp_instrument::burstEnded()
+std::vector<Row> kd7240fp_instrument::rows()
 {
-    if (!std::exchange(triggered, false))
+    return {
+        // --- IEEE 488.2 commands of this card ---
+        { "*IDN?", [this](Call &c) { identify(c); } },
+        { "*RST", [this](Call &c) { if (c.expect(0)) reset(); } },
+        { "*TRG", [this](Call &c) { bursts.trigger(c); } },
+        { "CALibration[:ALL]?", [this](Call &c) { calibrate(c); } },
+
+        // --- The waveform ---
+        { "[SOURce#]:FUNCtion", [this](Call &c) { outputs.setFunction(c); } },
+        { "[SOURce#]:FUNCtion?", [this](Call &c) { outputs.queryFunction(c); } },
+        { "[SOURce#]:FREQuency", [this](Call &c) { setFrequency(c); } },
+        { "[SOURce#]:FREQuency?", [this](Call &c) { queryFrequency(c); } },
+        { "[SOURce#]:FREQuency:EXACt", [this](Call &c) { setExactFrequency(c); } },
+        { "[SOURce#]:FREQuency:EXACt?", [this](Call &c) { queryExactFrequency(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]", [this](Call &c) { voltage.setAmplitude(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?", [this](Call &c) { voltage.queryAmplitude(c); } },
+        { "[SOURce#]:VOLTage:UNIT", [this](Call &c) { voltage.setUnit(c); } },
+        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { voltage.queryUnit(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet", [this](Call &c) { voltage.setOffset(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?", [this](Call &c) { voltage.queryOffset(c); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH", [this](Call &c) { voltage.setLevel(c, true); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?", [this](Call &c) { voltage.queryLevel(c, true); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW", [this](Call &c) { voltage.setLevel(c, false); } },
+        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?", [this](Call &c) { voltage.queryLevel(c, false); } },
+        { "[SOURce#]:PHASe", [this](Call &c) { setPhase(c); } },
+        { "[SOURce#]:PHASe?", [this](Call &c) { queryPhase(c); } },
+        { "[SOURce#]:FUNCtion:SQUare:DCYCle", [this](Call &c) { setDuty(c); } },
+        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [this](Call &c) { queryDuty(c); } },
+
+        // --- Outputs: generation starts with the first and stops with the last ---
+        { "OUTPut#[:STATe]", [this](Call &c) { outputs.setOutput(c); } },
+        { "OUTPut#[:STATe]?", [this](Call &c) { outputs.queryOutput(c); } },
+
+        // --- Bursts and the trigger ---
+        { "[SOURce#]:BURSt:STATe", [this](Call &c) { bursts.setState(c); } },
+        { "[SOURce#]:BURSt:STATe?", [this](Call &c) { bursts.queryState(c); } },
+        { "[SOURce#]:BURSt:NCYCles", [this](Call &c) { bursts.setCycles(c); } },
+        { "[SOURce#]:BURSt:NCYCles?", [this](Call &c) { bursts.queryCycles(c); } },
+        { "[SOURce#]:BURSt:MODE", [](Call &c) { kd7240fp_bursts::setMode(c); } },
+        { "[SOURce#]:BURSt:MODE?", [](Call &c) { if (c.expect(0)) c.replyText("TRIG"); } },
+        { "TRIGger#:SOURce", [this](Call &c) { bursts.setSource(c); } },
+        { "TRIGger#:SOURce?", [this](Call &c) { bursts.querySource(c); } },
+        { "TRIGger#[:IMMediate]", [this](Call &c) { bursts.trigger(c); } },
+
+        // --- Sweeps: the channel's shape, one sweep per period ---
+        { "[SOURce#]:SWEep:STATe", [this](Call &c) { sweeps.setState(c); } },
+        { "[SOURce#]:SWEep:STATe?", [this](Call &c) { sweeps.queryState(c); } },
+        { "[SOURce#]:SWEep:SPACing", [this](Call &c) { sweeps.setSpacing(c); } },
+        { "[SOURce#]:SWEep:SPACing?", [this](Call &c) { sweeps.querySpacing(c); } },
+        { "[SOURce#]:SWEep:TIME", [this](Call &c) { sweeps.setTime(c); } },
+        { "[SOURce#]:SWEep:TIME?", [this](Call &c) { sweeps.queryTime(c); } },
+        { "[SOURce#]:FREQuency:STARt", [this](Call &c) { sweeps.setStart(c); } },
+        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { sweeps.queryStart(c); } },
+        { "[SOURce#]:FREQuency:STOP", [this](Call &c) { sweeps.setStop(c); } },
+        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { sweeps.queryStop(c); } },
+
+        // --- Shapes of one's own ---
+        { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { shapes.store(c, false); } },
+        { "[SOURce#]:DATA:ARBitrary:DAC", [this](Call &c) { shapes.store(c, true); } },
+        { "[SOURce#]:DATA:VOLatile:CLEar", [this](Call &c) { shapes.clear(c); } },
+        { "[SOURce#]:DATA:VOLatile:CATalog?", [this](Call &c) { shapes.catalogue(c); } },
+        { "[SOURce#]:FUNCtion:ARBitrary", [this](Call &c) { chooseShape(c); } },
+        { "[SOURce#]:FUNCtion:ARBitrary?", [this](Call &c) { queryShape(c); } },
+        { "[SOURce#]:FUNCtion:ARBitrary:SRATe", [this](Call &c) { setSampleRate(c); } },
+        { "[SOURce#]:FUNCtion:ARBitrary:SRATe?", [this](Call &c) { querySampleRate(c); } },
+        { "FORMat:BORDer", [this](Call &c) { shapes.setByteOrder(c); } },
+        { "FORMat:BORDer?", [this](Call &c) { shapes.queryByteOrder(c); } },
+
+        // --- Setups ---
+        { "MMEMory:STORe:STATe", [this](Call &c) { storeSetup(c); } },
+        { "MMEMory:LOAD:STATe", [this](Call &c) { loadSetup(c); } },
+    };
+}
+
+void kd7240fp_instrument::identify(Call &call)
+{
+    if (call.expect(0))
+        call.replyText(model->generator()->withCard() ? identity() : QByteArray(noCardIdentity));
+}
+
+void kd7240fp_instrument::reset()
+{
+    // Generation stopped, the panel's default settings, outputs off, 0 V on
+    // both DACs; the card itself is not reset.
+    if (model->running())
+        model->stop(remote);
+    model->setDacs(0, 0, remote);
+    Settings defaults;
+    const kd7240fp::CardRange &range = model->range();
+    for (kd7240fp::ChannelSettings &c : defaults.channel)
+        c.offset = range.defaultOffset;
+    model->change(defaults, remote);
+    voltage.reset();
+    bursts.reset();
+    shapes.reset();
+}
+
+void kd7240fp_instrument::calibrate(Call &call)
+{
+    if (!call.expect(0))
         return;
-    parser.operationsCompleted();
-    emit operationComplete();
+    const bool done = kd7240fp_clientChange::hardwareThere(call, model) && model->calibrate(remote);
+    call.reply(done ? 0 : 1);
+}
+
+void kd7240fp_instrument::setFrequency(Call &call)
+{
+    double hz;
+    if (!call.expect(1) || !call.number(0, Unit::Hertz, frequencyRange, &hz))
+        return;
+    // One clock for both channels: the common frequency.
+    Settings s = model->settings();
+    s.common.frequency = int(std::lround(hz));
+    for (int k = 0; k < 2; ++k)
+        if (!kd7240fp_sweeps::remake(call, s, k))
+            return;
+    if (apply(call, model, s))
+        kd7240fp_played::sayFrequency(call, model, hz);
+}
+
+void kd7240fp_instrument::queryFrequency(Call &call) const
+{
+    if (call.expectQuery(frequencyRange))
+        call.reply(kd7240fp_played::frequency(model));
+}
+
+void kd7240fp_instrument::setExactFrequency(Call &call)
+{
+    bool on;
+    if (!call.expect(1) || !call.boolean(0, &on))
+        return;
+    Settings s = model->settings();
+    s.common.exactFrequency = on;
+    apply(call, model, s);
+}
+
+void kd7240fp_instrument::queryExactFrequency(Call &call) const
+{
+    if (call.expect(0))
+        call.replyBool(model->settings().common.exactFrequency);
+}
+
+void kd7240fp_instrument::setPhase(Call &call)
+{
+    double degrees;
+    if (!call.expect(1) || !call.number(0, Unit::Degree, phaseRange, &degrees))
+        return;
+    const int k = channelOf(call);
+    Settings s = model->settings();
+    s.channel[k].phase = kd7010fp_typedNumber::fitToBox(degrees, kd7240fp::phaseDecimals, 0, kd7240fp::maxPhase, true);
+    if (apply(call, model, s))
+        kd7240fp_played::say(call, "phase", degrees, kd7240fp_played::phase(model, k), 2, "deg");
+}
+
+void kd7240fp_instrument::queryPhase(Call &call) const
+{
+    if (call.expectQuery(phaseRange))
+        call.reply(kd7240fp_played::phase(model, channelOf(call)));
+}
+
+void kd7240fp_instrument::setDuty(Call &call)
+{
+    double duty;
+    if (!call.expect(1) || !call.number(0, Unit::Percent, dutyRange, &duty))
+        return;
+    const int k = channelOf(call);
+    Settings s = model->settings();
+    s.channel[k].duty
+        = kd7010fp_typedNumber::fitToBox(duty, kd7240fp::dutyDecimals, kd7240fp::minDuty, kd7240fp::maxDuty);
+    if (apply(call, model, s))
+        kd7240fp_played::say(call, "duty", duty, kd7240fp_played::duty(model, k), 2, "%");
+}
+
+void kd7240fp_instrument::queryDuty(Call &call) const
+{
+    if (call.expectQuery(dutyRange))
+        call.reply(kd7240fp_played::duty(model, channelOf(call)));
+}
+
+void kd7240fp_instrument::chooseShape(Call &call)
+{
+    QByteArray name;
+    if (!call.expect(1) || !call.text(0, &name))
+        return;
+    name = kd7240fp_shapeStore::nameOf(name);
+    const std::vector<double> *shape = shapes.find(name);
+    if (!shape)
+        return void(call.error(-224, "no shape named " + name));
+    Settings s = model->settings();
+    kd7240fp::ChannelSettings &ch = s.channel[channelOf(call)];
+    // Played as given: -1 to 1 is the amplitude either way.
+    ch.shape = *shape;
+    ch.shapeName = QString::fromLatin1(name);
+    ch.formula.clear();
+    ch.sweep = kd7240fp::Sweep();
+    apply(call, model, s);
+}
+
+void kd7240fp_instrument::queryShape(Call &call) const
+{
+    if (call.expect(0))
+        call.replyString(ascii(model->settings().channel[channelOf(call)].shapeName));
+}
+
+void kd7240fp_instrument::setSampleRate(Call &call)
+{
+    const int k = channelOf(call);
+    const int samples = int(model->settings().channel[k].shape.size());
+    if (samples < kd7240fp::minShapeSamples)
+        return void(call.error(-221, "no shape chosen"));
+    double rate;
+    if (!call.expect(1) || !call.number(0, Unit::Hertz, rateRange(k), &rate))
+        return;
+    // The rate is the common frequency times the shape's samples: a whole
+    // number of hertz times them.
+    const int frequency = std::clamp(int(std::lround(rate / samples)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
+    Settings s = model->settings();
+    s.common.frequency = frequency;
+    if (apply(call, model, s))
+        kd7240fp_played::say(call, "sample rate", rate, double(frequency) * samples, 2, "Sa/s");
+}
+
+void kd7240fp_instrument::querySampleRate(Call &call) const
+{
+    const int k = channelOf(call);
+    if (call.expectQuery(rateRange(k)))
+        call.reply(double(model->settings().common.frequency) * double(model->settings().channel[k].shape.size()));
+}
+
+Range kd7240fp_instrument::rateRange(int k) const
+{
+    // The common frequency times the shape's samples, within the card's clock.
+    const double samples = double(model->settings().channel[k].shape.size());
+    const double lowest = kd7240fp::minFrequency * samples;
+    return { lowest, std::min(kd7240fp::maxRate, kd7240fp::maxFrequency * samples), lowest };
 }
 
 QString kd7240fp_instrument::setupsFolder()
@@ -207,937 +339,38 @@ QString kd7240fp_instrument::setupPath(Call &call)
     return path;
 }
 
-bool kd7240fp_instrument::apply(Call &call, const Settings &settings)
+void kd7240fp_instrument::storeSetup(Call &call)
 {
-    switch (model->change(settings, remote)) {
-    case kd7240fp_model::Applied:
-        return true;
-    case kd7240fp_model::Locked:
-        return call.error(-221, stopFirst);
-    case kd7240fp_model::NotSent:
-        return call.error(-221, "not sent: " + scpiText([this] { return kd7240fp::problemText(model->notTaken()); }));
-    case kd7240fp_model::NotStopped:
-    case kd7240fp_model::Stopped:
-        break; // the driver's failure is queued already
-    }
-    return false;
-}
-
-bool kd7240fp_instrument::outputOn(int k) const
-{
-    return model->generator()->channelActive(k) || model->levelHeld(k);
-}
-
-double kd7240fp_instrument::rmsPerVolt(int k) const
-{
-    // The samples as played, at one volt and no offset: a triangle of ten
-    // samples falls short of its nominal RMS, a shape has its own.
-    Settings one = model->settings();
-    kd7240fp::ChannelSettings &c = one.channel[k];
-    c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveSine : c.function();
-    c.amplitude = 1;
-    c.offset = 0;
-    std::vector<double> room;
-    const auto measured = [&room](const Settings &settings) {
-        return kd7240fp::planFor(settings, kd7240fp::Limits { -2, 2 }, [&room](int count) {
-            room.resize(size_t(count));
-            return room.data();
-        });
-    };
-    kd7240fp::Plan plan = measured(one);
-    // The other channel may stop the plan (a shape too fast, a modulation
-    // that fits no buffer): the channel alone then.
-    if (!plan.samples[k]) {
-        one.channel[1 - k] = kd7240fp::ChannelSettings();
-        plan = measured(one);
-    }
-    return plan.samples[k] && plan.rms[k] > 0 ? plan.rms[k] : 1 / std::sqrt(2.0);
-}
-
-bool kd7240fp_instrument::setFunction(Call &call, int k, int function)
-{
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    if (function == c.function())
-        return true;
-    if (function == kd7240fp::waveDc && !hardwareThere(call))
-        return false;
-    if (function == kd7240fp::waveArbitrary && c.shape.empty())
-        return call.error(-221, "no shape chosen; send one with DATA:ARBitrary and choose it with FUNCtion:ARBitrary");
-    const auto choose = [&](kd7240fp::ChannelSettings &ch) {
-        // A shape and a modulation exclude each other; a DC level is no waveform.
-        if (function == kd7240fp::waveArbitrary)
-            ch.modulation.type = Modulation::None;
-        if (function == kd7240fp::waveDc)
-            ch.waveType = kd7240fp::waveNone;
-        (ch.active() ? ch.waveType : ch.parked) = function;
-    };
-    if ((c.function() == kd7240fp::waveDc) == (function == kd7240fp::waveDc)) {
-        choose(c);
-        return apply(call, s);
-    }
-    // Between a waveform and the DC level, which reach the output by other
-    // paths (the generated samples, the DAC): an output that is on is turned
-    // off with the one and on again with the other.
-    const bool on = outputOn(k);
-    if (on && !setOutput(call, k, false))
-        return false;
-    s = model->settings();
-    choose(s.channel[k]);
-    return apply(call, s) && (!on || setOutput(call, k, true));
-}
-
-bool kd7240fp_instrument::setOutput(Call &call, int k, bool on)
-{
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    if (on) {
-        if (outputOn(k))
-            return true;
-        if (!hardwareThere(call))
-            return false;
-        if (c.function() == kd7240fp::waveDc) {
-            if (model->running())
-                return call.error(-221, stopFirst);
-            return model->holdLevel(k, true, remote);
-        }
-        c.waveType = c.function();
-        if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
-            return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
-        const Settings before = model->settings();
-        if (!apply(call, s))
-            return false;
-        if (model->running())
-            return true;
-        // What the card cannot play is not started, and the output stays off.
-        if (!model->plan().playable()) {
-            call.status().error(-221, scpiText([this] { return kd7240fp::problemText(model->plan()); }));
-            model->change(before, remote);
-            return false;
-        }
-        return model->start(remote);
-    }
-    // A channel turned off is not generated, as when no waveform is chosen
-    // in the window; it comes back with its function when turned on.
-    if (c.active())
-        c.parked = c.waveType;
-    c.waveType = kd7240fp::waveNone;
-    if (model->running() && !s.anyActive()) {
-        model->stop(remote);
-        if (model->running())
-            return false; // the card refused to stop: said in the queue
-    }
-    // Nor does its DAC hold anything, a DC level or the operator's value.
-    return apply(call, s) && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
-}
-
-bool kd7240fp_instrument::setVoltage(Call &call, int k, double amplitude, double offset)
-{
-    const kd7240fp::CardRange &range = model->range();
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    c.offset = kd7010fp_typedNumber::fitToBox(offset, kd7240fp::voltDecimals, range.offsets.low, range.offsets.high);
-    // Amplitude and offset are one pair: what is taken plays, to the boxes'
-    // decimals (what that makes of them the caller says).
-    const double most = kd7240fp::mostAmplitude(c.offset, range.offsets, range.maxAmplitude);
-    c.amplitude = std::min(kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude), most);
-    return apply(call, s);
-}
-
-bool kd7240fp_instrument::makeSweep(Call &call, Settings &s, int k)
-{
-    // One sweep over one period of the common frequency, with samples
-    // enough for ten a period at its top, as the Sweep dialog asks.
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    kd7240fp::Sweep sweep = c.sweepWhenOn;
-    if (sweep.frequency > 0)
-        s.common.frequency = sweep.frequency;
-    sweep.frequency = s.common.frequency;
-    const int frequency = sweep.frequency;
-    const double top = std::max(sweep.start, sweep.stop);
-    const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
-    const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-    const int needed = int(std::ceil(top * kd7240fp::exactMinSamplesPerPeriod / frequency));
-    const int samples = std::clamp(std::max(timing.ok ? timing.nSam : 1000, needed), kd7240fp::minShapeSamples, most);
-    std::vector<double> shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, samples, frequency);
-    switch (kd7240fp::sweepProblem(sweep, shape)) {
-    case kd7240fp::SweepProblem::TooFewAtTop:
-        return call.error(-221,
-            "the sweep reaches " + plain(top) + " Hz; at " + QByteArray::number(frequency)
-                + " Hz it may reach " + plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
-                + " Hz: lower FREQuency:STOP or raise the frequency");
-    case kd7240fp::SweepProblem::ZeroButRounding:
-        return call.error(-221, "every sample is 0 but for rounding: the samples fall on whole cycles of the sweep");
-    case kd7240fp::SweepProblem::None:
-        break;
-    }
-    c.shape = std::move(shape);
-    c.modulation.type = Modulation::None;
-    c.sweep = sweep;
-    c.sweepWhenOn.frequency = 0; // the sweep lasts a period of the frequency set from now on
-    c.shapeName.clear();
-    c.formula.clear();
-    if (c.active())
-        c.waveType = kd7240fp::waveArbitrary;
-    else
-        c.parked = kd7240fp::waveArbitrary;
-    return true;
-}
-
-bool kd7240fp_instrument::remakeSweep(Call &call, Settings &s, int k)
-{
-    // The sweep that plays, whoever made it, is the one made again.
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    if (!sweeping(c))
-        return true;
-    c.sweepWhenOn = { c.sweep.start, c.sweep.stop, c.sweep.logarithmic, 0 };
-    return makeSweep(call, s, k);
-}
-
-kd7240fp::Sweep kd7240fp_instrument::sweepOf(int k) const
-{
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    kd7240fp::Sweep sweep = sweeping(c) ? c.sweep : c.sweepWhenOn;
-    if (sweeping(c) || sweep.frequency == 0)
-        sweep.frequency = model->settings().common.frequency;
-    return sweep;
-}
-
-void kd7240fp_instrument::changeSweep(Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit)
-{
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    const bool playing = sweeping(c);
-    if (playing)
-        c.sweepWhenOn = { c.sweep.start, c.sweep.stop, c.sweep.logarithmic, 0 };
-    edit(c.sweepWhenOn);
-    if (!playing || makeSweep(call, s, k))
-        apply(call, s);
-}
-
-bool kd7240fp_instrument::storeShape(Call &call, bool dacUnits)
-{
-    QByteArray name;
-    if (!call.expect(2, INT_MAX) || !call.text(0, &name))
-        return false;
-    name = shapeName(name);
-    if (!validShapeName(name))
-        return call.error(-224, "a shape's name is 1 to 40 letters; digits or _");
-    const double full = dacUnits ? 32767 : 1;
-    // Read into the room the last shape replaced: a client sending its
-    // shape again and again costs no allocation. A shape refused gives the
-    // memory it was read into back.
-    std::vector<double> &values = room;
-    struct Release
-    {
-        std::vector<double> &values;
-        bool kept = false;
-        ~Release()
-        {
-            if (!kept)
-                std::vector<double>().swap(values);
-        }
-    } release { values };
-    QByteArrayView block;
-    // One value after the name is a block: no shape has a single sample, and
-    // a lone number is answered once (-104), not again for its length.
-    if (call.count() == 2) {
-        if (!call.block(1, &block))
-            return false;
-        // IEEE 488.2 block: float32 (-1 to 1) or int16 (DAC units), in the
-        // byte order FORMat:BORDer names, big-endian (NORMal) by default.
-        const int width = dacUnits ? 2 : 4;
-        if (block.size() % width != 0)
-            return call.error(-161, "the block holds no whole number of values");
-        values.resize(size_t(block.size() / width));
-        // Read in a loop of its own, which the compiler keeps free of
-        // branches; what is beyond the full scale, or no number at all, is
-        // looked for only when the loop saw some.
-        const bool inRange = dacUnits ? decode<qint16>(block.data(), swapped, &values, full)
-                                      : decode<float>(block.data(), swapped, &values, full);
-        if (!inRange) {
-            bool clipped = false;
-            for (size_t i = 0; i < values.size(); ++i) {
-                double &v = values[i];
-                if (!std::isfinite(v))
-                    return call.error(-224, "value " + QByteArray::number(qulonglong(i)) + " is not finite");
-                clipped = clipped || std::fabs(v) > full;
-                v = std::clamp(v, -full, full);
-            }
-            if (clipped)
-                call.status().error(-222, "values beyond the full scale were clipped");
-        }
-    } else if (!call.numbers(1, Unit::None, Range { -full, full, 0 }, &values)) {
-        return false;
-    }
-    if (dacUnits)
-        for (double &v : values)
-            v /= full;
-    if (int(values.size()) > kd7240fp::maxShapeSamples)
-        return call.error(-223, "a shape holds at most " + QByteArray::number(kd7240fp::maxShapeSamples) + " samples");
-    if (int(values.size()) < kd7240fp::minShapeSamples)
-        return call.error(-224, "a shape holds at least " + QByteArray::number(kd7240fp::minShapeSamples) + " samples");
-    if (kd7240fp::playsNothing(values))
-        return call.error(-224, "every value is 0: there is nothing to play");
-    const auto replaced = shapes.find(name);
-    const size_t samples = storedSamples - (replaced != shapes.end() ? replaced->second.size() : 0) + values.size();
-    if ((replaced == shapes.end() && shapes.size() >= maxShapes) || samples > maxStoredSamples)
-        return call.error(-225,
-            "the shapes sent keep at most " + QByteArray::number(qulonglong(maxShapes)) + " shapes of "
-                + QByteArray::number(qulonglong(maxStoredSamples)) + " samples in all: DATA:VOLatile:CLEar makes room");
-    storedSamples = samples;
-    std::swap(shapes[name], values);
-    release.kept = true;
-    return true;
-}
-
-bool kd7240fp_instrument::changeModulation(
-    Call &call, const std::function<void(Modulation &)> &edit, double Modulation::*sentField, double sent)
-{
-    const int k = channelOf(call);
-    Settings s = model->settings();
-    const Modulation before = s.channel[k].modulation;
-    Modulation &set = s.channel[k].modulation;
-    edit(set);
-    if (!apply(call, s))
-        return false;
-    // A value this command set that plays otherwise (the box's decimals, a
-    // buffer that moved it) is said.
-    static const struct
-    {
-        double Modulation::*field;
-        const char *what;
-        const char *unit;
-    } values[] = { { &Modulation::frequency, "modulation frequency", "Hz" }, { &Modulation::depth, "depth", "%" },
-        { &Modulation::deviation, "deviation", "Hz" }, { &Modulation::phaseDeviation, "deviation", "deg" },
-        { &Modulation::hop, "hop frequency", "Hz" }, { &Modulation::rate, "rate", "Hz" },
-        { &Modulation::dutyDeviation, "duty deviation", "%" } };
-    const Modulation played = playedModulation(k);
-    for (const auto &v : values)
-        if (v.field == sentField)
-            sayPlayed(call, v.what, sent, played.*v.field, 3, v.unit);
-        else if (set.*v.field != before.*v.field)
-            sayPlayed(call, v.what, set.*v.field, played.*v.field, 3, v.unit);
-    return true;
-}
-
-std::vector<Row> kd7240fp_instrument::modulationRows(Modulation::Type type, const QByteArray &name)
-{
-    const QByteArray head = "[SOURce#]:" + name;
-    const auto modulation = [this](Call &c) { return model->settings().channel[channelOf(c)].modulation; };
-    // A value of this kind of modulation, in `unit` within `range`, rounded
-    // as the dialog's box for it rounds.
-    const auto value = [this](double Modulation::*field, Unit unit, Range range) {
-        return [this, field, unit, range](Call &c) {
-            double v;
-            if (c.expect(1) && c.number(0, unit, range, &v))
-                changeModulation(
-                    c, [&](Modulation &m) { m.*field = kd7240fp::fitModulation(field, v, range.minimum, range.maximum); },
-                    field, v);
-        };
-    };
-    // What plays: a frequency, rate or hop the buffer moved.
-    const auto query = [this](double Modulation::*field, Range range) {
-        return [this, field, range](Call &c) {
-            if (c.expectQuery(range))
-                c.reply(playedModulation(channelOf(c)).*field);
-        };
-    };
-    const Range frequencyRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 100 };
-    const Range rateRange { kd7240fp::minModulationFrequency, kd7240fp::maxModulationFrequency, 10 };
-    const Range hopRange { kd7240fp::minHop, kd7240fp::maxHop, 100 };
-    std::vector<Row> rows = {
-        { pattern(head + ":STATe"),
-            [this, type](Call &c) {
-                bool on;
-                if (!c.expect(1) || !c.boolean(0, &on))
-                    return;
-                if (on && model->settings().channel[channelOf(c)].waveType == kd7240fp::waveArbitrary)
-                    return void(c.error(-221, "a shape is not modulated; choose a standard function first"));
-                changeModulation(c, [&](Modulation &m) {
-                    if (on)
-                        m.type = type;
-                    else if (m.type == type)
-                        m.type = Modulation::None;
-                });
-            } },
-        { pattern(head + ":STATe?"), [modulation, type](Call &c) { if (c.expect(0)) c.replyBool(modulation(c).type == type); } },
-        { pattern(head + ":SOURce"),
-            [](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "INTernal", "EXTernal" }, &which) && which == 1)
-                    c.error(-241, "this card has no modulation input");
-            } },
-        { pattern(head + ":SOURce?"), [](Call &c) { if (c.expect(0)) c.replyText("INT"); } },
-        { pattern(head + ":INTernal:FUNCtion"),
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "TRIangle", "RAMP" }, &which))
-                    changeModulation(c, [&](Modulation &m) {
-                        m.shape = std::array { kd7240fp::waveSine, kd7240fp::waveSquare, kd7240fp::waveTriangle, kd7240fp::waveSaw }[size_t(which)];
-                    });
-            } },
-        { pattern(head + ":INTernal:FUNCtion?"),
-            [modulation](Call &c) {
-                if (c.expect(0))
-                    c.replyText(std::array { "", "SIN", "SQU", "RAMP", "TRI" }[size_t(std::clamp(modulation(c).shape, 1, 4))]);
-            } },
-    };
-    if (type == Modulation::FSK) {
-        rows.push_back({ pattern(head + ":FREQuency"), value(&Modulation::hop, Unit::Hertz, hopRange) });
-        rows.push_back({ pattern(head + ":FREQuency?"), query(&Modulation::hop, hopRange) });
-        rows.push_back({ pattern(head + ":INTernal:RATE"), value(&Modulation::rate, Unit::Hertz, rateRange) });
-        rows.push_back({ pattern(head + ":INTernal:RATE?"), query(&Modulation::rate, rateRange) });
-        return rows;
-    }
-    rows.push_back({ pattern(head + ":INTernal:FREQuency"), value(&Modulation::frequency, Unit::Hertz, frequencyRange) });
-    rows.push_back({ pattern(head + ":INTernal:FREQuency?"), query(&Modulation::frequency, frequencyRange) });
-    switch (type) {
-    case Modulation::AM:
-        rows.push_back({ pattern(head + ":DEPTh"), value(&Modulation::depth, Unit::Percent, Range { 0, kd7240fp::maxDepth, 100 }) });
-        rows.push_back({ pattern(head + ":DEPTh?"), query(&Modulation::depth, Range { 0, kd7240fp::maxDepth, 100 }) });
-        break;
-    case Modulation::FM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::deviation, Unit::Hertz, Range { 0, kd7240fp::maxDeviation, 100 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::deviation, Range { 0, kd7240fp::maxDeviation, 100 }) });
-        break;
-    case Modulation::PM:
-        rows.push_back({ pattern(head + ":DEViation"), value(&Modulation::phaseDeviation, Unit::Degree, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
-        rows.push_back({ pattern(head + ":DEViation?"), query(&Modulation::phaseDeviation, Range { 0, kd7240fp::maxPhaseDeviation, 180 }) });
-        break;
-    case Modulation::PWM:
-        rows.push_back({ pattern(head + ":DEViation:DCYCle"), value(&Modulation::dutyDeviation, Unit::Percent, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
-        rows.push_back({ pattern(head + ":DEViation:DCYCle?"), query(&Modulation::dutyDeviation, Range { 0, kd7240fp::maxDutyDeviation, 10 }) });
-        break;
-    default:
-        break;
-    }
-    return rows;
-}
-
-double kd7240fp_instrument::perVolt(int k) const { return rms[k] ? rmsPerVolt(k) : 2; }
-
-Range kd7240fp_instrument::amplitudeRange(int k) const
-{
-    const kd7240fp::CardRange &range = model->range();
-    const double most = kd7240fp::mostAmplitude(model->settings().channel[k].offset, range.offsets, range.maxAmplitude);
-    return { 0, most * perVolt(k), 0 };
-}
-
-Range kd7240fp_instrument::rateRange(int k) const
-{
-    // The common frequency times the shape's samples, within the card's clock.
-    const double samples = double(model->settings().channel[k].shape.size());
-    const double lowest = kd7240fp::minFrequency * samples;
-    return { lowest, std::min(kd7240fp::maxRate, kd7240fp::maxFrequency * samples), lowest };
-}
-
-Range kd7240fp_instrument::offsetRange(int k) const
-{
-    // Beside the amplitude, as the amplitude is beside the offset: both
-    // peaks stay within the card. A DC level has the whole range.
-    const kd7240fp::CardRange &range = model->range();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    const double room = c.function() == kd7240fp::waveDc ? 0 : c.amplitude;
-    const double low = range.offsets.low + room, high = range.offsets.high - room;
-    return { low, high, std::clamp(range.defaultOffset, low, high) };
-}
-
-double kd7240fp_instrument::playedFrequency() const
-{
-    const kd7240fp::Plan &plan = model->plan();
-    return plan.timing.ok ? hundredths(plan.timing.played) : model->settings().common.frequency;
-}
-
-double kd7240fp_instrument::playedPhase(int k) const
-{
-    // A sine's phase is exact; the others move by whole samples, as they
-    // would for a channel whose output is off once it is on.
-    const kd7240fp::Plan &plan = model->plan();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    if (!plan.timing.ok || (!c.active() && c.function() == kd7240fp::waveSine))
-        return c.phase;
-    return plan.phasePlayed[k];
-}
-
-double kd7240fp_instrument::playedDuty(int k) const
-{
-    // A square's high part is whole samples of its period.
-    const kd7240fp::Plan &plan = model->plan();
-    const kd7240fp::ChannelSettings &c = model->settings().channel[k];
-    if (c.function() != kd7240fp::waveSquare || c.modulated() || !plan.timing.ok)
-        return c.duty;
-    return 100.0 * plan.dutyHigh[k] / plan.timing.nSam;
-}
-
-Modulation kd7240fp_instrument::playedModulation(int k) const
-{
-    // A channel whose output is off, as it will play once it is on.
-    Settings s = model->settings();
-    kd7240fp::ChannelSettings &c = s.channel[k];
-    const bool on = c.active();
-    if (!on)
-        c.waveType = c.function() == kd7240fp::waveDc ? kd7240fp::waveNone : c.function();
-    if (!c.modulated())
-        return c.modulation;
-    const kd7240fp::Plan plan = on ? model->plan() : kd7240fp::planFor(s, model->generator()->limits());
-    const kd7240fp::ModulationTiming &timing = plan.modulation;
-    return plan.modulated && timing.ok && timing.channels[k].modulated ? timing.channels[k].played : c.modulation;
-}
-
-void kd7240fp_instrument::sayFrequency(Call &call, double sent)
-{
-    const kd7240fp::Plan &plan = model->plan();
-    if (!plan.timing.ok)
+    const QString path = setupPath(call);
+    if (path.isEmpty())
         return;
-    // Where whole periods in a longer buffer would play what was asked, say so.
-    QByteArray exactly;
-    if (!plan.exact && !plan.timing.fromShape && !plan.modulated) {
-        Settings s = model->settings();
-        s.common.exactFrequency = true;
-        const kd7240fp::Plan exact = kd7240fp::planFor(s, model->generator()->limits());
-        if (exact.exact && hundredths(exact.timing.played) != hundredths(plan.timing.played))
-            exactly = "; FREQ:EXAC ON plays " + decimals(hundredths(exact.timing.played), 2) + " Hz";
-    }
-    sayPlayed(call, "frequency", sent, plan.timing.played, 2, "Hz", exactly);
+    QDir().mkpath(setupsFolder());
+    QString error;
+    if (!kd7240fp::writeSetupFile(path, model->settings(), &error))
+        call.error(-250, ascii(error));
 }
 
-bool kd7240fp_instrument::hardwareThere(Call &call)
+void kd7240fp_instrument::loadSetup(Call &call)
 {
-    if (model->generator()->withCard())
-        return true;
-    call.status().error(-241, noCard);
-    return false;
-}
-
-void kd7240fp_instrument::trigger(Call &call)
-{
-    if (!hardwareThere(call))
+    const QString path = setupPath(call);
+    if (path.isEmpty())
         return;
-    model->trigger(remote);
-    // A limited burst that waited for it plays its cycles now.
-    const kd7240fp::CommonSettings &common = model->sentSettings().common;
-    triggered = triggered || (model->running() && common.byTrigger() && common.length() > 0);
-}
-
-void kd7240fp_instrument::reset()
-{
-    // Generation stopped, the panel's default settings, outputs off, 0 V on
-    // both DACs; the card itself is not reset.
     if (model->running())
-        model->stop(remote);
-    model->setDacs(0, 0, remote);
-    Settings defaults;
-    const kd7240fp::CardRange &range = model->range();
-    for (kd7240fp::ChannelSettings &c : defaults.channel)
-        c.offset = range.defaultOffset;
-    model->change(defaults, remote);
-    rms[0] = rms[1] = false;
-    triggerSource = "IMM";
-    swapped = false;
+        return void(call.error(-221, kd7240fp_clientChange::stopFirst));
+    if (!QFileInfo::exists(path))
+        return void(call.error(-256, ascii(QFileInfo(path).fileName())));
+    const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
+    if (!opened.settings)
+        return void(call.error(-250, ascii(opened.problem)));
+    if (!opened.changes.isEmpty())
+        call.status().error(-222, "values brought within this card's range");
+    apply(call, model, *opened.settings);
 }
 
-std::vector<Row> kd7240fp_instrument::rows()
+void kd7240fp_instrument::burstEnded()
 {
-    const auto settings = [this] { return model->settings(); };
-    return {
-        // --- IEEE 488.2 commands of this card ---
-        { "*IDN?",
-            [this](Call &c) {
-                if (c.expect(0))
-                    c.replyText(model->generator()->withCard() ? identity() : QByteArray(noCardIdentity));
-            } },
-        { "*RST", [this](Call &c) { if (c.expect(0)) reset(); } },
-        { "*TRG", [this](Call &c) { if (c.expect(0)) trigger(c); } },
-        { "CALibration[:ALL]?",
-            [this](Call &c) {
-                if (!c.expect(0))
-                    return;
-                const bool done = hardwareThere(c) && model->calibrate(remote);
-                c.reply(done ? 0 : 1);
-            } },
-
-        // --- The waveform ---
-        { "[SOURce#]:FUNCtion",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "SINusoid", "SQUare", "RAMP", "TRIangle", "ARBitrary", "DC" }, &which))
-                    setFunction(c, channelOf(c), functions[which]);
-            } },
-        { "[SOURce#]:FUNCtion?",
-            [settings](Call &c) {
-                if (!c.expect(0))
-                    return;
-                const int function = settings().channel[c.suffix(0) - 1].function();
-                c.replyText(functionNames[std::find(std::begin(functions), std::end(functions), function) - std::begin(functions)]);
-            } },
-        { "[SOURce#]:FREQuency",
-            [this, settings](Call &c) {
-                double hz;
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, frequencyRange, &hz))
-                    return;
-                // One clock for both channels: the common frequency.
-                Settings s = settings();
-                s.common.frequency = int(std::lround(hz));
-                for (int k = 0; k < 2; ++k)
-                    if (!remakeSweep(c, s, k))
-                        return;
-                if (apply(c, s))
-                    sayFrequency(c, hz);
-            } },
-        { "[SOURce#]:FREQuency?", [this](Call &c) { if (c.expectQuery(frequencyRange)) c.reply(playedFrequency()); } },
-        { "[SOURce#]:FREQuency:EXACt",
-            [this, settings](Call &c) {
-                bool on;
-                if (!c.expect(1) || !c.boolean(0, &on))
-                    return;
-                Settings s = settings();
-                s.common.exactFrequency = on;
-                apply(c, s);
-            } },
-        { "[SOURce#]:FREQuency:EXACt?", [settings](Call &c) { if (c.expect(0)) c.replyBool(settings().common.exactFrequency); } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const double unit = perVolt(k);
-                double value;
-                if (c.expect(1) && c.number(0, Unit::Volt, amplitudeRange(k), &value)
-                    && setVoltage(c, k, value / unit, settings().channel[k].offset))
-                    sayPlayed(c, "amplitude", value, settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate][:AMPLitude]?",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                if (c.expectQuery(amplitudeRange(k)))
-                    c.reply(settings().channel[k].amplitude * perVolt(k));
-            } },
-        { "[SOURce#]:VOLTage:UNIT",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "VPP", "VRMS" }, &which))
-                    rms[channelOf(c)] = which == 1;
-            } },
-        { "[SOURce#]:VOLTage:UNIT?", [this](Call &c) { if (c.expect(0)) c.replyText(rms[channelOf(c)] ? "VRMS" : "VPP"); } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                double offset;
-                if (c.expect(1) && c.number(0, Unit::Volt, offsetRange(k), &offset)
-                    && setVoltage(c, k, settings().channel[k].amplitude, offset))
-                    sayPlayed(c, "offset", offset, settings().channel[k].offset, 2, "V");
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:OFFSet?",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                if (c.expectQuery(offsetRange(k)))
-                    c.reply(settings().channel[k].offset);
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const kd7240fp::ChannelSettings ch = settings().channel[k];
-                const double low = ch.offset - ch.amplitude;
-                double high;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { low, model->range().offsets.high, low }, &high)
-                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
-                    const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    sayPlayed(c, "high level", high, now.offset + now.amplitude, 2, "V");
-                }
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH?",
-            [this, settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
-                const double low = ch.offset - ch.amplitude;
-                if (c.expectQuery(Range { low, model->range().offsets.high, low }))
-                    c.reply(ch.offset + ch.amplitude);
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const kd7240fp::ChannelSettings ch = settings().channel[k];
-                const double high = ch.offset + ch.amplitude;
-                double low;
-                if (c.expect(1) && c.number(0, Unit::Volt, Range { model->range().offsets.low, high, high }, &low)
-                    && setVoltage(c, k, (high - low) / 2, (high + low) / 2)) {
-                    const kd7240fp::ChannelSettings &now = settings().channel[k];
-                    sayPlayed(c, "low level", low, now.offset - now.amplitude, 2, "V");
-                }
-            } },
-        { "[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW?",
-            [this, settings](Call &c) {
-                const kd7240fp::ChannelSettings ch = settings().channel[channelOf(c)];
-                const double high = ch.offset + ch.amplitude;
-                if (c.expectQuery(Range { model->range().offsets.low, high, high }))
-                    c.reply(ch.offset - ch.amplitude);
-            } },
-        { "[SOURce#]:PHASe",
-            [this, settings](Call &c) {
-                double degrees;
-                if (!c.expect(1) || !c.number(0, Unit::Degree, phaseRange, &degrees))
-                    return;
-                const int k = channelOf(c);
-                Settings s = settings();
-                s.channel[k].phase = kd7010fp_typedNumber::fitToBox(degrees, kd7240fp::phaseDecimals, 0, kd7240fp::maxPhase, true);
-                if (apply(c, s))
-                    sayPlayed(c, "phase", degrees, playedPhase(k), 2, "deg");
-            } },
-        { "[SOURce#]:PHASe?", [this](Call &c) { if (c.expectQuery(phaseRange)) c.reply(playedPhase(channelOf(c))); } },
-        { "[SOURce#]:FUNCtion:SQUare:DCYCle",
-            [this, settings](Call &c) {
-                double duty;
-                if (!c.expect(1) || !c.number(0, Unit::Percent, dutyRange, &duty))
-                    return;
-                const int k = channelOf(c);
-                Settings s = settings();
-                s.channel[k].duty = kd7010fp_typedNumber::fitToBox(duty, kd7240fp::dutyDecimals, kd7240fp::minDuty, kd7240fp::maxDuty);
-                if (apply(c, s))
-                    sayPlayed(c, "duty", duty, playedDuty(k), 2, "%");
-            } },
-        { "[SOURce#]:FUNCtion:SQUare:DCYCle?", [this](Call &c) { if (c.expectQuery(dutyRange)) c.reply(playedDuty(channelOf(c))); } },
-
-        // --- Outputs: generation starts with the first and stops with the last ---
-        { "OUTPut#[:STATe]",
-            [this](Call &c) {
-                bool on;
-                if (c.expect(1) && c.boolean(0, &on))
-                    setOutput(c, channelOf(c), on);
-            } },
-        { "OUTPut#[:STATe]?",
-            [this](Call &c) {
-                if (c.expect(0))
-                    c.replyBool(outputOn(channelOf(c)));
-            } },
-
-        // --- Bursts and the trigger ---
-        { "[SOURce#]:BURSt:STATe",
-            [this, settings](Call &c) {
-                bool on;
-                if (!c.expect(1) || !c.boolean(0, &on))
-                    return;
-                Settings s = settings();
-                s.common.stopIndex = on ? 1 : 0;
-                apply(c, s);
-            } },
-        { "[SOURce#]:BURSt:STATe?", [settings](Call &c) { if (c.expect(0)) c.replyBool(settings().common.stopIndex != 0); } },
-        { "[SOURce#]:BURSt:NCYCles",
-            [this, settings](Call &c) {
-                if (!c.expect(1))
-                    return;
-                Settings s = settings();
-                if (c.isMnemonic(0, "INFinity")) {
-                    s.common.stopIndex = 0;
-                } else {
-                    int cycles;
-                    if (!c.integer(0, cyclesRange, &cycles))
-                        return;
-                    s.common.cycles = cycles;
-                }
-                apply(c, s);
-            } },
-        { "[SOURce#]:BURSt:NCYCles?",
-            [settings](Call &c) {
-                if (c.expectQuery(cyclesRange))
-                    c.reply(settings().common.stopIndex != 0 ? double(settings().common.cycles) : 9.9e37);
-            } },
-        { "[SOURce#]:BURSt:MODE",
-            [](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "TRIGgered", "GATed" }, &which) && which == 1)
-                    c.error(-241, "this card has no gate input");
-            } },
-        { "[SOURce#]:BURSt:MODE?", [](Call &c) { if (c.expect(0)) c.replyText("TRIG"); } },
-        { "TRIGger#:SOURce",
-            [this, settings](Call &c) {
-                int which;
-                if (!c.expect(1) || !c.choice(0, { "IMMediate", "EXTernal", "BUS" }, &which))
-                    return;
-                Settings s = settings();
-                s.common.startIndex = which == 0 ? 0 : 1;
-                if (apply(c, s))
-                    triggerSource = which == 0 ? "IMM" : which == 1 ? "EXT" : "BUS";
-            } },
-        { "TRIGger#:SOURce?",
-            [this, settings](Call &c) {
-                if (c.expect(0))
-                    c.replyText(!settings().common.byTrigger() ? QByteArray("IMM")
-                            : triggerSource == "IMM" ? QByteArray("EXT")
-                                                     : triggerSource);
-            } },
-        { "TRIGger#[:IMMediate]", [this](Call &c) { if (c.expect(0)) trigger(c); } },
-
-        // --- Sweeps: the channel's shape, one sweep per period ---
-        { "[SOURce#]:SWEep:STATe",
-            [this, settings](Call &c) {
-                bool on;
-                if (!c.expect(1) || !c.boolean(0, &on))
-                    return;
-                const int k = channelOf(c);
-                Settings s = settings();
-                kd7240fp::ChannelSettings &ch = s.channel[k];
-                if (on == sweeping(ch))
-                    return;
-                if (on) {
-                    if (!makeSweep(c, s, k))
-                        return;
-                } else {
-                    // The sweep is kept for the next SWEep:STATe ON; the channel plays a sine.
-                    ch.sweepWhenOn = { ch.sweep.start, ch.sweep.stop, ch.sweep.logarithmic, 0 };
-                    ch.sweep = kd7240fp::Sweep();
-                    (ch.active() ? ch.waveType : ch.parked) = kd7240fp::waveSine;
-                }
-                apply(c, s);
-            } },
-        { "[SOURce#]:SWEep:STATe?", [settings](Call &c) { if (c.expect(0)) c.replyBool(sweeping(settings().channel[c.suffix(0) - 1])); } },
-        { "[SOURce#]:SWEep:SPACing",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "LINear", "LOGarithmic" }, &which))
-                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) { sweep.logarithmic = which == 1; });
-            } },
-        { "[SOURce#]:SWEep:SPACing?", [this](Call &c) { if (c.expect(0)) c.replyText(sweepOf(channelOf(c)).logarithmic ? "LOG" : "LIN"); } },
-        { "[SOURce#]:SWEep:TIME",
-            [this, settings](Call &c) {
-                double seconds;
-                if (!c.expect(1) || !c.number(0, Unit::Second, sweepTimeRange, &seconds))
-                    return;
-                // A sweep lasts one period of the common frequency: 1/n s.
-                const int frequency = std::clamp(int(std::lround(1 / seconds)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
-                const int k = channelOf(c);
-                Settings s = settings();
-                // A channel that plays no sweep keeps it for SWEep:STATe ON;
-                // the frequency set stays.
-                if (!sweeping(s.channel[k])) {
-                    s.channel[k].sweepWhenOn.frequency = frequency;
-                } else {
-                    s.common.frequency = frequency;
-                    for (int j = 0; j < 2; ++j)
-                        if (!remakeSweep(c, s, j))
-                            return;
-                }
-                if (apply(c, s))
-                    sayPlayed(c, "sweep time", seconds, 1.0 / frequency, 9, "s");
-            } },
-        { "[SOURce#]:SWEep:TIME?", [this](Call &c) { if (c.expectQuery(sweepTimeRange)) c.reply(1.0 / sweepOf(channelOf(c)).frequency); } },
-        { "[SOURce#]:FREQuency:STARt",
-            [this](Call &c) {
-                double hz;
-                if (c.expect(1) && c.number(0, Unit::Hertz, sweepStartRange, &hz))
-                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
-                        sweep.start = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
-                    });
-            } },
-        { "[SOURce#]:FREQuency:STARt?", [this](Call &c) { if (c.expectQuery(sweepStartRange)) c.reply(sweepOf(channelOf(c)).start); } },
-        { "[SOURce#]:FREQuency:STOP",
-            [this](Call &c) {
-                double hz;
-                if (c.expect(1) && c.number(0, Unit::Hertz, sweepStopRange, &hz))
-                    changeSweep(c, channelOf(c), [&](kd7240fp::Sweep &sweep) {
-                        sweep.stop = kd7010fp_typedNumber::fitToBox(hz, kd7240fp::sweepDecimals, kd7240fp::minSweepFrequency, kd7240fp::maxRate);
-                    });
-            } },
-        { "[SOURce#]:FREQuency:STOP?", [this](Call &c) { if (c.expectQuery(sweepStopRange)) c.reply(sweepOf(channelOf(c)).stop); } },
-
-        // --- Shapes of one's own ---
-        { "[SOURce#]:DATA:ARBitrary", [this](Call &c) { storeShape(c, false); } },
-        { "[SOURce#]:DATA:ARBitrary:DAC", [this](Call &c) { storeShape(c, true); } },
-        { "[SOURce#]:DATA:VOLatile:CLEar",
-            [this](Call &c) {
-                if (!c.expect(0))
-                    return;
-                shapes.clear();
-                storedSamples = 0;
-                room = {};
-            } },
-        { "[SOURce#]:DATA:VOLatile:CATalog?",
-            [this](Call &c) {
-                if (!c.expect(0))
-                    return;
-                if (shapes.empty())
-                    c.replyString("");
-                for (const auto &[name, samples] : shapes)
-                    c.replyString(name);
-            } },
-        { "[SOURce#]:FUNCtion:ARBitrary",
-            [this, settings](Call &c) {
-                QByteArray name;
-                if (!c.expect(1) || !c.text(0, &name))
-                    return;
-                name = shapeName(name);
-                const auto found = shapes.find(name);
-                if (found == shapes.end())
-                    return void(c.error(-224, "no shape named " + name));
-                const int k = channelOf(c);
-                Settings s = settings();
-                kd7240fp::ChannelSettings &ch = s.channel[k];
-                // Played as given: -1 to 1 is the amplitude either way.
-                ch.shape = found->second;
-                ch.shapeName = QString::fromLatin1(name);
-                ch.formula.clear();
-                ch.sweep = kd7240fp::Sweep();
-                apply(c, s);
-            } },
-        { "[SOURce#]:FUNCtion:ARBitrary?",
-            [settings](Call &c) {
-                if (c.expect(0))
-                    c.replyString(ascii(settings().channel[c.suffix(0) - 1].shapeName));
-            } },
-        { "[SOURce#]:FUNCtion:ARBitrary:SRATe",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                const int samples = int(settings().channel[k].shape.size());
-                if (samples < kd7240fp::minShapeSamples)
-                    return void(c.error(-221, "no shape chosen"));
-                double rate;
-                if (!c.expect(1) || !c.number(0, Unit::Hertz, rateRange(k), &rate))
-                    return;
-                // The rate is the common frequency times the shape's samples:
-                // a whole number of hertz times them.
-                const int frequency = std::clamp(int(std::lround(rate / samples)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
-                Settings s = settings();
-                s.common.frequency = frequency;
-                if (apply(c, s))
-                    sayPlayed(c, "sample rate", rate, double(frequency) * samples, 2, "Sa/s");
-            } },
-        { "[SOURce#]:FUNCtion:ARBitrary:SRATe?",
-            [this, settings](Call &c) {
-                const int k = channelOf(c);
-                if (c.expectQuery(rateRange(k)))
-                    c.reply(double(settings().common.frequency) * double(settings().channel[k].shape.size()));
-            } },
-        { "FORMat:BORDer",
-            [this](Call &c) {
-                int which;
-                if (c.expect(1) && c.choice(0, { "NORMal", "SWAPped" }, &which))
-                    swapped = which == 1;
-            } },
-        { "FORMat:BORDer?", [this](Call &c) { if (c.expect(0)) c.replyText(swapped ? "SWAP" : "NORM"); } },
-
-        // --- Setups ---
-        { "MMEMory:STORe:STATe",
-            [this, settings](Call &c) {
-                const QString path = setupPath(c);
-                if (path.isEmpty())
-                    return;
-                QDir().mkpath(setupsFolder());
-                QString error;
-                if (!kd7240fp::writeSetupFile(path, settings(), &error))
-                    c.error(-250, ascii(error));
-            } },
-        { "MMEMory:LOAD:STATe",
-            [this](Call &c) {
-                const QString path = setupPath(c);
-                if (path.isEmpty())
-                    return;
-                if (model->running())
-                    return void(c.error(-221, stopFirst));
-                if (!QFileInfo::exists(path))
-                    return void(c.error(-256, ascii(QFileInfo(path).fileName())));
-                const kd7240fp_setupFiles::Opened opened = kd7240fp_setupFiles::open(path, model->range());
-                if (!opened.settings)
-                    return void(c.error(-250, ascii(opened.problem)));
-                if (!opened.changes.isEmpty())
-                    c.status().error(-222, "values brought within this card's range");
-                apply(c, *opened.settings);
-            } },
-    };
+    if (!bursts.ended())
+        return;
+    parser.operationsCompleted();
+    emit operationComplete();
 }

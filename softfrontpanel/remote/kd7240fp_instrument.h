@@ -1,14 +1,18 @@
 // The panel as a SCPI instrument, so the test scripts a lab already has for
 // a two-channel function/arbitrary generator drive the 7240 unchanged while
-// the window shows every change. One table of commands, each row one call
-// of the model; the model sends what changes to the card by the one path
-// there is. What a command cannot do goes to the error queue, never to a box.
+// the window shows every change. One table of commands, read as a manual's,
+// each row one call: the instrument's own, or the helper's for its part of
+// the manual (outputs, voltage, bursts, sweeps, the shapes sent,
+// modulation). Every change is the model's, which sends it to the card by
+// the one path there is. What a command cannot do goes to the error queue,
+// never to a box.
 //
 // What a channel plays, and what it comes back with, is read from the
 // model's settings when a command needs it, so whatever the window, a setup
-// or Reset Device changed in between counts. Beside them it keeps only what
-// is a client's own: the unit of VOLTage, the trigger source as named, the
-// shapes sent with DATA:ARBitrary, and the byte order of binary blocks.
+// or Reset Device changed in between counts. Beside them its helpers keep
+// only what is a client's own: the unit of VOLTage, the trigger source as
+// named, the shapes sent with DATA:ARBitrary, and the byte order of binary
+// blocks.
 // No sockets and no widgets here: the server hands it program messages.
 #ifndef KD7240FP_INSTRUMENT_H
 #define KD7240FP_INSTRUMENT_H
@@ -16,13 +20,17 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <deque>
 #include <functional>
-#include <map>
 #include <vector>
 
 #include "kd7010fp_scpi.h"
+#include "kd7240fp_bursts.h"
 #include "kd7240fp_model.h"
+#include "kd7240fp_modulationrows.h"
+#include "kd7240fp_outputs.h"
+#include "kd7240fp_shapestore.h"
+#include "kd7240fp_sweeps.h"
+#include "kd7240fp_voltage.h"
 
 class kd7240fp_instrument : public QObject
 {
@@ -41,7 +49,7 @@ public:
 
     // A burst a client triggered plays its cycles: *WAI and *OPC? wait for
     // it. An output without end never holds them.
-    bool operationPending() const { return triggered; }
+    bool operationPending() const { return bursts.pending(); }
 
     // Where MMEMory:STORe:STATe and MMEMory:LOAD:STATe keep setups: a folder
     // beside the address history.
@@ -57,81 +65,42 @@ signals:
     void failed(const QString &what);
 
 private:
+    using Call = kd7010fp_scpi::Call;
+
     std::vector<kd7010fp_scpi::Row> rows();
-    // The rows of one kind of modulation, headed `name` (AM, FSKey...).
-    std::vector<kd7010fp_scpi::Row> modulationRows(kd7240fp::Modulation::Type type, const QByteArray &name);
-    // A pattern made from parts, kept for as long as the parser takes it in.
-    const char *pattern(const QByteArray &text) { return patterns.emplace_back(text).constData(); }
-    // Changes channel `k`'s modulation by `edit`; a client's change as any.
-    // `sentField`, when given, is the field the client sent `sent` for:
-    // what plays instead of it (the box's decimals, the buffer) is said.
-    bool changeModulation(kd7010fp_scpi::Call &call, const std::function<void(kd7240fp::Modulation &)> &edit,
-        double kd7240fp::Modulation::*sentField = nullptr, double sent = 0);
-    // Takes `settings` as a client's change: a conflict with the card's
-    // generation is -221 and nothing is taken; what the card cannot play
-    // is said. True when taken.
-    bool apply(kd7010fp_scpi::Call &call, const kd7240fp::Settings &settings);
-    // The channel a command names (SOURce1, OUTPut2...), 0 or 1.
-    static int channelOf(kd7010fp_scpi::Call &call) { return call.suffix(0) - 1; }
-    // Whether channel k's output is on: it is generated, or holds its DC level.
-    bool outputOn(int k) const;
-    // The RMS of one volt of amplitude as the channel plays its waveform.
-    double rmsPerVolt(int k) const;
-    // The channel's shape made from its sweepWhenOn at the common frequency
-    // (the sweep's own, when SWEep:TIME set one); its function becomes the
-    // shape.
-    bool makeSweep(kd7010fp_scpi::Call &call, kd7240fp::Settings &settings, int k);
-    // The channel's sweep made again at the common frequency of `settings`,
-    // when it plays one.
-    bool remakeSweep(kd7010fp_scpi::Call &call, kd7240fp::Settings &settings, int k);
-    // The sweep channel `k` plays, or makes when its SWEep:STATe goes on,
-    // with the frequency it lasts a period of.
-    kd7240fp::Sweep sweepOf(int k) const;
-    // Changes the sweep channel `k` makes by `edit`, and plays it when the
-    // channel plays a sweep.
-    void changeSweep(kd7010fp_scpi::Call &call, int k, const std::function<void(kd7240fp::Sweep &)> &edit);
-    // What VOLTage's unit is of a volt of amplitude (peak): 2 for Vpp, the
-    // RMS as played for Vrms.
-    double perVolt(int k) const;
-    // What VOLTage and VOLTage:OFFSet take, and give for MIN, MAX and DEF.
-    kd7010fp_scpi::Range amplitudeRange(int k) const;
-    kd7010fp_scpi::Range offsetRange(int k) const;
+    // The commands the table carries out itself; the others are its
+    // helpers', each command one call.
+    void identify(Call &call);
+    void reset();
+    void calibrate(Call &call);
+    void setFrequency(Call &call);
+    void queryFrequency(Call &call) const;
+    void setExactFrequency(Call &call);
+    void queryExactFrequency(Call &call) const;
+    void setPhase(Call &call);
+    void queryPhase(Call &call) const;
+    void setDuty(Call &call);
+    void queryDuty(Call &call) const;
+    void chooseShape(Call &call);
+    void queryShape(Call &call) const;
+    void setSampleRate(Call &call);
+    void querySampleRate(Call &call) const;
     // What FUNCtion:ARBitrary:SRATe takes: the channel's shape at 1 Hz to 100 kHz.
     kd7010fp_scpi::Range rateRange(int k) const;
-    // What the card plays, or would as the settings stand: queries answer it.
-    double playedFrequency() const;
-    double playedPhase(int k) const;
-    double playedDuty(int k) const;
-    kd7240fp::Modulation playedModulation(int k) const;
-    // Says the frequency that plays in place of `sent`.
-    void sayFrequency(kd7010fp_scpi::Call &call, double sent);
-    bool setFunction(kd7010fp_scpi::Call &call, int k, int waveType);
-    bool setOutput(kd7010fp_scpi::Call &call, int k, bool on);
-    bool setVoltage(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
-    bool storeShape(kd7010fp_scpi::Call &call, bool dacUnits);
-    // Whether a card is there; without one -241 is queued.
-    bool hardwareThere(kd7010fp_scpi::Call &call);
-    // Pulses the trigger line: a limited burst waiting for it is pending.
-    void trigger(kd7010fp_scpi::Call &call);
+    void storeSetup(Call &call);
+    void loadSetup(Call &call);
     // The burst a client triggered is over: operationComplete.
     void burstEnded();
-    void reset();
 
     kd7240fp_model *model;
     std::function<QByteArray()> identity;
+    kd7240fp_outputs outputs;
+    kd7240fp_voltage voltage;
+    kd7240fp_bursts bursts;
+    kd7240fp_sweeps sweeps;
+    kd7240fp_shapeStore shapes;
+    kd7240fp_modulationRows modulation;
     kd7010fp_scpi::Parser parser;
-    bool rms[2] = {}; // VOLTage:UNIT VRMS
-    QByteArray triggerSource = "IMM"; // as named: EXTernal and BUS both arm the trigger line
-    bool triggered = false; // operationPending()
-    bool swapped = false; // FORMat:BORDer SWAPped: blocks little-endian
-    // The shapes sent (DATA:ARBitrary), by name: at most maxShapes of
-    // maxStoredSamples samples in all (sixteen of the longest, 32 MiB).
-    static constexpr size_t maxShapes = 32;
-    static constexpr size_t maxStoredSamples = size_t(1) << 22;
-    std::map<QByteArray, std::vector<double>> shapes;
-    size_t storedSamples = 0;
-    std::deque<QByteArray> patterns;
-    std::vector<double> room; // what the last shape replaced, for the next one
 };
 
 #endif

@@ -471,10 +471,13 @@ void kd7010fp_vxi11Server::drop(Connection *c)
 
 bool kd7010fp_vxi11Server::removeGone()
 {
+    // Asked before they are removed: behind the connections kept, remove_if
+    // leaves pointers moved from, not the ones gone.
+    const bool core = std::any_of(m_connections.begin(), m_connections.end(),
+        [](const auto &c) { return c->gone && !c->abortChannel; });
     const auto gone = std::remove_if(m_connections.begin(), m_connections.end(), [](const auto &c) { return c->gone; });
     if (gone == m_connections.end())
         return false;
-    const bool core = std::any_of(gone, m_connections.end(), [](const auto &c) { return !c->abortChannel; });
     m_connections.erase(gone, m_connections.end());
     if (core)
         emit clientsChanged();
