@@ -349,15 +349,8 @@ QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupFiles::lastPath(); 
 
 void kd7240fp_App::saveSetup()
 {
-    bool replaceUnasked = false;
-    const QString path = kd7240fp_setupLoader::askSavePath(this, &replaceUnasked);
+    const QString path = kd7240fp_setupLoader::askSavePath(this);
     if (path.isEmpty())
-        return;
-    if (replaceUnasked
-        && questionBox(this, QMessageBox::Warning, kd7240fp_notices::boxTitle(),
-               tr("\"%1\" already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-               { tr("&Yes"), tr("&No") }, 1, 1)
-            != 0)
         return;
     const QString error = kd7240fp_setupFiles::save(path, settings());
     if (!error.isEmpty())
