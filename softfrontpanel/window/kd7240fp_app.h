@@ -1,8 +1,9 @@
 // The main window of the 7240 panel: waveform generation on the first tab,
 // immediate DAC values and calibration on the second, the preview on the
-// third. Widgets and wiring only: what the groups hold becomes settings, the
-// plan turns them into what the card gets (readout, preview and Start alike),
-// and the generator makes every driver call on the base's session.
+// third, each a view of its own; the named widgets below point into them.
+// Wiring only: what the groups hold becomes settings, the plan turns them
+// into what the card gets (readout, preview and Start alike), and the
+// generator makes every driver call on the base's session.
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
@@ -18,9 +19,9 @@ class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QHostAddress;
 class QTabWidget;
 class QTimer;
-class QHostAddress;
 class kd7240fp_chSet;
 class kd7240fp_comSet;
 class kd7240fp_dacView;
