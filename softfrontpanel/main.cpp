@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtEndian>
 #include <cstdio>
+#include <memory>
 
 #include "kd7010fp_app.h"
 #include "kd7010fp_fcenteraddressfc.h"
@@ -189,6 +190,12 @@ static QPixmap drawnSplash()
     return QPixmap::fromImage(std::move(image));
 }
 
+static QPixmap splashPicture(kd7240_fc &card)
+{
+    const QPixmap drawn = drawnSplash();
+    return drawn.isNull() ? composedSplash(card) : drawn;
+}
+
 int main(int argc, char *argv[])
 {
     const Options options = answerCommandLine(argc, argv);
@@ -200,12 +207,8 @@ int main(int argc, char *argv[])
     kd7010fp_quitSignal quitSignal;
     kd7240_fc card;
 
-    QPixmap splashImage = drawnSplash();
-    if (splashImage.isNull())
-        splashImage = composedSplash(card);
-    // finish() closes it once the window is up; closing also frees it.
-    auto *splash = new QSplashScreen(splashImage, Qt::WindowFlags());
-    splash->setAttribute(Qt::WA_DeleteOnClose);
+    // Held by the splash alone, the picture goes with it.
+    auto splash = std::make_unique<QSplashScreen>(splashPicture(card), Qt::WindowFlags());
     splash->show();
 
     {
@@ -236,7 +239,10 @@ int main(int argc, char *argv[])
         window.adjustSize();
         centerOnScreen(&window);
         window.show();
+        // Closed once the window is up, and gone: a widget deleted later
+        // from here would wait for the end of the run.
         splash->finish(&window);
+        splash.reset();
         // Closing the window keeps its settings in Last.kd7240.
         app.exec();
         // The window goes first: it releases its samples and closes the session.

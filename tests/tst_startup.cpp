@@ -57,7 +57,13 @@ public:
                         .arg(g.y())
                         .arg((a.right() - a.left() - (g.right() - g.left())) / 2)
                         .arg((a.bottom() - a.top() - (g.bottom() - g.top())) / 2));
-                QTimer::singleShot(50, widget, &QWidget::close);
+                QTimer::singleShot(50, widget, [widget] {
+                    // The splash has gone once the window is up, its picture with it.
+                    const QWidgetList windows = QApplication::topLevelWidgets();
+                    say(QStringLiteral("SPLASHES LEFT %1").arg(std::count_if(windows.cbegin(), windows.cend(),
+                        [](QWidget *w) { return qobject_cast<QSplashScreen *>(w) != nullptr; })));
+                    widget->close();
+                });
             }
         } else if (auto *box = qobject_cast<QMessageBox *>(widget); box && event->type() == QEvent::Show) {
             say(QStringLiteral("BOX ") + box->text().replace(QLatin1Char('\n'), QLatin1String(" | ")));
@@ -181,6 +187,7 @@ void tst_startup::normalRunShowsSplashThenWindow()
     QCOMPARE(placed.size(), 6);
     QCOMPARE(placed[1], placed[4]);
     QCOMPARE(placed[2], placed[5]);
+    QVERIFY(run.lines.contains(QStringLiteral("SPLASHES LEFT 0")));
     QVERIFY(run.lines.contains(QStringLiteral("MAIN RETURNED 0")));
     // The window went away before main returned, closing the session.
     QVERIFY(run.calls.contains(QStringLiteral("kd7240_init")));

@@ -1,77 +1,36 @@
 #include "kd7240fp_app.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
-#include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScopedValueRollback>
-#include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <cstdlib>
-#include <utility>
 
 #include "kd7010fp_about.h"
-#include "kd7010fp_led.h"
-#include "kd7010fp_spinbox.h"
 #include "kd7240.h"
 #include "kd7240fp_chset.h"
 #include "kd7240fp_comset.h"
-#include "kd7240fp_formuladialog.h"
+#include "kd7240fp_dacview.h"
+#include "kd7240fp_generationview.h"
 #include "kd7240fp_model.h"
-#include "kd7240fp_modulationdialog.h"
-#include "kd7240fp_plantext.h"
 #include "kd7240fp_preview.h"
+#include "kd7240fp_previewfeed.h"
 #include "kd7240fp_remote.h"
 #include "kd7240fp_remembered.h"
 #include "kd7240fp_setupfiles.h"
 #include "kd7240fp_setuploader.h"
-#include "kd7240fp_shapefile.h"
-#include "kd7240fp_shapeloader.h"
-#include "kd7240fp_sweepdialog.h"
 
 namespace {
 
 constexpr int dacTab = 1;
 const QString liveKey = QStringLiteral("7240/LiveChanges");
-
-QString dacWhatsThis(int channel)
-{
-    return QStringLiteral("Specifies the constant voltage to be generated on the output\n"
-                          "of Channel %1. New voltage will be generated as soon as it\n"
-                          "is entered to this control.\n"
-                          "Note: \"Ground\" setting for output filter will disable any\n"
-                          "voltage output.")
-        .arg(channel);
-}
-
-QDoubleSpinBox *newDacBox(int channel)
-{
-    auto *box = new kd7010fp_clampDoubleSpinBox;
-    box->setAlignment(Qt::AlignCenter);
-    box->setDecimals(3);
-    box->setQuantity(kd7010fp_typedNumber::Voltage);
-    box->setRange(0, 10);
-    box->setSingleStep(1);
-    box->setValue(0);
-    box->setWhatsThis(dacWhatsThis(channel));
-    box->setAccessibleName(QStringLiteral("DAC %1 voltage").arg(channel));
-    // Written when committed (Return, focus leaving, arrows, wheel), never
-    // keystroke by keystroke: "-2.5" would first put -2 V on the output.
-    return box;
-}
 
 } // namespace
 
@@ -88,76 +47,27 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     panelLayout->addWidget(tabs);
     setPanelLayout(panelLayout);
 
-    // Waveform generation tab.
-    generationPage = new QWidget;
-    auto *generationLayout = new QVBoxLayout(generationPage);
-    auto *channelsLayout = new QHBoxLayout;
-    chan1 = new kd7240fp_chSet(QStringLiteral("Channel 1"), generationPage);
-    chan2 = new kd7240fp_chSet(QStringLiteral("Channel 2"), generationPage);
-    channelsLayout->addWidget(chan1);
-    channelsLayout->addWidget(chan2);
-    generationLayout->addLayout(channelsLayout);
-    commonSettings = new kd7240fp_comSet(QStringLiteral("Common Settings"), generationPage);
-    generationLayout->addWidget(commonSettings);
-
-    controlGroup = new QGroupBox(QStringLiteral("Waveform Generation Control"), generationPage);
-    auto *controlLayout = new QHBoxLayout(controlGroup);
-    startButton = new QPushButton(QStringLiteral("Start"));
-    startButton->setCheckable(true);
-    startButton->setFocusPolicy(Qt::StrongFocus);
-    startButton->setWhatsThis(QStringLiteral("Start/Stop waveform generation"));
-    pauseButton = new QPushButton(QStringLiteral("Pause"));
-    pauseButton->setCheckable(true);
-    pauseButton->setEnabled(false);
-    pauseButton->setWhatsThis(QStringLiteral("Pause/Resume waveform generation"));
-    triggerButton = new QPushButton(QStringLiteral("Trigger"));
-    triggerButton->setWhatsThis(QStringLiteral("Sends a pulse to the Input Trigger line"));
-    controlLayout->addStretch();
-    controlLayout->addWidget(startButton);
-    controlLayout->addSpacing(20);
-    controlLayout->addWidget(pauseButton);
-    controlLayout->addSpacing(20);
-    controlLayout->addWidget(triggerButton);
-    // Beside the buttons that run the card, so it can be ticked while the
-    // card generates, the moment an operator wants it.
-    liveBox = new QCheckBox(tr("Live changes"));
-    liveBox->setToolTip(tr("While the card generates with Immediate start and Unlimited stop, each change of a channel "
-                           "or the frequency is sent at once. Triggered or limited generation stays locked."));
-    liveBox->setWhatsThis(liveBox->toolTip());
-    controlLayout->addSpacing(20);
-    controlLayout->addWidget(liveBox);
-    controlLayout->addStretch();
-    generationLayout->addWidget(controlGroup);
+    generation = new kd7240fp_generationView;
+    generationPage = generation;
+    chan1 = generation->chan1;
+    chan2 = generation->chan2;
+    commonSettings = generation->commonSettings;
+    controlGroup = generation->controlGroup;
+    startButton = generation->startButton;
+    pauseButton = generation->pauseButton;
+    triggerButton = generation->triggerButton;
+    liveBox = generation->liveBox;
     tabs->addTab(generationPage, QStringLiteral("Waveform Generation"));
 
-    // Immediate DAC values and calibration tab.
-    dacPage = new QWidget;
-    auto *dacPageLayout = new QHBoxLayout(dacPage);
-    dacGroup = new QGroupBox(QStringLiteral("Set DAC Immediate Value"), dacPage);
-    auto *dacLayout = new QVBoxLayout(dacGroup);
-    auto *dacGrid = new QGridLayout;
-    dac1Label = new QLabel(QStringLiteral("DAC 1"));
-    dac2Label = new QLabel(QStringLiteral("DAC 2"));
-    dac1Box = newDacBox(1);
-    dac2Box = newDacBox(2);
-    dacGrid->addWidget(dac1Label, 0, 0);
-    dacGrid->addWidget(dac1Box, 0, 1);
-    dacGrid->addWidget(dac2Label, 1, 0);
-    dacGrid->addWidget(dac2Box, 1, 1);
-    dacLayout->addStretch();
-    dacLayout->addLayout(dacGrid);
-    dacLayout->addStretch();
-    calibrationGroup = new QGroupBox(QStringLiteral("Calibration"), dacPage);
-    auto *calibrationLayout = new QHBoxLayout(calibrationGroup);
-    calibrateButton = new QPushButton(QStringLiteral("Calibrate"));
-    calibrateButton->setWhatsThis(QStringLiteral("Performs calibration of DACs for both channels of the board"));
-    calibrationLayout->addStretch();
-    calibrationLayout->addWidget(calibrateButton);
-    calibrationLayout->addStretch();
-    // Equal shares: otherwise the calibration group takes all the width
-    // and the DAC boxes sit squeezed at the edge.
-    dacPageLayout->addWidget(dacGroup, 1);
-    dacPageLayout->addWidget(calibrationGroup, 1);
+    dacs = new kd7240fp_dacView;
+    dacPage = dacs;
+    dacGroup = dacs->dacGroup;
+    dac1Box = dacs->dac1Box;
+    dac2Box = dacs->dac2Box;
+    dac1Label = dacs->dac1Label;
+    dac2Label = dacs->dac2Label;
+    calibrationGroup = dacs->calibrationGroup;
+    calibrateButton = dacs->calibrateButton;
     tabs->addTab(dacPage, QStringLiteral("Write Channel/Calibrate"));
     preview = new kd7240fp_preview;
     preview->setSpectrumOffered(true);
@@ -193,10 +103,8 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
     // in; a poll's report waits while the operator answers another box.
     model = new kd7240fp_model(
         timer, [this](int count) { return sampleRoom(count); }, connection, &kd7010fp_app::messageBoxOpen, this);
-    // Many settings change at once (a reset, the limits): draw once, after them.
-    previewTimer = new QTimer(this);
-    previewTimer->setSingleShot(true);
-    previewTimer->setInterval(0);
+    generation->setModel(model);
+    previewFeed = new kd7240fp_previewFeed(model, preview, tabs, this);
     liveBox->setChecked(kd7240fp::remembered(liveKey).toBool());
     model->setLiveChanges(liveBox->isChecked());
 
@@ -233,37 +141,16 @@ kd7240fp_App::kd7240fp_App(kd7010fp_genFC *card, const kd7010fp_connectRequest &
             infoMessage(QStringLiteral("Calibration procedure completed successfully."));
     });
     // While generating, the preview shows what was sent.
-    connect(model, &kd7240fp_model::sent, this, &kd7240fp_App::showSent);
+    connect(model, &kd7240fp_model::sent, previewFeed, &kd7240fp_previewFeed::showSent);
     connect(model, &kd7240fp_model::liveNotSent, this,
         [this](const QString &readout, const QString &why) { commonSettings->showReadout(readout, why, true); });
     // The groups show the model; what the operator does in them goes to it.
     connect(model, &kd7240fp_model::settingsChanged, this, &kd7240fp_App::showModel);
     // The DAC boxes show what the card holds: a client's values, and the
     // operator's own put back when the card did not take them.
-    connect(model, &kd7240fp_model::dacsChanged, this, [this] {
-        const QSignalBlocker quiet1(dac1Box), quiet2(dac2Box);
-        dac1Box->setValue(model->dac(0));
-        dac2Box->setValue(model->dac(1));
-    });
-    for (kd7240fp_chSet *group : { chan1, chan2 }) {
-        connect(group, &kd7240fp_chSet::settingsChanged, this, &kd7240fp_App::takeFromGroups);
-        connect(group, &kd7240fp_chSet::loadRequested, this, [this, group] {
-            const QString path = kd7240fp_shapeLoader::askPath(this);
-            if (!path.isEmpty())
-                loadShapeFile(group, path);
-        });
-        connect(group, &kd7240fp_chSet::formulaRequested, this, [this, group] { askFormula(group); });
-        connect(group, &kd7240fp_chSet::sweepRequested, this, [this, group] { askSweep(group); });
-        connect(group, &kd7240fp_chSet::modulationRequested, this, [this, group] {
-            const int k = group == chan1 ? 0 : 1;
-            if (auto result = kd7240fp_modulationDialog::ask(
-                    this, group->title(), model->settings(), k, model->generator()->limits()))
-                group->setModulation(result->carrier, result->modulation);
-        });
-    }
-    connect(commonSettings, &kd7240fp_comSet::settingsChanged, this, &kd7240fp_App::takeFromGroups);
+    connect(model, &kd7240fp_model::dacsChanged, this, [this] { dacs->showValues(model->dac(0), model->dac(1)); });
+    connect(generation, &kd7240fp_generationView::settingsChanged, this, &kd7240fp_App::takeFromGroups);
     connect(tabs, &QTabWidget::currentChanged, this, &kd7240fp_App::followSettings);
-    connect(previewTimer, &QTimer::timeout, this, &kd7240fp_App::updatePreview);
     connect(liveBox, &QCheckBox::toggled, this, [this](bool on) {
         kd7240fp::remember(liveKey, on);
         model->setLiveChanges(on);
@@ -289,28 +176,15 @@ kd7240fp::Settings kd7240fp_App::settings() const { return model->settings(); }
 
 void kd7240fp_App::takeFromGroups()
 {
-    if (showingModel)
-        return;
-    const kd7240fp::Settings shown { { chan1->settings(), chan2->settings() }, commonSettings->settings() };
     // A change the card cannot take now is not taken: the groups show the
     // model again.
-    if (model->change(shown, kd7240fp_model::Window) == kd7240fp_model::Locked)
+    if (model->change(generation->settings(), kd7240fp_model::Window) == kd7240fp_model::Locked)
         showModel();
 }
 
 void kd7240fp_App::showModel()
 {
-    {
-        // The groups told what they already hold would only echo it back.
-        const QScopedValueRollback<bool> showing(showingModel, true);
-        const kd7240fp::Settings &s = model->settings();
-        kd7240fp_chSet *const groups[2] = { chan1, chan2 };
-        for (int k = 0; k < 2; ++k)
-            if (!(groups[k]->settings() == s.channel[k]))
-                groups[k]->setSettings(s.channel[k]);
-        if (!(commonSettings->settings() == s.common))
-            commonSettings->setSettings(s.common);
-    }
+    generation->showSettings(model->settings());
     followSettings();
 }
 
@@ -349,10 +223,7 @@ void kd7240fp_App::readCard()
     model->setRange(range);
     chan1->setRange(range);
     chan2->setRange(range);
-    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
-        box->setRange(range.dac.low, range.dac.high);
-        box->setSingleStep(0.1);
-    }
+    dacs->setRange(range);
 
     // Each setValue that changes a box writes both channels through setDac.
     dac1Box->setValue(model->generator()->readDac(kd7240_CH1, dac1Box->value()));
@@ -400,9 +271,9 @@ int kd7240fp_App::start()
     // The button is already checked for a start, unchecked for a stop. The
     // generator tells its state, refused or not: showState follows.
     if (startButton->isChecked()) {
-        sentShown = false;
+        previewFeed->starting();
         model->start(kd7240fp_model::Window);
-        previewTimer->start();
+        previewFeed->follow();
     } else {
         model->stop(kd7240fp_model::Window);
     }
@@ -442,41 +313,15 @@ void kd7240fp_App::timerCallback() { model->generator()->poll(); }
 void kd7240fp_App::showState(kd7240fp_generator::State state)
 {
     const bool running = state == kd7240fp_generator::Generating || state == kd7240fp_generator::Paused;
-    const bool card = state != kd7240fp_generator::NoCard;
-    startButton->setChecked(running);
-    startButton->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
-    {
-        // Only the operator's click pauses or resumes the card.
-        const QSignalBlocker quiet(pauseButton);
-        pauseButton->setChecked(state == kd7240fp_generator::Paused);
-    }
-    pauseButton->setText(state == kd7240fp_generator::Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    pauseButton->setEnabled(running);
-    const bool live = model->liveNow();
-    // Locked controls say why in their tool tips.
-    const QString whyLocked = !running || live ? QString()
-        : !liveBox->isChecked() ? tr("Locked while the card generates: tick Live changes to change it as it "
-                                     "plays, or press Stop.")
-        : state == kd7240fp_generator::Paused
-        ? tr("Locked while the card is paused: press Resume to change it as it plays, or Stop.")
-        : tr("Locked while the card generates: live changes need Immediate start and Unlimited stop. Press Stop "
-             "to change it.");
-    chan1->setEnabled(!running || live);
-    chan2->setEnabled(!running || live);
-    chan1->setLockNote(whyLocked);
-    chan2->setLockNote(whyLocked);
-    commonSettings->lockWhileGenerating(running, live, whyLocked);
+    generation->showState(state);
     tabs->setTabEnabled(dacTab, !running);
     openSetupButton->setEnabled(!running);
     changeCardButton->setEnabled(!running);
     // Without a card nothing can be started, triggered, written or
     // calibrated; the settings and the preview still can be used.
-    startButton->setEnabled(card);
-    triggerButton->setEnabled(card);
-    dacGroup->setEnabled(card);
-    calibrateButton->setEnabled(card);
-    chan1->led->setValue(model->generator()->channelActive(0));
-    chan2->led->setValue(model->generator()->channelActive(1));
+    const bool card = state != kd7240fp_generator::NoCard;
+    generation->showCard(card);
+    dacs->showCard(card);
     if (!running)
         followSettings();
 }
@@ -485,91 +330,13 @@ void kd7240fp_App::followSettings()
 {
     // The readout, the tool tips and the preview take the model's plan,
     // samples and all: what Start would send.
-    const kd7240fp::Plan &plan = model->plan();
-    commonSettings->showReadout(kd7240fp::readoutText(plan), kd7240fp::readoutTip(plan), plan.off);
-    kd7240fp_chSet *const groups[2] = { chan1, chan2 };
-    for (int k = 0; k < 2; ++k) {
-        groups[k]->showCommonFrequency(plan.frequency);
-        groups[k]->showPhasePlayed(plan.phasePlayed[k], plan.phaseExact[k]);
-        groups[k]->showSize(plan.samples[k] != nullptr, plan.peakToPeak[k], plan.rms[k]);
-        groups[k]->showDutyPlayed(plan.dutyHigh[k], plan.timing.ok ? plan.timing.nSam : 0);
-    }
-    previewTimer->start();
-}
-
-void kd7240fp_App::updatePreview()
-{
-    // Out of sight, the preview is drawn when its tab is chosen. While
-    // generating it keeps what was sent: planned again from the settings
-    // sent when it was out of sight then (a plan gives the same samples
-    // every time), so a live change sent unseen costs no copy of them.
-    if (tabs->currentWidget() != preview)
-        return;
-    if (model->running()) {
-        if (!sentShown)
-            showPlan(kd7240fp::planFor(model->sentSettings(), model->generator()->limits(), [this](int count) {
-                sentSamples.resize(size_t(count));
-                return sentSamples.data();
-            }));
-        sentShown = true;
-        return;
-    }
-    showPlan(model->plan());
-}
-
-void kd7240fp_App::showSent(const kd7240fp::Plan &plan)
-{
-    sentShown = tabs->currentWidget() == preview;
-    if (sentShown)
-        showPlan(plan);
-}
-
-void kd7240fp_App::showPlan(const kd7240fp::Plan &plan) { preview->showPlan(plan); }
-
-int kd7240fp_App::newShapeSamples(int frequency)
-{
-    // The samples a period of the frequency set has, so a new shape plays
-    // at that frequency.
-    const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-    return std::clamp(timing.ok ? timing.nSam : 1000, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
-}
-
-void kd7240fp_App::askFormula(kd7240fp_chSet *group)
-{
-    // A formula of its own keeps its samples; a new one starts afresh.
-    const int frequency = settings().common.frequency;
-    const int samples = group->formula.isEmpty()
-        ? newShapeSamples(frequency)
-        : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
-    if (auto result = kd7240fp_formulaDialog::ask(this, group->title(), group->formula, samples, frequency))
-        group->setFormulaShape(std::move(result->shape), result->formula);
-}
-
-void kd7240fp_App::askSweep(kd7240fp_chSet *group)
-{
-    // A sweep of its own keeps its samples; a new one starts afresh.
-    const int frequency = settings().common.frequency;
-    const int samples = !group->sweep.isSweep()
-        ? newShapeSamples(frequency)
-        : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
-    if (auto result = kd7240fp_sweepDialog::ask(this, group->title(), group->sweep, samples, frequency))
-        group->setSweepShape(std::move(result->shape), result->sweep);
+    generation->showPlan(model->plan());
+    previewFeed->follow();
 }
 
 bool kd7240fp_App::loadShapeFile(kd7240fp_chSet *group, const QString &path)
 {
-    kd7240fp_shapeLoader::Loaded loaded = kd7240fp_shapeLoader::load(path);
-    if (!loaded.question.isEmpty()
-        && questionBox(QApplication::activeWindow(), QMessageBox::Question, boxTitle(), loaded.question,
-               { tr("&Yes"), tr("&No") }, 1, 1)
-            != 0)
-        loaded = kd7240fp_shapeLoader::load(path, kd7240fp::ShapeReading::DecimalCommas);
-    if (!loaded.shape) {
-        warningMessage(loaded.problem);
-        return false;
-    }
-    group->setShape(std::move(loaded.shape->samples), loaded.shape->path);
-    return true;
+    return generation->loadShapeFile(group, path);
 }
 
 void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
@@ -580,18 +347,10 @@ void kd7240fp_App::applySettings(const kd7240fp::Settings &s)
 
 QString kd7240fp_App::lastSetupPath() { return kd7240fp_setupFiles::lastPath(); }
 
-
 void kd7240fp_App::saveSetup()
 {
-    bool replaceUnasked = false;
-    const QString path = kd7240fp_setupLoader::askSavePath(this, &replaceUnasked);
+    const QString path = kd7240fp_setupLoader::askSavePath(this);
     if (path.isEmpty())
-        return;
-    if (replaceUnasked
-        && questionBox(this, QMessageBox::Warning, boxTitle(),
-               tr("\"%1\" already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-               { tr("&Yes"), tr("&No") }, 1, 1)
-            != 0)
         return;
     const QString error = kd7240fp_setupFiles::save(path, settings());
     if (!error.isEmpty())
@@ -659,7 +418,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
     const QString error = saveLastSetup();
     if (error.isEmpty())
         return;
-    const int answer = questionBox(this, QMessageBox::Warning, boxTitle(),
+    const int answer = questionBox(this, QMessageBox::Warning, kd7240fp_notices::boxTitle(),
         tr("The settings cannot be kept for the next start: %1\nClose anyway?").arg(error),
         { tr("&Close anyway"), tr("&Keep open") }, 1, 1);
     if (answer != 0)
@@ -668,7 +427,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
 
 int kd7240fp_App::resetDevice()
 {
-    const int answer = questionBox(this, QMessageBox::Question, boxTitle(),
+    const int answer = questionBox(this, QMessageBox::Question, kd7240fp_notices::boxTitle(),
         tr("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."),
         { tr("&Yes"), tr("&No") }, 1, 1);
     if (answer != 0)
@@ -683,14 +442,9 @@ int kd7240fp_App::resetDevice()
     if (reopened)
         model->generator()->report(reopenCard(true), "kd7240_init(resourceDescriptor, fcNumber, 1, 1, &d_vi)");
 
-    chan1->resetToDefaults();
-    chan2->resetToDefaults();
-    commonSettings->resetToDefaults();
+    generation->resetToDefaults();
     // 0 V as at start-up; a card's own values are read again just below.
-    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
-        const QSignalBlocker quiet(box);
-        box->setValue(0);
-    }
+    dacs->showValues(0, 0);
     readCard();
     if (reopened)
         showIdentity();
@@ -706,10 +460,7 @@ void kd7240fp_App::changeCardAsked()
     if (!changeCard())
         return;
     // The boxes are read again from the new card: 0 V until then.
-    for (QDoubleSpinBox *box : { dac1Box, dac2Box }) {
-        const QSignalBlocker quiet(box);
-        box->setValue(0);
-    }
+    dacs->showValues(0, 0);
     readCard();
     showIdentity();
     QString changes;
@@ -736,5 +487,3 @@ bool kd7240fp_App::startRemote(quint16 port, const QList<QHostAddress> &addresse
     *error = remote->errorString();
     return false;
 }
-
-QString kd7240fp_App::boxTitle() { return QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"); }

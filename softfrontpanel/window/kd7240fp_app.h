@@ -1,33 +1,34 @@
 // The main window of the 7240 panel: waveform generation on the first tab,
 // immediate DAC values and calibration on the second, the preview on the
-// third. Widgets and wiring only: what the groups hold becomes settings, the
-// plan turns them into what the card gets (readout, preview and Start alike),
-// and the generator makes every driver call on the base's session.
+// third, each a view of its own; the named widgets below point into them.
+// Wiring only: what the groups hold becomes settings, the plan turns them
+// into what the card gets (readout, preview and Start alike), and the
+// generator makes every driver call on the base's session.
 #ifndef KD7240FP_APP_H
 #define KD7240FP_APP_H
 
 #include <QList>
-#include <vector>
 
 #include "kd7010fp_appfc.h"
 #include "kd7240fp_generator.h"
 #include "kd7240fp_model.h"
 #include "kd7240fp_notices.h"
-#include "kd7240fp_plan.h"
-#include "kd7240fp_setuploader.h"
 
 class QCheckBox;
 class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QHostAddress;
 class QTabWidget;
 class QTimer;
 class kd7240fp_chSet;
 class kd7240fp_comSet;
+class kd7240fp_dacView;
+class kd7240fp_generationView;
 class kd7240fp_preview;
+class kd7240fp_previewFeed;
 class kd7240fp_remote;
-class QHostAddress;
 
 class kd7240fp_App : public kd7010fp_AppFC
 {
@@ -166,30 +167,14 @@ private:
     void readCard();
     // The card's identity on About's hardware page.
     void showIdentity();
-    // Redraws the preview from the settings unless it shows what was sent.
-    void updatePreview();
-    void showPlan(const kd7240fp::Plan &plan);
-    // What the generator sent, in the preview when it is in sight.
-    void showSent(const kd7240fp::Plan &plan);
-    // The samples a new shape's period starts with at `frequency`.
-    static int newShapeSamples(int frequency);
-    // Asks for a formula (Formula…) and gives the group its shape.
-    void askFormula(kd7240fp_chSet *group);
-    // Asks for a sweep (Sweep…) and gives the group its shape.
-    void askSweep(kd7240fp_chSet *group);
-    static QString boxTitle();
-
     // *IDN?: the card as About shows it.
     QByteArray identityText() const;
     kd7240fp_generator::Identity identity;
     kd7240fp_notices notices;
-    QTimer *previewTimer;
-    // Whether the preview shows what the card plays, and the room to plan
-    // it again for it.
-    bool sentShown = true;
-    std::vector<double> sentSamples;
-    // The groups are being told the model's settings: what they echo back is no change.
-    bool showingModel = false;
+    // The tabs' views (the pages above), and what keeps the preview in step.
+    kd7240fp_generationView *generation;
+    kd7240fp_dacView *dacs;
+    kd7240fp_previewFeed *previewFeed;
 };
 
 #endif

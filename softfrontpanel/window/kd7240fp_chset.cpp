@@ -127,7 +127,7 @@ kd7240fp_chSet::kd7240fp_chSet(QString title, QWidget *parent)
     triangleButton = waveButton(QPixmap(triangle_xpm), QStringLiteral("Triangle"), title,
         "Selects the Triangle waveform to be generated on this channel", this);
 
-    arbitraryButton = waveButton(QPixmap(QStringLiteral(":/wave-arbitrary.png")), QStringLiteral("Arbitrary"), title,
+    arbitraryButton = waveButton(resourcePixmap(QStringLiteral(":/wave-arbitrary.png")), QStringLiteral("Arbitrary"), title,
         "Selects the waveform loaded from a file to be generated on this channel", this);
     loadButton = new QPushButton(tr("Load…"), this);
     loadButton->setToolTip(tr("Loads one period of an arbitrary waveform from a CSV, text or WAV file"));

@@ -16,9 +16,9 @@ class kd7240fp_setupLoader
 public:
     // Asks where to save a setup; empty when the operator cancels. A name
     // typed without ".kd7240" gets it, and the file dialog asks before
-    // replacing that file; `replaceUnasked` is set when it exists and the
-    // dialog could not ask (a desktop's own dialog that adds no suffix).
-    static QString askSavePath(QWidget *parent, bool *replaceUnasked);
+    // replacing that file; where it could not ask (a desktop's own dialog
+    // that adds no suffix), a box asks.
+    static QString askSavePath(QWidget *parent);
     // Asks for a setup to open; empty when the operator cancels.
     static QString askOpen(QWidget *parent);
 };

@@ -1,6 +1,5 @@
 #include "kd7010fp_typednumber.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <charconv>
@@ -45,6 +44,36 @@ bool isMark(QChar typed, QChar mark)
 }
 
 bool isPlainDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// Plain digits after an optional sign, the whole text.
+bool isPlainExponent(const QString &text)
+{
+    const qsizetype first = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
+    return text.size() > first && std::all_of(text.begin() + first, text.end(), isPlainDigit);
+}
+
+// How a mantissa's pattern (d a digit, G the group mark, D the decimal mark)
+// is grouped: one to three digits, then groups of a mark and three digits
+// (their number is returned), then perhaps the decimal mark and digits
+// (`decimalPart`). -1 for any other pattern.
+int groupsIn(const QString &pattern, bool *decimalPart)
+{
+    qsizetype i = 0;
+    while (i < pattern.size() && pattern.at(i) == u'd')
+        ++i;
+    if (i < 1 || i > 3)
+        return -1;
+    int groups = 0;
+    while (QStringView(pattern).mid(i, 4) == u"Gddd") {
+        i += 4;
+        ++groups;
+    }
+    *decimalPart = i < pattern.size() && pattern.at(i) == u'D';
+    if (*decimalPart)
+        for (++i; i < pattern.size() && pattern.at(i) == u'd';)
+            ++i;
+    return i == pattern.size() && groups > 0 ? groups : -1;
+}
 
 // The locale's digits, signs and exponent as plain ones; marks and units as typed.
 QString plainForms(const QString &text, const QLocale &locale)
@@ -172,8 +201,7 @@ std::optional<double> plainNumber(bool negative, const QString &mantissa, const 
         return std::nullopt;
     long long power = tenPower;
     if (!exponent.isEmpty()) {
-        static const QRegularExpression plainExponent(QStringLiteral("^[+-]?[0-9]+$"));
-        if (!plainExponent.match(exponent).hasMatch())
+        if (!isPlainExponent(exponent))
             return std::nullopt;
         // Far beyond any double the digits no longer matter, only the sign.
         constexpr long long far = 100000;
@@ -241,8 +269,8 @@ Number readNumber(QString text, QChar group, QChar decimal, bool groupsShown, in
             joined += u'.';
         asDecimal += u'.';
     }
-    static const QRegularExpression singleGroup(QStringLiteral("^d{1,3}Gddd$"));
-    static const QRegularExpression groups(QStringLiteral("^d{1,3}(Gddd)+(Dd*)?$"));
+    bool decimalPart = false;
+    const int groups = groupsIn(pattern, &decimalPart);
     // Only a point or a comma may be taken for the decimal mark.
     const bool groupMayBeDecimal = group == u'.' || group == u',';
     const auto number = [&](const QString &mantissa, int power) -> Number {
@@ -251,7 +279,7 @@ Number readNumber(QString text, QChar group, QChar decimal, bool groupsShown, in
         return {};
     };
 
-    if (singleGroup.match(pattern).hasMatch() && groupMayBeDecimal && !groupsShown) {
+    if (groups == 1 && !decimalPart && groupMayBeDecimal && !groupsShown) {
         const Number grouped = number(joined, 0);
         const Number fraction = number(asDecimal, 0);
         // "0,000" is 0 either way; with an exponent the mark is a decimal one, as ever.
@@ -259,7 +287,7 @@ Number readNumber(QString text, QChar group, QChar decimal, bool groupsShown, in
             return { Reading::Ambiguous, 0, grouped.value, fraction.value };
         return number(asDecimal, tenPower);
     }
-    if (groups.match(pattern).hasMatch())
+    if (groups > 0)
         return number(joined, tenPower);
     // Else one mark at most, and a lone group mark only where it may be decimal.
     if (pattern.count(u'G') + pattern.count(u'D') + pattern.count(u'L') > 1

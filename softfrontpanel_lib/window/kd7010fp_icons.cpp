@@ -1,6 +1,8 @@
 #include "kd7010fp_icons.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 
 const char *const connectIcon_xpm[] = {
     "16 16 5 1",
@@ -32,23 +34,32 @@ QPixmap connectIconPixmap()
     return QPixmap(connectIcon_xpm);
 }
 
+QPixmap resourcePixmap(const QString &resource)
+{
+    if (!QFileInfo::exists(resource))
+        return QPixmap();
+    QImageReader reader(resource, QFileInfo(resource).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 QPixmap densityPixmap(const QString &resource)
 {
     if (qGuiApp && qGuiApp->devicePixelRatio() >= 2) {
         const qsizetype dot = resource.lastIndexOf(QLatin1Char('.'));
-        QPixmap twice(resource.left(dot) + QStringLiteral("@2x") + resource.mid(dot));
+        QPixmap twice = resourcePixmap(resource.left(dot) + QStringLiteral("@2x") + resource.mid(dot));
         if (!twice.isNull()) {
             twice.setDevicePixelRatio(2);
             return twice;
         }
     }
-    return QPixmap(resource);
+    return resourcePixmap(resource);
 }
 
 QIcon pixelArtIcon(const QPixmap &picture, const QString &twice)
 {
     QIcon icon(picture);
-    QPixmap large = twice.isEmpty() ? QPixmap() : QPixmap(twice);
+    QPixmap large = twice.isEmpty() ? QPixmap() : resourcePixmap(twice);
     if (large.isNull())
         large = picture.scaled(picture.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     large.setDevicePixelRatio(2);

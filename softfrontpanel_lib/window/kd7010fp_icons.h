@@ -10,6 +10,10 @@ extern const char *const connectIcon_xpm[];
 
 QPixmap connectIconPixmap();
 
+// A compiled-in picture, read by the decoder its name's extension names: no
+// image plugin is loaded to be asked whether it reads it.
+QPixmap resourcePixmap(const QString &resource);
+
 // A compiled-in picture for the screens in use: on screens of 200 % and more
 // its twice-as-large drawing ("name@2x.ext", device pixel ratio 2) when there
 // is one, else the picture itself.
