@@ -15,6 +15,7 @@ holds.
 """
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -262,6 +263,21 @@ def start_avahi(started, namespace):
     return "avahi-daemon did not start"
 
 
+def lxi_discovers(name):
+    """lxi-tools' own mDNS discovery lists the panel; 0, or 1 when it does not."""
+    if not shutil.which("lxi"):
+        say("skip: lxi discover --mdns: lxi-tools is not installed (Debian: lxi-tools)")
+        return 0
+    out = subprocess.run(["lxi", "discover", "--mdns", "-t", "3"], capture_output=True, text=True, timeout=30).stdout
+    # avahi-browse escapes the name's blanks and brackets (\032, \040...); lxi prints them.
+    plain = re.sub(r"\\(\d{3})", lambda m: chr(int(m.group(1))), name)
+    if plain in out:
+        say(f"ok: lxi discover --mdns lists {plain}")
+        return 0
+    say(f"FAIL: lxi discover --mdns does not list {plain}: {out!r}")
+    return 1
+
+
 def run_avahi(program, folder, namespace):
     panel, trace = start_panel(program, folder, ["--remote-port", "5025", "--remote-address", "10.213.0.1"],
                                prefix=["ip", "netns", "exec", namespace])
@@ -277,7 +293,7 @@ def run_avahi(program, folder, namespace):
                 if fields[8] == "5025" and f'"SerialNumber={serial:08x}"' in txt and '"txtvers=1"' in txt \
                         and '"Manufacturer=' in txt and '"Model=' in txt and '"FirmwareVersion=' in txt:
                     say(f"ok: avahi-browse lists {fields[3]} with {txt}")
-                    return 0
+                    return lxi_discovers(fields[3])
             time.sleep(0.5)
         say(f"FAIL: avahi-browse does not list the panel: {out!r}")
         return 1
