@@ -87,11 +87,8 @@ int main(int argc, char *argv[])
     if (!opened)
         return 0;
     kd7240fp_App &panel = *opened;
-    QString problem;
-    if (!panel.startRemote(0, {}, &problem)) {
-        std::printf("bench_vxi11: %s\n", qPrintable(problem));
+    if (!startBenchRemote(panel, "bench_vxi11"))
         return 0;
-    }
     if (!panel.remote->control->vxi11->isListening()
         || !run(QStringLiteral("rpcinfo"), { QStringLiteral("-p"), QStringLiteral("127.0.0.1") }).contains(" 395183 ")) {
         std::printf("bench_vxi11: skipped: VXI-11 is not registered (is rpcbind running?)\n");

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QHostAddress>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -42,6 +43,17 @@ inline std::unique_ptr<kd7240fp_App> openBenchPanel(kd7240_fc *card, const char 
         return nullptr;
     }
     return panel;
+}
+
+// Remote control on a free port; false, with the reason printed after
+// `bench`'s name, when it cannot listen.
+inline bool startBenchRemote(kd7240fp_App &panel, const char *bench)
+{
+    QString problem;
+    if (panel.startRemote(0, {}, &problem))
+        return true;
+    std::printf("%s: %s\n", bench, qPrintable(problem));
+    return false;
 }
 
 #endif

@@ -59,19 +59,27 @@ bool readArguments(quint32 program, quint32 procedure, QByteArrayView bytes, qui
     return in.ok();
 }
 
-QByteArray errorReply(quint32 xid, qint32 error)
+namespace {
+
+// Every VXI-11 reply starts with the RPC's accepted reply and the error.
+XdrWriter replyHead(quint32 xid, qint32 error)
 {
     XdrWriter out;
     kd7010fp_rpc::writeReply(out, xid);
     out.i32(error);
-    return out.record();
+    return out;
+}
+
+} // namespace
+
+QByteArray errorReply(quint32 xid, qint32 error)
+{
+    return replyHead(xid, error).record();
 }
 
 QByteArray createLinkReply(quint32 xid, qint32 error, qint32 link, quint16 abortPort, quint32 maxRecvSize)
 {
-    XdrWriter out;
-    kd7010fp_rpc::writeReply(out, xid);
-    out.i32(error);
+    XdrWriter out = replyHead(xid, error);
     out.i32(link);
     out.u32(abortPort);
     out.u32(maxRecvSize);
@@ -80,18 +88,14 @@ QByteArray createLinkReply(quint32 xid, qint32 error, qint32 link, quint16 abort
 
 QByteArray writeReply(quint32 xid, qint32 error, quint32 size)
 {
-    XdrWriter out;
-    kd7010fp_rpc::writeReply(out, xid);
-    out.i32(error);
+    XdrWriter out = replyHead(xid, error);
     out.u32(size);
     return out.record();
 }
 
 QByteArray readReply(quint32 xid, qint32 error, qint32 reason, QByteArrayView data)
 {
-    XdrWriter out;
-    kd7010fp_rpc::writeReply(out, xid);
-    out.i32(error);
+    XdrWriter out = replyHead(xid, error);
     out.i32(reason);
     out.opaque(data);
     return out.record();
@@ -99,18 +103,14 @@ QByteArray readReply(quint32 xid, qint32 error, qint32 reason, QByteArrayView da
 
 QByteArray readStbReply(quint32 xid, qint32 error, quint8 statusByte)
 {
-    XdrWriter out;
-    kd7010fp_rpc::writeReply(out, xid);
-    out.i32(error);
+    XdrWriter out = replyHead(xid, error);
     out.u32(statusByte);
     return out.record();
 }
 
 QByteArray docmdReply(quint32 xid, qint32 error)
 {
-    XdrWriter out;
-    kd7010fp_rpc::writeReply(out, xid);
-    out.i32(error);
+    XdrWriter out = replyHead(xid, error);
     out.opaque({});
     return out.record();
 }
