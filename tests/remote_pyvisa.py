@@ -170,8 +170,14 @@ def run(program, folder):
         inst.close()
     finally:
         rm.close()
-        panel.kill()
-        panel.wait()
+        # Ended as an operator's SIGTERM ends it, so that it takes back what
+        # it registered with rpcbind; killed only when it does not end.
+        panel.terminate()
+        try:
+            panel.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            panel.kill()
+            panel.wait()
         log.close()
         if failures != 0:  # an assertion or an exception: what the panel said
             with open(os.path.join(folder, "panel.log"), errors="replace") as f:

@@ -62,6 +62,12 @@ def start_rpcbind(started):
     return "rpcbind did not start"
 
 
+def registered():
+    """Whether rpcbind lists the VXI-11 core program."""
+    out = subprocess.run(["rpcinfo", "-p", "127.0.0.1"], capture_output=True, text=True).stdout
+    return " 395183 " in out
+
+
 def start_panel(program, folder, args, prefix=()):
     trace = os.path.join(folder, "trace.jsonl")
     env = dict(os.environ, KDSIM_TRACE=trace, KDSIM_TRACE_SAMPLES="1", KDSIM_SYSTEM="")
@@ -76,10 +82,9 @@ def open_vxi11(rm, panel):
     it starts, so the port rpcbind names must be this panel's."""
     deadline = time.monotonic() + 60
     while True:
-        out = subprocess.run(["rpcinfo", "-p", "127.0.0.1"], capture_output=True, text=True).stdout
         if panel.poll() is not None:
             raise RuntimeError(f"the panel ended (status {panel.returncode})")
-        if " 395183 " in out:
+        if registered():
             try:
                 inst = rm.open_resource(RESOURCE, timeout=10000)
                 inst.query("*IDN?")
@@ -171,7 +176,8 @@ def rows(inst, other, trace):
 
     def lxi():
         if not shutil.which("lxi"):
-            return "lxi-tools is not installed (Debian: lxi-tools)"
+            say("skip: lxi scpi: lxi-tools is not installed (Debian: lxi-tools)")
+            return None
         out = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "*IDN?"], capture_output=True, text=True,
                              timeout=30).stdout.strip()
         if out != inst.query("*IDN?").strip():
@@ -204,7 +210,7 @@ def run_rows(program, folder):
         panel.terminate()
         panel.wait()
     # Quitting takes the registration back.
-    if " 395183 " in subprocess.run(["rpcinfo", "-p", "127.0.0.1"], capture_output=True, text=True).stdout:
+    if registered():
         say("FAIL: the panel left its VXI-11 registration with rpcbind when it quit")
         failures += 1
     else:
@@ -283,6 +289,7 @@ def run_avahi(program, folder, namespace):
                                prefix=["ip", "netns", "exec", namespace])
     try:
         deadline = time.monotonic() + 30
+        out = ""
         while time.monotonic() < deadline and panel.poll() is None:
             out = subprocess.run(["avahi-browse", "-rtp", "_scpi-raw._tcp"], capture_output=True, text=True,
                                  timeout=30).stdout
