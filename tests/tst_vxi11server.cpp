@@ -151,7 +151,9 @@ QString tst_Vxi11Server::step(const QString &line)
         QTest::qWait(100);
         return QString();
     }
-    const QByteArray text = line.section(QLatin1Char(' '), 2).toLatin1().replace("\\n", "\n");
+    QByteArray text = line.section(QLatin1Char(' '), 2).toLatin1().replace("\\n", "\n");
+    if (const qsizetype star = text.indexOf('*'); star > 0 && text.first(star).toInt() > 0) // "<n>*<text>": n times
+        text = text.sliced(star + 1).repeated(text.first(star).toInt());
     rpc::XdrWriter out;
     const auto generic = [&](quint32 procedure, qint32 flags = 0, quint32 lockTimeout = 0) {
         for (quint32 word : { quint32(client.link), quint32(flags), lockTimeout, 1000u })
@@ -254,6 +256,9 @@ void tst_Vxi11Server::calls_data()
     QTest::newRow("a read waiting at *OPC? times out")
         << QStringList { "a write BUSY;*OPC?", "a read 1024", "done now", "a read 1024" }
         << QStringList { "write 0 10", "read 15 0 ", "", "read 0 4 1\n" };
+    QTest::newRow("writes behind a waiting line are held back")
+        << QStringList { "a write BUSY;*WAI", "a write 30000*TRIG:COUN?\\n", "a write *IDN?" }
+        << QStringList { "write 0 9", "write 0 330000", "write 15 0" };
     QTest::newRow("unlock without the lock") << QStringList { "a unlock" } << QStringList { "error 12" };
     QTest::newRow("another device name") << QStringList { "a create gpib0,5" } << QStringList { "link 3" };
     QTest::newRow("a destroyed link") << QStringList { "a destroy", "a write *IDN?" }

@@ -259,16 +259,24 @@ bool Call::expectQuery(const Range &range)
     m_read = 1;
     if (p.type != Parameter::Character)
         return error(-108);
-    const char *text = m_line + p.begin;
-    if (matchesForm(text, p.length, "MINimum"))
-        reply(range.minimum);
-    else if (matchesForm(text, p.length, "MAXimum"))
-        reply(range.maximum);
-    else if (matchesForm(text, p.length, "DEFault"))
-        reply(range.byDefault);
+    if (const std::optional<double> named = namedValue(p, range))
+        reply(*named);
     else
         return error(-224);
     return false;
+}
+
+// MINimum, MAXimum or DEFault of `range`, as a character parameter names it.
+std::optional<double> Call::namedValue(const Parameter &p, const Range &range) const
+{
+    const char *text = m_line + p.begin;
+    if (matchesForm(text, p.length, "MINimum"))
+        return range.minimum;
+    if (matchesForm(text, p.length, "MAXimum"))
+        return range.maximum;
+    if (matchesForm(text, p.length, "DEFault"))
+        return range.byDefault;
+    return std::nullopt;
 }
 
 void Call::operationComplete()
@@ -312,15 +320,10 @@ const Parameter *Call::parameter(int index)
 bool Call::numberOf(const Parameter &p, Unit unit, const Range &range, double *value)
 {
     if (p.type == Parameter::Character) {
-        const char *text = m_line + p.begin;
-        if (matchesForm(text, p.length, "MINimum"))
-            *value = range.minimum;
-        else if (matchesForm(text, p.length, "MAXimum"))
-            *value = range.maximum;
-        else if (matchesForm(text, p.length, "DEFault"))
-            *value = range.byDefault;
-        else
+        const std::optional<double> named = namedValue(p, range);
+        if (!named)
             return error(-104);
+        *value = *named;
         return true;
     }
     if (p.type != Parameter::Decimal && p.type != Parameter::NonDecimal)

@@ -223,6 +223,7 @@ private:
 
     const Parameter *parameter(int index);
     bool numberOf(const Parameter &p, Unit unit, const Range &range, double *value);
+    std::optional<double> namedValue(const Parameter &p, const Range &range) const;
     void startValue();
 
     Parser &m_parser;
@@ -397,6 +398,8 @@ public:
     bool waiting() const { return m_line.has_value(); }
     // Whole messages not yet run, or a line that waits.
     bool hasInput() const { return m_line.has_value() || m_reader.hasMessage(); }
+    // Bytes of input not yet run: whole messages and the one being read.
+    qsizetype buffered() const { return m_reader.buffered(); }
     // Replies the client has not read yet.
     QByteArray &output() { return m_output; }
     // Device clear: unread input, the waiting line and unread output dropped.

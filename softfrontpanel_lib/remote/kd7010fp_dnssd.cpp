@@ -133,7 +133,6 @@ void kd7010fp_dnssd::announce(const QString &name, const QList<Service> &service
     m_services = services;
     m_txt = txt;
     m_address = address;
-    m_published = true;
     int error = 0;
     // Calls clientState() before it returns, with the daemon's state.
     AvahiClient *client = avahi_client_new(
@@ -145,14 +144,13 @@ void kd7010fp_dnssd::announce(const QString &name, const QList<Service> &service
         return;
     }
     m_client = client;
-    if (m_published && avahi_client_get_state(client) == AVAHI_CLIENT_S_RUNNING && !m_group)
+    if (avahi_client_get_state(client) == AVAHI_CLIENT_S_RUNNING && !m_group)
         publish();
 }
 
 void kd7010fp_dnssd::withdraw()
 {
     const bool was = !m_announced.isEmpty();
-    m_published = false;
     m_announced.clear();
     if (m_client)
         avahi_client_free(m_client); // its entry group with it
@@ -177,14 +175,18 @@ void kd7010fp_dnssd::clientState(AvahiClient *client, int state)
 {
     switch (state) {
     case AVAHI_CLIENT_S_RUNNING:
-        if (m_client && !m_group)
+        // First, or again after the host's name was settled anew.
+        if (m_client && (!m_group || avahi_entry_group_is_empty(m_group)))
             publish();
         break;
     case AVAHI_CLIENT_S_COLLISION:
     case AVAHI_CLIENT_S_REGISTERING:
-        // The host's own name is being settled: announced again once it is.
-        if (m_group)
+        // The host's own name is being settled: withdrawn until it is.
+        if (m_group) {
             avahi_entry_group_reset(m_group);
+            if (!std::exchange(m_announced, QString()).isEmpty())
+                emit changed();
+        }
         break;
     case AVAHI_CLIENT_FAILURE:
         if (m_client == client || !m_client)

@@ -62,7 +62,6 @@ private:
     QString m_error;
     AvahiClient *m_client = nullptr;
     AvahiEntryGroup *m_group = nullptr;
-    bool m_published = false;
 };
 
 #endif

@@ -39,6 +39,7 @@ bool kd7010fp_rpcbind::set(quint16 port)
     // send clients to a dead port: taken away first. The calls reach
     // rpcbind through its local socket and take a few microseconds; no
     // service loop of the RPC library runs here.
+    rpc_createerr.cf_stat = RPC_SUCCESS; // what an earlier failure left says nothing now
     pmap_unset(m_program, m_version);
     m_set = registerTcp(m_program, m_version, port);
     if (m_set)

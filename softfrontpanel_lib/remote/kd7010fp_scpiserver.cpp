@@ -1,4 +1,5 @@
 #include "kd7010fp_scpiserver.h"
+#include "kd7010fp_tcp.h"
 
 #include <QRegularExpression>
 #include <QScopedValueRollback>
@@ -7,31 +8,11 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_LINUX
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
-
 namespace {
 
 // How much of a first line is looked at before it is judged: a request line
 // or header of a browser is far shorter.
 constexpr qsizetype firstLineLimit = 1024;
-
-// Keep-alive: probed after a minute of silence, every 10 s, given up after
-// 6 unanswered probes: a vanished host is dropped within two minutes.
-void keepAlive(QTcpSocket *socket)
-{
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#ifdef Q_OS_LINUX
-    const int fd = int(socket->socketDescriptor());
-    const int idle = 60, interval = 10, count = 6;
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
-#endif
-}
 
 } // namespace
 
@@ -73,25 +54,13 @@ kd7010fp_scpiServer::~kd7010fp_scpiServer()
 bool kd7010fp_scpiServer::listen(quint16 port, const QList<QHostAddress> &addresses)
 {
     close();
-    const QList<QHostAddress> wanted
-        = addresses.isEmpty() ? QList<QHostAddress> { QHostAddress::LocalHost, QHostAddress::LocalHostIPv6 } : addresses;
-    QStringList problems;
-    bool inUse = false;
-    for (const QHostAddress &address : wanted) {
-        auto *server = new QTcpServer(this);
-        if (server->listen(address, port)) {
-            // Port 0: the others take the port the first was given.
-            port = server->serverPort();
-            connect(server, &QTcpServer::newConnection, this, [this] { accept(); });
-            m_servers.append(server);
-            continue;
-        }
-        inUse = inUse || server->serverError() == QAbstractSocket::AddressInUseError;
-        problems << tr("%1 port %2: %3").arg(address.toString()).arg(port).arg(server->errorString());
-        delete server;
-    }
+    const kd7010fp_tcp::Listening bound = kd7010fp_tcp::listen(this, addresses, port);
+    m_servers = bound.servers;
+    for (QTcpServer *server : std::as_const(m_servers))
+        connect(server, &QTcpServer::newConnection, this, [this] { accept(); });
+    const QStringList &problems = bound.problems;
     // A loopback the host lacks is no failure; a port taken by another is.
-    if (m_servers.isEmpty() || inUse || (!problems.isEmpty() && !addresses.isEmpty())) {
+    if (m_servers.isEmpty() || bound.inUse || (!problems.isEmpty() && !addresses.isEmpty())) {
         qDeleteAll(m_servers);
         m_servers.clear();
         m_error = tr("Remote control cannot listen on %1.").arg(problems.join(QLatin1String("; ")));
@@ -192,11 +161,7 @@ void kd7010fp_scpiServer::accept(bool turnAway)
 
 void kd7010fp_scpiServer::admit(QTcpSocket *socket)
 {
-    socket->setParent(this);
-    keepAlive(socket);
-    // What waits in the socket is bounded too: beyond it the client's
-    // sending waits.
-    socket->setReadBufferSize(readBufferSize);
+    kd7010fp_tcp::adopt(socket, this);
     m_clients.push_back(std::make_unique<Client>(socket, *m_parser));
     connect(socket, &QTcpSocket::readyRead, this, &kd7010fp_scpiServer::serve);
     // A client that sends and closes at once still has its lines run.

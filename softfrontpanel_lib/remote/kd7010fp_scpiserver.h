@@ -21,7 +21,7 @@
 // dropped within about two minutes.
 //
 // Memory stays bounded whatever a client does: the socket buffers at most
-// readBufferSize of what was sent, the reader refuses a message beyond its
+// kd7010fp_tcp::readBufferSize of what was sent, the reader refuses a message beyond its
 // limit (-363), and a client that sends queries but never reads their
 // replies is dropped when, a reply being due, more than replyLimit of
 // earlier replies still wait for it. 8 MiB holds several replies of a whole
@@ -55,7 +55,6 @@ public:
     static constexpr int maxClients = 8;
     static constexpr int waitForRoomMs = 1000;
     static constexpr qint64 replyLimit = qint64(8) << 20;
-    static constexpr qint64 readBufferSize = qint64(256) << 10;
 
     // Serves `parser`'s commands (not owned; it outlives the server).
     explicit kd7010fp_scpiServer(kd7010fp_scpi::Parser *parser, QObject *parent = nullptr);

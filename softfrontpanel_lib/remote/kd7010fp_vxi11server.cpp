@@ -1,4 +1,5 @@
 #include "kd7010fp_vxi11server.h"
+#include "kd7010fp_tcp.h"
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
@@ -69,31 +70,20 @@ kd7010fp_vxi11Server::~kd7010fp_vxi11Server()
 QList<QTcpServer *> kd7010fp_vxi11Server::listenAll(const QList<QHostAddress> &addresses, bool abortChannel,
     QStringList *problems)
 {
-    QList<QTcpServer *> servers;
-    quint16 port = 0;
-    for (const QHostAddress &address : addresses) {
-        auto *server = new QTcpServer(this);
-        if (server->listen(address, port)) {
-            port = server->serverPort(); // the other addresses on the same port
-            connect(server, &QTcpServer::newConnection, this,
-                [this, server, abortChannel] { accept(server, abortChannel); });
-            servers.append(server);
-            continue;
-        }
-        *problems << tr("%1 port %2: %3").arg(address.toString()).arg(port).arg(server->errorString());
-        delete server;
-    }
-    return servers;
+    const kd7010fp_tcp::Listening bound = kd7010fp_tcp::listen(this, addresses, 0);
+    for (QTcpServer *server : bound.servers)
+        connect(server, &QTcpServer::newConnection, this,
+            [this, server, abortChannel] { accept(server, abortChannel); });
+    *problems << bound.problems;
+    return bound.servers;
 }
 
 bool kd7010fp_vxi11Server::listen(const QList<QHostAddress> &addresses)
 {
     close();
-    const QList<QHostAddress> wanted
-        = addresses.isEmpty() ? QList<QHostAddress> { QHostAddress::LocalHost, QHostAddress::LocalHostIPv6 } : addresses;
     QStringList problems;
-    m_core = listenAll(wanted, false, &problems);
-    m_abort = listenAll(wanted, true, &problems);
+    m_core = listenAll(addresses, false, &problems);
+    m_abort = listenAll(addresses, true, &problems);
     // A loopback the host lacks is no failure; an address asked for is.
     if (m_core.isEmpty() || m_abort.isEmpty() || (!problems.isEmpty() && !addresses.isEmpty())) {
         close();
@@ -117,7 +107,10 @@ void kd7010fp_vxi11Server::closeClients()
 {
     for (const auto &c : m_connections)
         drop(c.get());
-    removeGone();
+    if (m_serving)
+        m_again = true;
+    else
+        removeGone();
 }
 
 quint16 kd7010fp_vxi11Server::serverPort() const
@@ -152,17 +145,14 @@ void kd7010fp_vxi11Server::accept(QTcpServer *server, bool abortChannel)
             socket->deleteLater();
             continue;
         }
-        socket->setParent(this);
-        // What waits in the socket is bounded: beyond it the client waits.
-        socket->setReadBufferSize(256 << 10);
-        socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+        kd7010fp_tcp::adopt(socket, this);
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_connections.push_back(std::make_unique<Connection>(socket, abortChannel));
         Connection *c = m_connections.back().get();
         connect(socket, &QTcpSocket::readyRead, this, &kd7010fp_vxi11Server::serve);
         // A client held back for its unread replies goes on as they leave.
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (socket->bytesToWrite() <= replyLimit && socket->bytesAvailable() > 0)
+            if (socket->bytesToWrite() <= replyLimit)
                 serve();
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, c] {
@@ -388,6 +378,12 @@ kd7010fp_vxi11Server::Outcome kd7010fp_vxi11Server::coreCall(Connection &c, cons
         m_lock = a.link;
         return answer(NoError);
     case DeviceWrite:
+        runLinks();
+        // Messages that cannot run yet (a box is open, a line waits at *WAI,
+        // replies wait unread) hold further writes back once they fill what
+        // a socket client may have waiting, as a full input buffer would.
+        if (conversation.hasInput() && conversation.buffered() > kd7010fp_tcp::readBufferSize)
+            return waitOr(a.ioTimeout, IoTimeout);
         conversation.append(a.data, a.flags & End);
         runLinks();
         *reply = writeReply(xid, NoError, quint32(a.data.size()));
@@ -430,9 +426,7 @@ kd7010fp_vxi11Server::Outcome kd7010fp_vxi11Server::coreCall(Connection &c, cons
         runLinks();
         if (held() || conversation.hasInput())
             return waitOr(a.ioTimeout, IoTimeout);
-        kd7010fp_scpi::Conversation trigger(*m_parser);
-        trigger.append("*TRG", true);
-        trigger.run();
+        m_parser->execute("*TRG");
         return answer(NoError);
     }
     case DeviceClear:
@@ -455,15 +449,11 @@ void kd7010fp_vxi11Server::drop(Connection *c)
     if (c->gone)
         return;
     c->gone = true;
-    for (auto i = m_links.begin(); i != m_links.end();) {
-        if (i->second->owner == c) {
-            if (m_lock == i->first)
-                m_lock.reset();
-            i = m_links.erase(i);
-        } else {
-            ++i;
-        }
-    }
+    // Its links go with it once nothing runs them (removeGone()); the lock
+    // one of them held is free now.
+    for (const auto &[id, link] : m_links)
+        if (link->owner == c && m_lock == id)
+            m_lock.reset();
     c->socket->disconnect(this);
     c->socket->abort();
     c->socket->deleteLater();
@@ -471,10 +461,12 @@ void kd7010fp_vxi11Server::drop(Connection *c)
 
 bool kd7010fp_vxi11Server::removeGone()
 {
-    // Asked before they are removed: behind the connections kept, remove_if
-    // leaves pointers moved from, not the ones gone.
+    // Asked, and their links erased, before the connections go: remove_if
+    // frees those it moves over and leaves pointers moved from behind.
     const bool core = std::any_of(m_connections.begin(), m_connections.end(),
         [](const auto &c) { return c->gone && !c->abortChannel; });
+    for (auto i = m_links.begin(); i != m_links.end();)
+        i = i->second->owner->gone ? m_links.erase(i) : std::next(i);
     const auto gone = std::remove_if(m_connections.begin(), m_connections.end(), [](const auto &c) { return c->gone; });
     if (gone == m_connections.end())
         return false;
