@@ -518,15 +518,17 @@ void tst_modulation::remoteValue_data()
 {
     QTest::addColumn<int>("type"); // AM, FM, PM, FSK, PWM: the dialog's entry
     QTest::addColumn<double>("value"); // sent for the type's own value
-    QTest::newRow("AM depth 50.55 %") << 0 << 50.55;
-    QTest::newRow("PM deviation 12.345 deg") << 2 << 12.345;
-    QTest::newRow("PWM duty deviation 10.25 %") << 4 << 10.25;
+    QTest::addColumn<double>("played"); // to the box's decimals
+    QTest::newRow("AM depth 50.55 %") << 0 << 50.55 << 50.6;
+    QTest::newRow("PM deviation 12.345 deg") << 2 << 12.345 << 12.3;
+    QTest::newRow("PWM duty deviation 10.25 %") << 4 << 10.25 << 10.3;
 }
 
 void tst_modulation::remoteValue()
 {
     QFETCH(int, type);
     QFETCH(double, value);
+    QFETCH(double, played);
     double Modulation::*const fields[] = { &Modulation::depth, &Modulation::deviation, &Modulation::phaseDeviation,
         &Modulation::hop, &Modulation::dutyDeviation };
     const double highs[] = { maxDepth, maxDeviation, maxPhaseDeviation, maxHop, maxDutyDeviation };
@@ -538,6 +540,7 @@ void tst_modulation::remoteValue()
     Modulation &m = settings.channel[0].modulation;
     m.type = Type(type + 1);
     m.*field = fitModulation(field, value, 0, highs[type]);
+    QCOMPARE(m.*field, played);
     kd7240fp_modulationDialog dialog(nullptr, QStringLiteral("Channel 1"), settings, 0, { -10, 10 });
     QDoubleSpinBox *const boxes[] = { dialog.depthBox, dialog.deviationBox, dialog.phaseDeviationBox, dialog.hopBox,
         dialog.dutyDeviationBox };

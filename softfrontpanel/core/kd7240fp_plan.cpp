@@ -280,6 +280,21 @@ SweepProblem sweepProblem(const Sweep &sweep, const std::vector<double> &samples
     return SweepProblem::None;
 }
 
+SweepRoom sweepRoom(double top, int frequency)
+{
+    SweepRoom room;
+    room.needed = int(std::ceil(top * exactMinSamplesPerPeriod / frequency));
+    room.most = std::min(mostShapeSamples(frequency), maxShapeSamples);
+    room.highest = double(frequency) * room.most / exactMinSamplesPerPeriod;
+    return room;
+}
+
+int newShapeSamples(int frequency)
+{
+    const Timing timing = timingFor(frequency);
+    return std::clamp(timing.ok ? timing.nSam : 1000, minShapeSamples, maxShapeSamples);
+}
+
 Plan withOwnSamples(const Plan &plan, std::vector<double> &storage)
 {
     Plan copy = plan;

@@ -132,6 +132,21 @@ double sweepSeamDegrees(const Sweep &sweep);
 enum class SweepProblem { None, TooFewAtTop, ZeroButRounding };
 SweepProblem sweepProblem(const Sweep &sweep, const std::vector<double> &samples);
 
+// The room a sweep topping at `top` Hz has over one period at `frequency`:
+// the samples the top needs (ten a period of it), the most the card plays
+// in a period, and the highest top those allow.
+struct SweepRoom
+{
+    int needed;
+    int most;
+    double highest;
+};
+SweepRoom sweepRoom(double top, int frequency);
+
+// The samples a new shape gets so that it plays at `frequency`: those a
+// period of it has, within what a shape may hold.
+int newShapeSamples(int frequency);
+
 // A copy of `plan` whose samples live in `storage` (replaced), so it
 // outlives the room the plan was computed into (a plan that keeps its room
 // alive needs none).

@@ -133,17 +133,16 @@ bool kd7240fp_sweeps::make(Call &call, Settings &s, int k)
     sweep.frequency = s.common.frequency;
     const int frequency = sweep.frequency;
     const double top = std::max(sweep.start, sweep.stop);
-    const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
-    const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-    const int needed = int(std::ceil(top * kd7240fp::exactMinSamplesPerPeriod / frequency));
-    const int samples = std::clamp(std::max(timing.ok ? timing.nSam : 1000, needed), kd7240fp::minShapeSamples, most);
+    const kd7240fp::SweepRoom room = kd7240fp::sweepRoom(top, frequency);
+    const int samples
+        = std::clamp(std::max(kd7240fp::newShapeSamples(frequency), room.needed), kd7240fp::minShapeSamples, room.most);
     std::vector<double> shape = kd7240fp::sweepShape(sweep.start, sweep.stop, sweep.logarithmic, samples, frequency);
     switch (kd7240fp::sweepProblem(sweep, shape)) {
     case kd7240fp::SweepProblem::TooFewAtTop:
         return call.error(-221,
             "the sweep reaches " + kd7240fp_clientText::plain(top) + " Hz; at " + QByteArray::number(frequency)
                 + " Hz it may reach "
-                + kd7240fp_clientText::plain(double(frequency) * most / kd7240fp::exactMinSamplesPerPeriod)
+                + kd7240fp_clientText::plain(room.highest)
                 + " Hz: lower FREQuency:STOP or raise the frequency");
     case kd7240fp::SweepProblem::ZeroButRounding:
         return call.error(-221, "every sample is 0 but for rounding: the samples fall on whole cycles of the sweep");

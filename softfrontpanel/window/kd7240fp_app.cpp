@@ -418,7 +418,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
     const QString error = saveLastSetup();
     if (error.isEmpty())
         return;
-    const int answer = questionBox(this, QMessageBox::Warning, kd7240fp_notices::boxTitle(),
+    const int answer = questionBox(this, QMessageBox::Warning, kd7010fp_app::boxTitle(),
         tr("The settings cannot be kept for the next start: %1\nClose anyway?").arg(error),
         { tr("&Close anyway"), tr("&Keep open") }, 1, 1);
     if (answer != 0)
@@ -427,7 +427,7 @@ void kd7240fp_App::closeEvent(QCloseEvent *event)
 
 int kd7240fp_App::resetDevice()
 {
-    const int answer = questionBox(this, QMessageBox::Question, kd7240fp_notices::boxTitle(),
+    const int answer = questionBox(this, QMessageBox::Question, kd7010fp_app::boxTitle(),
         tr("Reset the card to its power-on state? Generation stops and both outputs go to 0 V."),
         { tr("&Yes"), tr("&No") }, 1, 1);
     if (answer != 0)

@@ -162,7 +162,7 @@ bool kd7240fp_generationView::loadShapeFile(kd7240fp_chSet *group, const QString
     kd7240fp_shapeLoader::Loaded loaded = kd7240fp_shapeLoader::load(path);
     if (!loaded.question.isEmpty()
         && kd7010fp_app::questionBox(QApplication::activeWindow(), QMessageBox::Question,
-               kd7240fp_notices::boxTitle(), loaded.question, { tr("&Yes"), tr("&No") }, 1, 1)
+               kd7010fp_app::boxTitle(), loaded.question, { tr("&Yes"), tr("&No") }, 1, 1)
             != 0)
         loaded = kd7240fp_shapeLoader::load(path, kd7240fp::ShapeReading::DecimalCommas);
     if (!loaded.shape) {
@@ -173,20 +173,12 @@ bool kd7240fp_generationView::loadShapeFile(kd7240fp_chSet *group, const QString
     return true;
 }
 
-int kd7240fp_generationView::newShapeSamples(int frequency)
-{
-    // The samples a period of the frequency set has, so a new shape plays
-    // at that frequency.
-    const kd7240fp::Timing timing = kd7240fp::timingFor(frequency);
-    return std::clamp(timing.ok ? timing.nSam : 1000, kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
-}
-
 void kd7240fp_generationView::askFormula(kd7240fp_chSet *group)
 {
     // A formula of its own keeps its samples; a new one starts afresh.
     const int frequency = model->settings().common.frequency;
     const int samples = group->formula.isEmpty()
-        ? newShapeSamples(frequency)
+        ? kd7240fp::newShapeSamples(frequency)
         : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_formulaDialog::ask(window(), group->title(), group->formula, samples, frequency))
         group->setFormulaShape(std::move(result->shape), result->formula);
@@ -197,7 +189,7 @@ void kd7240fp_generationView::askSweep(kd7240fp_chSet *group)
     // A sweep of its own keeps its samples; a new one starts afresh.
     const int frequency = model->settings().common.frequency;
     const int samples = !group->sweep.isSweep()
-        ? newShapeSamples(frequency)
+        ? kd7240fp::newShapeSamples(frequency)
         : std::clamp(int(group->shape.size()), kd7240fp::minShapeSamples, kd7240fp::maxShapeSamples);
     if (auto result = kd7240fp_sweepDialog::ask(window(), group->title(), group->sweep, samples, frequency))
         group->setSweepShape(std::move(result->shape), result->sweep);

@@ -68,8 +68,6 @@ private:
     void askFormula(kd7240fp_chSet *group);
     void askSweep(kd7240fp_chSet *group);
     void askModulation(kd7240fp_chSet *group);
-    // The samples a new shape's period starts with at `frequency`.
-    static int newShapeSamples(int frequency);
 
     const kd7240fp_model *model = nullptr;
     // The groups are being told the model's settings.

@@ -29,5 +29,3 @@ void kd7240fp_notices::show()
             kd7010fp_app::infoMessage(notice.text);
     }
 }
-
-QString kd7240fp_notices::boxTitle() { return QStringLiteral("Vantix ") + panelName + QStringLiteral(" SFP"); }

@@ -19,8 +19,6 @@ public:
     void queue(const QString &text, bool warning);
     // The boxes of what was kept, in order.
     void show();
-    // The title of the panel's own question and warning boxes.
-    static QString boxTitle();
 
 private:
     struct Notice

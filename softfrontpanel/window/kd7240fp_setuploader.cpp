@@ -39,7 +39,7 @@ QString kd7240fp_setupLoader::askSavePath(QWidget *parent)
     }
     kd7240fp::remember(folderKey, QFileInfo(path).absolutePath());
     if (replaceUnasked
-        && kd7010fp_app::questionBox(parent, QMessageBox::Warning, kd7240fp_notices::boxTitle(),
+        && kd7010fp_app::questionBox(parent, QMessageBox::Warning, kd7010fp_app::boxTitle(),
                tr("\"%1\" already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
                { tr("&Yes"), tr("&No") }, 1, 1)
             != 0)

@@ -145,16 +145,14 @@ void kd7240fp_sweepDialog::compute()
     QString problem;
     switch (kd7240fp::sweepProblem(sweep, current.shape)) {
     case kd7240fp::SweepProblem::TooFewAtTop: {
-        const int needed = int(std::ceil(top * leastSamplesAtTop / frequency));
-        const int most = std::min(kd7240fp::mostShapeSamples(frequency), kd7240fp::maxShapeSamples);
-        const double highest = double(frequency) * most / leastSamplesAtTop;
-        const QString advice = needed <= most
-            ? tr("Use at least %1 samples, or a lower stop frequency.").arg(needed)
+        const kd7240fp::SweepRoom room = kd7240fp::sweepRoom(top, frequency);
+        const QString advice = room.needed <= room.most
+            ? tr("Use at least %1 samples, or a lower stop frequency.").arg(room.needed)
             : tr("At %1 Hz the card plays at most %2 samples a period, so the sweep may reach %3: lower the stop "
                  "frequency, or raise the common frequency.")
                   .arg(frequency)
-                  .arg(most)
-                  .arg(kd7240fp::clockText(highest));
+                  .arg(room.most)
+                  .arg(kd7240fp::clockText(room.highest));
         problem = tr("The sweep reaches %1, above a tenth of the sample rate (%2): fewer than %3 samples a period at "
                      "the top. %4")
                       .arg(kd7240fp::clockText(top), kd7240fp::clockText(rate))

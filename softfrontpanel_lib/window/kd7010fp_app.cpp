@@ -128,9 +128,9 @@ struct MessageBoxOpen
 
 bool kd7010fp_app::messageBoxOpen() { return openMessageBoxes > 0; }
 
-static QString boxTitle(const char *tail)
+QString kd7010fp_app::boxTitle(const char *tail)
 {
-    return QStringLiteral("Vantix ") + panelName + QLatin1String(tail);
+    return QStringLiteral("Vantix ") + panelName + QLatin1String(" SFP") + QLatin1String(tail);
 }
 
 static QString startContHelp()
@@ -291,13 +291,13 @@ kd7010fp_app::kd7010fp_app()
 void kd7010fp_app::infoMessage(const QString &msg)
 {
     const MessageBoxOpen open;
-    QMessageBox::information(QApplication::activeWindow(), boxTitle(" SFP Info message"), msg);
+    QMessageBox::information(QApplication::activeWindow(), boxTitle(" Info message"), msg);
 }
 
 void kd7010fp_app::warningMessage(const QString &msg)
 {
     const MessageBoxOpen open;
-    QMessageBox::warning(QApplication::activeWindow(), boxTitle(" SFP Warning message"), msg);
+    QMessageBox::warning(QApplication::activeWindow(), boxTitle(" Warning message"), msg);
 }
 
 void kd7010fp_app::errorMessage(const QString &msg)
@@ -305,7 +305,7 @@ void kd7010fp_app::errorMessage(const QString &msg)
     // No is the default and the Escape answer: a reflexive Return must not
     // end the program while the card goes on as it was.
     const MessageBoxOpen open;
-    QMessageBox box(QMessageBox::Critical, boxTitle(" SFP Error message"), msg + tr("\nDo you want to exit?"),
+    QMessageBox box(QMessageBox::Critical, boxTitle(" Error message"), msg + tr("\nDo you want to exit?"),
         QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
@@ -479,7 +479,7 @@ void kd7010fp_app::closeEvent(QCloseEvent *event)
 {
     // The operator asked to close, so Return confirms; Y and N answer as in
     // the error box, and Escape keeps the window.
-    const int answer = questionBox(QApplication::activeWindow(), QMessageBox::Question, boxTitle(" SFP"),
+    const int answer = questionBox(QApplication::activeWindow(), QMessageBox::Question, boxTitle(),
                                    tr("Do you really want to exit?"), {tr("&Yes"), tr("&No")}, 0, 1);
     if (answer == 0)
         event->accept();

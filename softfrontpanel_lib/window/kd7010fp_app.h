@@ -42,6 +42,8 @@ public:
     static void errorMessage(const QString &msg);
     // True while one of the panel's message boxes waits for the operator.
     static bool messageBoxOpen();
+    // "Vantix <panel> SFP" and `tail`: the title of the panel's own boxes.
+    static QString boxTitle(const char *tail = "");
 
     // A question box with custom buttons, numbered 0.. in the order given
     // (empty texts give no button but keep their number). defaultButton and
