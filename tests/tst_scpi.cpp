@@ -110,6 +110,9 @@ void tst_Scpi::execute_data()
         << QByteArray("p1=90 p1=270 p1=359.99 ") << QByteArray() << QByteArray("-222");
     QTest::newRow("numbers") << QByteArrayList { "FREQ +2e3", "FREQ .5e1", "FREQ #HFF", "FREQ #q17", "FREQ #B101", "FREQ 1.2.3", "FREQ ABC", "FREQ 'abc'", "FREQ 1e999", "FREQ 1E-400", "FREQ #HFG", "FREQ -", "FREQ #H" }
         << QByteArray("f1=2000 f1=5 f1=255 f1=15 f1=5 f1=1000000 f1=1 ") << QByteArray() << QByteArray("-120 -104 -104 -222 -222 -120 -120 -120");
+    QTest::newRow("beyond a double, large however written")
+        << QByteArrayList { "FREQ 0" + QByteArray(400, '9'), "FREQ 1" + QByteArray(500, '0') + "E-100" }
+        << QByteArray("f1=1000000 f1=1000000 ") << QByteArray() << QByteArray("-222 -222");
     QTest::newRow("integers and booleans") << QByteArrayList { "BURS:NCYC 10.4", "BURS:NCYC 0.6", "BURS:NCYC MAX", "OUTP 0.5", "BURS:NCYC 2000", "OUTP MAYBE", "OUTP 'ON'", "OUTP 1V" }
         << QByteArray("n0=10 n0=1 n0=1024 out1=1 n0=1024 ") << QByteArray() << QByteArray("-222 -224 -104 -138");
     QTest::newRow("choices") << QByteArrayList { "FUNC SQU", "FUNC:SHAP ramp", "FUNC sinusoid", "FUNC SINUS", "FUNC 1" }

@@ -894,11 +894,24 @@ int Parser::readParameter(const char *line, qsizetype &pos, qsizetype end)
         if (r.ec == std::errc::result_out_of_range) {
             // Beyond what a double holds: as far out as it goes (1E400 is
             // clipped to the range like any large number), or 0 for a
-            // number too small (1E-400, 0.000…1).
+            // number too small (1E-400, 0.000…1). Which it is, the power
+            // of ten of its first digit that is not 0 tells.
             const QByteArrayView text(line + digits, r.ptr - (line + digits));
             const qsizetype e = std::max(text.indexOf('e'), text.indexOf('E'));
-            const bool tiny = e >= 0 ? text.at(e + 1) == '-' : text.startsWith('0') || text.startsWith('.');
-            p.number = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+            const QByteArrayView mantissa = e >= 0 ? text.first(e) : text;
+            const qsizetype point = mantissa.contains('.') ? mantissa.indexOf('.') : mantissa.size();
+            qsizetype first = 0;
+            while (first < mantissa.size() && (mantissa[first] < '1' || mantissa[first] > '9'))
+                ++first;
+            long long exponent = 0;
+            if (e >= 0) {
+                const char *from = text.data() + e + 1;
+                const bool negative = *from == '-';
+                if (std::from_chars(from + (*from == '+'), text.data() + text.size(), exponent).ec != std::errc())
+                    exponent = negative ? -(1LL << 40) : 1LL << 40;
+            }
+            const long long power = (first < point ? point - first - 1 : point - first) + exponent;
+            p.number = power < 0 ? 0.0 : std::numeric_limits<double>::infinity();
             if (c == '-')
                 p.number = -p.number;
         } else if (r.ec != std::errc()) {
