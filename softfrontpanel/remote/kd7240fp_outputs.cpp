@@ -77,8 +77,11 @@ bool kd7240fp_outputs::changeFunction(Call &call, int k, int function)
     }
     // Between a waveform and the DC level, which reach the output by other
     // paths (the generated samples, the DAC): an output that is on is turned
-    // off with the one and on again with the other.
+    // off with the one and on again with the other. While the other channel
+    // is generated the DAC takes nothing, so that is refused before either.
     const bool wasOn = on(k);
+    if (wasOn && model->running() && s.channel[1 - k].active())
+        return call.error(-221, kd7240fp_clientChange::stopFirst);
     if (wasOn && !switchOutput(call, k, false))
         return false;
     s = model->settings();
