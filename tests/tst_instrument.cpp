@@ -377,6 +377,12 @@ void tst_instrument::lines_data()
         << QByteArrayList { "DATA:ARB x, 1, -1", "FUNC:ARB X;:FUNC ARB;:AM:STAT ON", "SYST:ERR?;:AM:STAT?" } << ""
         << QByteArray("-221,\"Settings conflict; a shape is not modulated; choose a standard function first\";0\n")
         << QStringList() << none << QString();
+    QTest::newRow("a DC level's DAC is not written while the other channel plays")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "SOUR2:FUNC SIN;:OUTP2 ON", "VOLT:OFFS 2", "OUTP OFF",
+               "SYST:ERR?;ERR?;:VOLT:OFFS?;:OUTP?" } << ""
+        << QByteArray("-221,\"Settings conflict; stop generation first\";-221,\"Settings conflict; stop generation "
+                      "first\";+3.00000000000000E+00;1\n")
+        << QStringList { "kd7240_writeChannels", "kd7240_setITRI", "kd7240_generateWaveform" } << none << QString();
     QTest::newRow("CAL? judged by the call, the queue full") << QByteArrayList(21, "FREQUENCE 5") + QByteArrayList { "CAL?" }
         << "kd7240_calibrate" << QByteArray("+1\n") << QStringList { "kd7240_calibrate" } << none << QString();
     // clang-format on

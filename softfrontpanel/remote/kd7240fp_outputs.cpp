@@ -98,11 +98,8 @@ bool kd7240fp_outputs::switchOutput(Call &call, int k, bool turnOn)
             return true;
         if (!kd7240fp_clientChange::hardwareThere(call, model))
             return false;
-        if (c.function() == kd7240fp::waveDc) {
-            if (model->running())
-                return call.error(-221, kd7240fp_clientChange::stopFirst);
-            return model->holdLevel(k, true, remote);
-        }
+        if (c.function() == kd7240fp::waveDc)
+            return hold(call, k, true);
         c.waveType = c.function();
         if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
             return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
@@ -132,5 +129,12 @@ bool kd7240fp_outputs::switchOutput(Call &call, int k, bool turnOn)
     }
     // Nor does its DAC hold anything, a DC level or the operator's value.
     return apply(call, model, s)
-        && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
+        && ((model->dac(k) == 0 && !model->levelHeld(k)) || hold(call, k, false));
+}
+
+bool kd7240fp_outputs::hold(Call &call, int k, bool on)
+{
+    // The DACs take nothing while the card generates; a driver's failure
+    // is queued already.
+    return model->holdLevel(k, on, remote) || (model->running() && call.error(-221, kd7240fp_clientChange::stopFirst));
 }
