@@ -358,6 +358,31 @@ void tst_instrument::lines_data()
     QTest::newRow("the DAC box keeps what the card holds") << QByteArrayList { "@dac1 2" } << "kd7240_writeChannels"
         << QByteArray("|") << QStringList { "kd7240_writeChannels" } << none
         << "frequency=1000 amplitude1=0 offset1=1.5 wave1=0 stop=0 dac1=0 generating=0";
+    // 1 MSa/s over 14 samples is 71428.57 Hz: a whole 71428 Hz plays.
+    QTest::newRow("SRAT MAX stays within the card's 1 MSa/s, and says what plays")
+        << QByteArrayList { "DATA:ARB s14, 1" + QByteArray(", -1").repeated(13), "FUNC:ARB S14;:FUNC:ARB:SRAT MAX",
+               "SYST:ERR?;:FUNC:ARB:SRAT?" } << ""
+        << QByteArray("-222,\"Data out of range; sample rate played 999992 Sa/s\";+9.99992000000000E+05\n")
+        << QStringList() << none << QString();
+    // A DC level of 7.5 V leaves 0.5 V of the card's 8 V to a peak.
+    QTest::newRow("an offset that brings the amplitude down says so")
+        << QByteArrayList { "VOLT 2;:FUNC DC;:VOLT:OFFS 7.5", "SYST:ERR?;:VOLT?" } << ""
+        << QByteArray("-222,\"Data out of range; amplitude played 1 Vpp\";+1.00000000000000E+00\n") << QStringList()
+        << none << QString();
+    QTest::newRow("a function refused while the other channel plays changes nothing")
+        << QByteArrayList { "FUNC SIN;:VOLT 1;:OUTP ON;:SOUR2:FUNC SIN;:OUTP2 ON", "FUNC DC", "SYST:ERR?;:FUNC?;:OUTP?" }
+        << "" << QByteArray("-221,\"Settings conflict; stop generation first\";SIN;1\n")
+        << start + QStringList { "kd7240_stopBurst", "kd7240_generateWaveforms" } << none << QString();
+    QTest::newRow("a shape parked behind an output off is not modulated")
+        << QByteArrayList { "DATA:ARB x, 1, -1", "FUNC:ARB X;:FUNC ARB;:AM:STAT ON", "SYST:ERR?;:AM:STAT?" } << ""
+        << QByteArray("-221,\"Settings conflict; a shape is not modulated; choose a standard function first\";0\n")
+        << QStringList() << none << QString();
+    QTest::newRow("a DC level's DAC is not written while the other channel plays")
+        << QByteArrayList { "FUNC DC;:VOLT:OFFS 3;:OUTP ON", "SOUR2:FUNC SIN;:OUTP2 ON", "VOLT:OFFS 2", "OUTP OFF",
+               "SYST:ERR?;ERR?;:VOLT:OFFS?;:OUTP?" } << ""
+        << QByteArray("-221,\"Settings conflict; stop generation first\";-221,\"Settings conflict; stop generation "
+                      "first\";+3.00000000000000E+00;1\n")
+        << QStringList { "kd7240_writeChannels", "kd7240_setITRI", "kd7240_generateWaveform" } << none << QString();
     QTest::newRow("CAL? judged by the call, the queue full") << QByteArrayList(21, "FREQUENCE 5") + QByteArrayList { "CAL?" }
         << "kd7240_calibrate" << QByteArray("+1\n") << QStringList { "kd7240_calibrate" } << none << QString();
     // clang-format on

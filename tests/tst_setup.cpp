@@ -254,6 +254,13 @@ void tst_setup::valuesBeyondTheCardAreBroughtWithin_data()
                                            << heading
             + "Channel 1 sweep start: 1000.004 Hz → 1000.00 Hz\nChannel 1 sweep stop: 20000.125 Hz → 20000.13 Hz"
                                            << 5.0;
+    pair.channel[0].sweep = kd7240fp::Sweep();
+    pair.channel[0].sweepWhenOn = { 100.004, 2000.125, false, 0 };
+    QTest::newRow("the sweep a client turns on") << pair
+                                                 << heading
+            + "Channel 1 remote sweep start: 100.004 Hz → 100.00 Hz\n"
+              "Channel 1 remote sweep stop: 2000.125 Hz → 2000.13 Hz"
+                                                 << 5.0;
 }
 
 void tst_setup::valuesBeyondTheCardAreBroughtWithin()

@@ -234,7 +234,10 @@ void kd7240fp_generator::setFilters(int filter1, int term1, int filter2, int ter
 
 bool kd7240fp_generator::writeDacs(double dac1, double dac2)
 {
-    // Demo mode takes any value and calls nothing; a lost card takes none.
+    // Demo mode takes any value and calls nothing; a lost card takes none,
+    // nor does a card that generates.
+    if (running())
+        return false;
     if (!withCard())
         return connection->link() == kd7010fp_connection::Demo;
     return report(kd7240_writeChannels(session(), dac1, dac2), "kd7240_writeChannels(d_vi, dac1_val, dac2_val)") >= 0;

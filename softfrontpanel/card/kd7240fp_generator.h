@@ -95,7 +95,7 @@ public:
     // The other operations of the panel.
     void trigger();
     void setFilters(int filter1, int term1, int filter2, int term2);
-    // False when the card did not take them, or was lost.
+    // False when the card did not take them, was lost, or generates.
     bool writeDacs(double dac1, double dac2);
     // Emits `calibrated` unless the call failed; whether it did.
     bool calibrate();

@@ -28,6 +28,14 @@ private:
     kd7240fp_model::Origin before;
 };
 
+// Whether channel k's DC level goes to another value from `from` to `to`:
+// one held on its DAC is written again.
+bool levelMoves(const kd7240fp::Settings &from, const kd7240fp::Settings &to, int k)
+{
+    const kd7240fp::ChannelSettings &c = to.channel[k];
+    return c.function() == kd7240fp::waveDc && c.offset != from.channel[k].offset;
+}
+
 } // namespace
 
 kd7240fp_model::kd7240fp_model(QTimer *pollTimer, kd7240fp::SampleRoom room, const kd7010fp_connection *connection,
@@ -79,6 +87,9 @@ QString kd7240fp_model::lockedReason(const kd7240fp::Settings &settings, Origin 
 {
     if (!running())
         return QString();
+    for (int k = 0; k < 2; ++k)
+        if (levelHeld_[k] && levelMoves(settings_, settings, k))
+            return tr("a DC level reaches its DAC only while the card is idle");
     // What plays the same samples needs nothing sent, whatever plays.
     const kd7240fp::Settings asked = kd7240fp::samplesPart(settings);
     const kd7240fp::Settings now = kd7240fp::samplesPart(settings_);
@@ -262,11 +273,12 @@ void kd7240fp_model::setFilters(int filter1, int term1, int filter2, int term2, 
 void kd7240fp_model::setDacs(double dac1, double dac2, Origin origin)
 {
     const Asking asking(origin_, origin);
-    levelHeld_[0] = levelHeld_[1] = false;
-    // What the card did not take it does not hold.
+    // What the card did not take it does not hold; a level it did not
+    // give up it still holds.
     if (generator_->writeDacs(dac1, dac2)) {
         dac_[0] = dac1;
         dac_[1] = dac2;
+        levelHeld_[0] = levelHeld_[1] = false;
     }
     emit dacsChanged(origin);
 }
@@ -295,10 +307,9 @@ void kd7240fp_model::followLevels(const kd7240fp::Settings &before, Origin origi
     for (int k = 0; k < 2; ++k) {
         if (!levelHeld_[k])
             continue;
-        const kd7240fp::ChannelSettings &c = settings_.channel[k];
-        if (c.function() != kd7240fp::waveDc)
+        if (settings_.channel[k].function() != kd7240fp::waveDc)
             levelHeld_[k] = false;
-        else if (c.offset != before.channel[k].offset)
+        else if (levelMoves(before, settings_, k))
             holdLevel(k, true, origin);
     }
 }

@@ -119,7 +119,8 @@ public:
     // A channel whose function is the DC level (kd7240fp::waveDc) plays it
     // as its DAC's value while its output is on: on puts the offset there,
     // off 0 V, the other DAC keeping its value; false when the card did not
-    // take it. While on, a change of the offset is written too; writing the
+    // take it, as while the card generates. While on, a change of the
+    // offset is written too (Locked while the card generates); writing the
     // DACs otherwise, or another function, ends it.
     bool holdLevel(int channel, bool on, Origin origin);
     bool levelHeld(int channel) const { return levelHeld_[channel]; }

@@ -549,12 +549,15 @@ QStringList fitSetup(Settings &settings, const Limits &offsets, double maxAmplit
         c.amplitude = amplitude;
         fitChannel(c.phase, phaseDecimals, 0, maxPhase, tr("Channel %1 phase: %2° → %3°"));
         fitChannel(c.duty, dutyDecimals, minDuty, maxDuty, tr("Channel %1 duty: %2 % → %3 %"));
-        if (c.sweep.isSweep()) {
-            fitChannel(c.sweep.start, sweepDecimals, minSweepFrequency, maxRate,
-                tr("Channel %1 sweep start: %2 Hz → %3 Hz"));
-            fitChannel(c.sweep.stop, sweepDecimals, minSweepFrequency, maxRate,
-                tr("Channel %1 sweep stop: %2 Hz → %3 Hz"));
-        }
+        const auto fitSweep = [&](Sweep &sweep, const QString &start, const QString &stop) {
+            fitChannel(sweep.start, sweepDecimals, minSweepFrequency, maxRate, start);
+            fitChannel(sweep.stop, sweepDecimals, minSweepFrequency, maxRate, stop);
+        };
+        if (c.sweep.isSweep())
+            fitSweep(c.sweep, tr("Channel %1 sweep start: %2 Hz → %3 Hz"), tr("Channel %1 sweep stop: %2 Hz → %3 Hz"));
+        // The sweep a client's SWEep:STATe ON makes is brought to the same decimals.
+        fitSweep(c.sweepWhenOn, tr("Channel %1 remote sweep start: %2 Hz → %3 Hz"),
+            tr("Channel %1 remote sweep stop: %2 Hz → %3 Hz"));
     }
     return changed;
 }

@@ -296,8 +296,10 @@ void kd7240fp_instrument::setSampleRate(Call &call)
     if (!call.expect(1) || !call.number(0, Unit::Hertz, rateRange(k), &rate))
         return;
     // The rate is the common frequency times the shape's samples: a whole
-    // number of hertz times them.
-    const int frequency = std::clamp(int(std::lround(rate / samples)), kd7240fp::minFrequency, kd7240fp::maxFrequency);
+    // number of hertz times them, never above the card's clock.
+    const int fastest = int(std::floor(kd7240fp::maxRate / samples));
+    const int frequency = std::clamp(
+        std::min(int(std::lround(rate / samples)), fastest), kd7240fp::minFrequency, kd7240fp::maxFrequency);
     Settings s = model->settings();
     s.common.frequency = frequency;
     if (apply(call, model, s))

@@ -67,7 +67,7 @@ void kd7240fp_modulationRows::setState(Call &call, Modulation::Type type)
     bool on;
     if (!call.expect(1) || !call.boolean(0, &on))
         return;
-    if (on && model->settings().channel[channelOf(call)].waveType == kd7240fp::waveArbitrary)
+    if (on && model->settings().channel[channelOf(call)].function() == kd7240fp::waveArbitrary)
         return void(call.error(-221, "a shape is not modulated; choose a standard function first"));
     change(call, [&](Modulation &m) {
         if (on)

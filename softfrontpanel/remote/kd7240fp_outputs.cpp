@@ -77,8 +77,11 @@ bool kd7240fp_outputs::changeFunction(Call &call, int k, int function)
     }
     // Between a waveform and the DC level, which reach the output by other
     // paths (the generated samples, the DAC): an output that is on is turned
-    // off with the one and on again with the other.
+    // off with the one and on again with the other. While the other channel
+    // is generated the DAC takes nothing, so that is refused before either.
     const bool wasOn = on(k);
+    if (wasOn && model->running() && s.channel[1 - k].active())
+        return call.error(-221, kd7240fp_clientChange::stopFirst);
     if (wasOn && !switchOutput(call, k, false))
         return false;
     s = model->settings();
@@ -95,11 +98,8 @@ bool kd7240fp_outputs::switchOutput(Call &call, int k, bool turnOn)
             return true;
         if (!kd7240fp_clientChange::hardwareThere(call, model))
             return false;
-        if (c.function() == kd7240fp::waveDc) {
-            if (model->running())
-                return call.error(-221, kd7240fp_clientChange::stopFirst);
-            return model->holdLevel(k, true, remote);
-        }
+        if (c.function() == kd7240fp::waveDc)
+            return hold(call, k, true);
         c.waveType = c.function();
         if (c.waveType == kd7240fp::waveArbitrary && c.shape.empty())
             return call.error(-221, "no shape chosen; send one with DATA:ARBitrary");
@@ -129,5 +129,12 @@ bool kd7240fp_outputs::switchOutput(Call &call, int k, bool turnOn)
     }
     // Nor does its DAC hold anything, a DC level or the operator's value.
     return apply(call, model, s)
-        && ((model->dac(k) == 0 && !model->levelHeld(k)) || model->holdLevel(k, false, remote));
+        && ((model->dac(k) == 0 && !model->levelHeld(k)) || hold(call, k, false));
+}
+
+bool kd7240fp_outputs::hold(Call &call, int k, bool on)
+{
+    // The DACs take nothing while the card generates; a driver's failure
+    // is queued already.
+    return model->holdLevel(k, on, remote) || (model->running() && call.error(-221, kd7240fp_clientChange::stopFirst));
 }

@@ -28,6 +28,8 @@ private:
     bool on(int k) const;
     bool changeFunction(kd7010fp_scpi::Call &call, int k, int function);
     bool switchOutput(kd7010fp_scpi::Call &call, int k, bool turnOn);
+    // Channel k's DC level put on its DAC, or 0 V there; -221 while the card generates.
+    bool hold(kd7010fp_scpi::Call &call, int k, bool on);
 
     kd7240fp_model *model;
 };

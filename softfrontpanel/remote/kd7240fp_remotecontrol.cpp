@@ -77,14 +77,12 @@ void kd7240fp_remoteControl::stop()
 }
 
 // VXI-11 beside the socket, where it listens; a VXI-11 that cannot be had
-// leaves the socket as it is and says why.
+// leaves the socket as it is, announced all the same, and says why.
 void kd7240fp_remoteControl::startLan()
 {
-    if (!vxi11->listen(addresses)) {
+    if (!vxi11->listen(addresses))
         vxi11Problem = vxi11->errorString();
-        return;
-    }
-    if (!rpcbind->set(vxi11->serverPort()))
+    else if (!rpcbind->set(vxi11->serverPort()))
         vxi11Problem = tr("VXI-11 needs rpcbind: %1").arg(rpcbind->errorString());
     announce();
 }

@@ -29,8 +29,14 @@ void kd7240fp_voltage::setAmplitude(Call &call)
     double value;
     if (call.expect(1) && call.number(0, Unit::Volt, amplitudeRange(k), &value)
         && set(call, k, value / unit, model->settings().channel[k].offset))
-        kd7240fp_played::say(
-            call, "amplitude", value, model->settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
+        sayAmplitude(call, k, value);
+}
+
+void kd7240fp_voltage::sayAmplitude(Call &call, int k, double sent) const
+{
+    const double unit = perVolt(k);
+    kd7240fp_played::say(
+        call, "amplitude", sent, model->settings().channel[k].amplitude * unit, 4, rms[k] ? "Vrms" : "Vpp");
 }
 
 void kd7240fp_voltage::queryAmplitude(Call &call) const
@@ -149,7 +155,13 @@ bool kd7240fp_voltage::set(Call &call, int k, double amplitude, double offset)
     // What is taken plays, to the boxes' decimals (what that makes of them
     // the caller says).
     const double most = kd7240fp::mostAmplitude(c.offset, range.offsets, range.maxAmplitude);
-    c.amplitude
-        = std::min(kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude), most);
-    return kd7240fp_clientChange::apply(call, model, s);
+    const double asked = kd7010fp_typedNumber::fitToBox(amplitude, kd7240fp::voltDecimals, 0, range.maxAmplitude);
+    c.amplitude = std::min(asked, most);
+    if (!kd7240fp_clientChange::apply(call, model, s))
+        return false;
+    // An offset (a DC level's, which has the card's whole range) that
+    // leaves less room than the amplitude had brings the amplitude down.
+    if (c.amplitude < asked)
+        sayAmplitude(call, k, asked * perVolt(k));
+    return true;
 }

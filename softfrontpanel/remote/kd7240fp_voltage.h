@@ -42,6 +42,9 @@ private:
     kd7010fp_scpi::Range offsetRange(int k) const;
     kd7010fp_scpi::Range levelRange(int k, bool top) const;
     bool set(kd7010fp_scpi::Call &call, int k, double amplitude, double offset);
+    // -222 with the amplitude that plays, where it is not the one `sent`
+    // (in the client's unit).
+    void sayAmplitude(kd7010fp_scpi::Call &call, int k, double sent) const;
 
     kd7240fp_model *model;
     bool rms[2] = {}; // VOLTage:UNIT VRMS
