@@ -243,8 +243,12 @@ int main(int argc, char *argv[])
         // from here would wait for the end of the run.
         splash->finish(&window);
         splash.reset();
-        // Closing the window keeps its settings in Last.kd7240.
-        app.exec();
+        // Closing the window keeps its settings in Last.kd7240. finish()
+        // runs events while it waits for the window to be drawn; a window
+        // closed meanwhile, the splash still up, was the last window closed
+        // for nobody, and no event loop would end.
+        if (window.isVisible())
+            app.exec();
         // The window goes first: it releases its samples and closes the session.
     }
     return 0;

@@ -57,13 +57,20 @@ public:
                         .arg(g.y())
                         .arg((a.right() - a.left() - (g.right() - g.left())) / 2)
                         .arg((a.bottom() - a.top() - (g.bottom() - g.top())) / 2));
-                QTimer::singleShot(50, widget, [widget] {
-                    // The splash has gone once the window is up, its picture with it.
+                // The splash goes once the window is up, its picture with it:
+                // looked for until it has gone, or for 5 s.
+                auto *look = new QTimer(widget);
+                QObject::connect(look, &QTimer::timeout, widget, [widget, look, tries = 0]() mutable {
                     const QWidgetList windows = QApplication::topLevelWidgets();
-                    say(QStringLiteral("SPLASHES LEFT %1").arg(std::count_if(windows.cbegin(), windows.cend(),
-                        [](QWidget *w) { return qobject_cast<QSplashScreen *>(w) != nullptr; })));
+                    const auto splashes = std::count_if(windows.cbegin(), windows.cend(),
+                        [](QWidget *w) { return qobject_cast<QSplashScreen *>(w) != nullptr; });
+                    if (splashes > 0 && ++tries < 100)
+                        return;
+                    look->stop();
+                    say(QStringLiteral("SPLASHES LEFT %1").arg(splashes));
                     widget->close();
                 });
+                look->start(50);
             }
         } else if (auto *box = qobject_cast<QMessageBox *>(widget); box && event->type() == QEvent::Show) {
             say(QStringLiteral("BOX ") + box->text().replace(QLatin1Char('\n'), QLatin1String(" | ")));
